@@ -1,0 +1,67 @@
+// The maker's XML document and node interfaces, as the verifier uses them.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+#if defined(_WIN32)
+#if defined(ZRXML_EXPORTS)
+#define ZRXML_API __declspec(dllexport)
+#else
+#define ZRXML_API __declspec(dllimport)
+#endif
+#else
+#define ZRXML_API __attribute__((visibility("default")))
+#endif
+
+// Values of the argument of GetZRXmlInterface.
+enum XML_TYPE_LIBRARY { XML_TYPE_LIBRARY_NONE = 0, XML_TYPE_LIBRARY_CORE = 2 };
+
+// One element of a loaded document. Reference-counted: every node handed out
+// belongs to the caller, who releases it once; it stays valid until then,
+// even when its document is loaded anew or released.
+class IZRXmlNode {
+public:
+    // Element name; the caller frees it with SysFreeString. Null on failure.
+    virtual BSTR GetName() = 0;
+    // The text as a 32-bit integer (decimal, optional sign; 0 when not a number).
+    virtual int GetIntValue() = 0;
+    // The text as a signed 64-bit integer (same rules).
+    virtual __int64 GetInt64Value() = 0;
+    // Number of child elements.
+    virtual int GetChildCount() = 0;
+    // The child element at a 0-based index.
+    virtual HRESULT GetChildAt(int iIndex, IZRXmlNode** ppNode) = 0;
+    // The first child element of that name (exact match).
+    virtual HRESULT GetChild(LPCWSTR pszName, IZRXmlNode** ppNode) = 0;
+    // The element's text: its character data and CDATA, in order. Null on
+    // failure; the caller frees it with SysFreeString.
+    virtual BSTR GetText() = 0;
+    virtual ULONG AddRef() = 0;
+    virtual ULONG Release() = 0;
+
+protected:
+    ~IZRXmlNode() = default;
+};
+
+// A document. Reference-counted like the nodes.
+class IZRXml {
+public:
+    // Loads and parses a file (a Windows path), replacing what was loaded.
+    // On failure the document is empty and the result negative.
+    virtual HRESULT LoadFile(LPCWSTR pszPath) = 0;
+    // The same from memory (the bytes of a file).
+    virtual HRESULT LoadMemory(const void* pData, std::size_t cbData) = 0;
+    // The single element at an absolute path of element names, each with an
+    // optional 1-based [n]: "/Factory/Media/Info", "/Factory/FILE[12]".
+    virtual HRESULT GetNode(LPCWSTR pszPath, IZRXmlNode** ppNode) = 0;
+    virtual ULONG AddRef() = 0;
+    virtual ULONG Release() = 0;
+
+protected:
+    ~IZRXml() = default;
+};
+
+// A new document with one reference, or null for an unknown library type.
+extern "C" ZRXML_API IZRXml* GetZRXmlInterface(int iType);

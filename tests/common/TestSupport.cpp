@@ -1,0 +1,216 @@
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+
+#if defined(_WIN32)
+#include <process.h>
+#define KVTEST_PID _getpid()
+#else
+#include <unistd.h>
+#define KVTEST_PID getpid()
+#endif
+
+namespace kvtest {
+
+std::string HrText(HRESULT hr)
+{
+    char sz[16];
+    std::snprintf(sz, sizeof sz, "0x%08X", static_cast<unsigned>(hr));
+    return sz;
+}
+
+void PrintTo(const HrValue& v, std::ostream* os) { *os << HrText(v.hr); }
+
+std::string Narrow(const std::wstring& s)
+{
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        char32_t c = static_cast<char32_t>(s[i]);
+        if (sizeof(wchar_t) == 2 && c >= 0xD800 && c < 0xDC00 && i + 1 < s.size()) {
+            char32_t lo = static_cast<char32_t>(s[i + 1]);
+            if (lo >= 0xDC00 && lo < 0xE000) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (lo - 0xDC00);
+                ++i;
+            }
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::wstring Widen(const std::string& s)
+{
+    std::wstring out;
+    for (size_t i = 0; i < s.size();) {
+        unsigned char b = static_cast<unsigned char>(s[i]);
+        char32_t c;
+        int n;
+        if (b < 0x80) { c = b; n = 1; }
+        else if ((b >> 5) == 6) { c = b & 0x1F; n = 2; }
+        else if ((b >> 4) == 14) { c = b & 0x0F; n = 3; }
+        else { c = b & 0x07; n = 4; }
+        for (int k = 1; k < n && i + k < s.size(); ++k)
+            c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+        i += n;
+        if (sizeof(wchar_t) == 2 && c >= 0x10000) {
+            c -= 0x10000;
+            out += static_cast<wchar_t>(0xD800 + (c >> 10));
+            out += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
+        } else {
+            out += static_cast<wchar_t>(c);
+        }
+    }
+    return out;
+}
+
+namespace {
+std::atomic<unsigned> g_uCounter{0};
+
+std::filesystem::path UniqueName()
+{
+    static const unsigned uSeed = std::random_device{}();
+    return "kvt" + std::to_string(KVTEST_PID) + "_" + std::to_string(uSeed % 100000) + "_" +
+           std::to_string(++g_uCounter);
+}
+} // namespace
+
+TempDir::TempDir()
+{
+    m_path = std::filesystem::temp_directory_path() / UniqueName();
+    std::filesystem::create_directories(m_path);
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(m_path, ec);
+}
+
+void WriteBytes(const std::filesystem::path& path, const std::string& bytes)
+{
+    if (path.has_parent_path())
+        std::filesystem::create_directories(path.parent_path());
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!f)
+        throw std::runtime_error("cannot write " + path.string());
+}
+
+std::string ReadBytes(const std::filesystem::path& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+#if defined(_WIN32)
+// The test run maps each letter it offers to a folder beforehand (a Wine
+// prefix's dosdevices link, or a subst on Windows) and names that folder in
+// KORVANE_TEST_DRIVE_<letter>; each TestDrive takes a fresh sub-folder of it.
+TestDrive::TestDrive(wchar_t wcLetter) : m_wcLetter(wcLetter)
+{
+    wchar_t szVar[] = L"KORVANE_TEST_DRIVE_X";
+    szVar[19] = static_cast<wchar_t>(towupper(wcLetter));
+    const wchar_t* pszRoot = _wgetenv(szVar);
+    if (!pszRoot || !*pszRoot)
+        throw std::runtime_error("drive " + Narrow(std::wstring(1, wcLetter)) +
+                                 ": is not mapped for the tests (KORVANE_TEST_DRIVE_" +
+                                 Narrow(std::wstring(1, wcLetter)) + " unset)");
+    std::filesystem::path name = UniqueName();
+    m_root = std::filesystem::path(pszRoot);
+    m_strSub = L"\\" + name.wstring();
+    std::filesystem::create_directories(m_root / name);
+}
+
+TestDrive::~TestDrive()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(Native(), ec);
+}
+#else
+TestDrive::TestDrive(wchar_t wcLetter) : m_wcLetter(wcLetter)
+{
+    m_root = std::filesystem::temp_directory_path() / UniqueName();
+    std::filesystem::create_directories(m_root);
+    m_bOwnsRoot = true;
+    char szVar[] = "KORVANE_DRIVE_X";
+    szVar[14] = static_cast<char>(towupper(wcLetter));
+    setenv(szVar, m_root.c_str(), 1);
+}
+
+TestDrive::~TestDrive()
+{
+    char szVar[] = "KORVANE_DRIVE_X";
+    szVar[14] = static_cast<char>(towupper(m_wcLetter));
+    unsetenv(szVar);
+    std::error_code ec;
+    std::filesystem::permissions(m_root, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(m_root, ec);
+}
+#endif
+
+std::wstring TestDrive::Below(const std::wstring& strRel) const
+{
+    std::wstring s = m_strSub;
+    if (!strRel.empty())
+        s += L"\\" + strRel;
+    return s;
+}
+
+std::wstring TestDrive::Win(const std::wstring& strRel) const
+{
+    std::wstring s(1, m_wcLetter);
+    s += L":";
+    std::wstring below = Below(strRel);
+    return below.empty() ? s + L"\\" : s + below;
+}
+
+std::filesystem::path TestDrive::Native(const std::wstring& strRel) const
+{
+    std::filesystem::path p = m_root;
+    if (!m_strSub.empty())
+        p /= m_strSub.substr(1);
+    std::wstring rel = strRel;
+    for (wchar_t& c : rel)
+        if (c == L'\\')
+            c = L'/';
+    if (!rel.empty())
+        p /= std::filesystem::u8path(Narrow(rel)).make_preferred();
+    return p;
+}
+
+void TestDrive::Write(const std::wstring& strRel, const std::string& bytes) const
+{
+    WriteBytes(Native(strRel), bytes);
+}
+
+void TestDrive::MakeDir(const std::wstring& strRel) const
+{
+    std::filesystem::create_directories(Native(strRel));
+}
+
+} // namespace kvtest
