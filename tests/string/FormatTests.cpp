@@ -343,10 +343,3 @@ TEST(Format, OwnTextAsFormat)
     str.Format(str, 5, L"z");
     EXPECT_EQ(std::wstring(L"x5yz"), static_cast<const wchar_t*>(str));
 }
-
-TEST(Format, PathStringFormats)
-{
-    CZRPathString strPath;
-    strPath.Format(L"%s\\Media%i.xml", L"c:\\Temp", 1);
-    EXPECT_EQ(std::wstring(L"c:\\Temp\\Media1.xml"), static_cast<const wchar_t*>(strPath));
-}

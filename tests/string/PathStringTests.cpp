@@ -86,19 +86,6 @@ TEST(PathString, RemoveFileSpec)
     CHECK_PATH_ROWS(Op::RemoveFileSpec, rows);
 }
 
-TEST(PathString, RemoveFileSpecRepeatedlyWalksUp)
-{
-    CZRPathString strPath(L"C:\\a\\b\\c");
-    strPath.RemoveFileSpec();
-    strPath.RemoveFileSpec();
-    EXPECT_EQ(std::wstring(L"C:\\a"), static_cast<const wchar_t*>(strPath));
-    strPath.RemoveFileSpec();
-    strPath.RemoveFileSpec();
-    EXPECT_EQ(std::wstring(L""), static_cast<const wchar_t*>(strPath));
-    strPath.RemoveFileSpec();
-    EXPECT_EQ(0, strPath.GetLength());
-}
-
 // The length bookkeeping after a cut: text appended lands right after it.
 TEST(PathString, AppendAfterCuts)
 {
