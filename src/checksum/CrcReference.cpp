@@ -1,0 +1,34 @@
+// The byte-wise CRC: the table, the register update and CRC-32/BZIP2 of any
+// length. Every faster kernel is measured against this one.
+#include "checksum/CrcKernels.h"
+
+#include "checksum/CrcPolynomial.h"
+
+namespace kvcrc {
+
+void FillReferenceTable(DWORD* pTable)
+{
+    for (DWORD i = 0; i < CRC_TABLE_ENTRIES; ++i)
+        pTable[i] = MulX8(i << 24);
+}
+
+DWORD UpdateReference(DWORD dwRegister, const BYTE* pData, size_t cbData, const DWORD* pTable)
+{
+    for (size_t i = 0; i < cbData; ++i)
+        dwRegister = (dwRegister << 8) ^ pTable[(dwRegister >> 24) ^ pData[i]];
+    return dwRegister;
+}
+
+DWORD RawCrc(const BYTE* pData, size_t cbData)
+{
+    DWORD adwTable[CRC_TABLE_ENTRIES];
+    FillReferenceTable(adwTable);
+    return UpdateReference(CRC_INITIAL, pData, cbData, adwTable) ^ CRC_FINAL_XOR;
+}
+
+DWORD BlockCrcReference(const BYTE* pBlock, const DWORD* pTable)
+{
+    return UpdateReference(CRC_INITIAL, pBlock, CRC_BLOCK_SIZE, pTable) ^ CRC_FINAL_XOR;
+}
+
+} // namespace kvcrc

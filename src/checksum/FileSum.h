@@ -1,0 +1,82 @@
+// The read loop of a file checksum, shared by both revisions: they differ
+// only in what each read's byte count is handed to.
+#pragma once
+
+#include <windows.h>
+
+#include "checksum/CRCHelper.h"
+#include "checksum/CrcKernels.h"
+
+#include <cstring>
+#include <memory>
+
+namespace kvcrc {
+
+// The checksum when none can be taken: no verifier, or the file does not open.
+constexpr DWORD FILE_CRC_NONE = 0xFFFFFFFF;
+
+// The table and the block buffer of one file checksum, on the heap for the
+// length of the call. Construction throws std::bad_alloc when either cannot
+// be allocated; whatever was allocated is released on every path.
+class CCrcWorkspace {
+public:
+    CCrcWorkspace()
+        : m_pTable(std::make_unique<DWORD[]>(CRC_TABLE_ENTRIES)), m_pBlock(std::make_unique<BYTE[]>(CRC_BLOCK_SIZE))
+    {
+    }
+    DWORD* Table() { return m_pTable.get(); }
+    BYTE* Block() { return m_pBlock.get(); }
+
+private:
+    std::unique_ptr<DWORD[]> m_pTable;
+    std::unique_ptr<BYTE[]> m_pBlock;
+};
+
+// A file opened for reading, closed on every way out, an exception thrown
+// from the progress callback included.
+class CReadHandle {
+public:
+    explicit CReadHandle(HANDLE hFile) : m_hFile(hFile) {}
+    ~CReadHandle()
+    {
+        if (IsOpen())
+            CloseHandle(m_hFile);
+    }
+    CReadHandle(const CReadHandle&) = delete;
+    CReadHandle& operator=(const CReadHandle&) = delete;
+
+    bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return m_hFile; }
+
+private:
+    HANDLE m_hFile;
+};
+
+// Builds the table, then sums the CRCs of the file's zero-padded 16 KiB
+// blocks; fnOnRead(dwRead) is called after each read. A file whose size is a
+// multiple of 16 KiB ends with a read of 0 bytes, whose all-zero block counts
+// too. FILE_CRC_NONE when the file does not open, with no call of fnOnRead.
+template <class FnOnRead>
+DWORD SumFileBlocks(CCRCHelper& helper, CCrcWorkspace& workspace, LPCWSTR strFilePath, FnOnRead fnOnRead)
+{
+    DWORD dwSum = 0;
+    helper.BuildCRCTable(workspace.Table());
+
+    CReadHandle file(CreateFileW(strFilePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file.IsOpen())
+        return FILE_CRC_NONE;
+
+    DWORD dwRead = 0;
+    do {
+        std::memset(workspace.Block(), 0, CRC_BLOCK_SIZE);
+        // Only the count matters: a read that fails counts 0 bytes and ends
+        // the loop, its all-zero block summed like any other.
+        dwRead = 0;
+        static_cast<void>(ReadFile(file.Get(), workspace.Block(), CRC_BLOCK_SIZE, &dwRead, nullptr));
+        dwSum += helper.ComputeBlockCRC(workspace.Block(), workspace.Table());
+        fnOnRead(dwRead);
+    } while (dwRead == CRC_BLOCK_SIZE);
+    return dwSum;
+}
+
+} // namespace kvcrc
