@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Builds and runs every test leg, installing what is missing:
+#   linux-asan   Linux, revision 1.1, AddressSanitizer + UBSan
+#   linux-rev10  Linux, revision 1.0
+#   package      a consumer project built against the installed CMake package
+#   win32        Windows 32-bit (revision 1.1), MinGW-w64, under Wine
+#   win64        Windows 64-bit (revision 1.0), MinGW-w64, under Wine
+# With leg names as arguments, runs only those.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+jobs=${KORVANE_JOBS:-2}
+legs=("$@")
+[ ${#legs[@]} -gt 0 ] || legs=(linux-asan linux-rev10 package win32 win64)
+
+linux_leg() {
+  local preset=$1
+  echo "=== $preset: configure and build"
+  cmake --preset "$preset" -DKORVANE_BUILD_BENCH=OFF
+  cmake --build --preset "$preset" -j "$jobs"
+  echo "=== $preset: test"
+  ctest --preset "$preset" -j "$jobs"
+}
+
+package_leg() {
+  local build=out/build/package-lib install=out/install/package
+  echo "=== package: build, install, consume"
+  rm -rf "$install"
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_BUILD_TESTS=OFF -DKORVANE_BUILD_TOOL=OFF
+  cmake --build "$build" -j "$jobs"
+  cmake --install "$build" --prefix "$install"
+  ctest --build-and-test tests/package out/build/package-consumer \
+    --build-generator Ninja \
+    --build-options "-DCMAKE_PREFIX_PATH=$root/$install" \
+    --test-command ctest --output-on-failure
+}
+
+bash scripts/setup-linux.sh
+for leg in "${legs[@]}"; do
+  case "$leg" in
+    linux-asan | linux-rev10 | linux) linux_leg "$leg" ;;
+    package) package_leg ;;
+    win32 | win64) bash .ci/windows-leg.sh "$leg" ;;
+    *) echo "unknown leg '$leg'" >&2; exit 2 ;;
+  esac
+done
+echo "=== all legs passed: ${legs[*]}"
