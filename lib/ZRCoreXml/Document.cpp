@@ -1,0 +1,106 @@
+#include "Document.h"
+
+#include "Decoder.h"
+#include "FileReader.h"
+#include "Node.h"
+#include "NodePath.h"
+#include "Parser.h"
+#include "XmlErrors.h"
+
+#include <exception>
+#include <new>
+#include <vector>
+
+namespace zrxml {
+
+HRESULT CDocument::LoadFile(LPCWSTR pszPath)
+{
+    // Emptied first: a failed load leaves nothing, and the old tree is not
+    // kept in memory beside the new one.
+    m_pTree.reset();
+    if (!pszPath)
+        return E_INVALIDARG;
+    try {
+        std::vector<unsigned char> vecBytes;
+        const HRESULT hr = ReadWholeFile(pszPath, vecBytes);
+        if (FAILED(hr))
+            return hr;
+        return Load(vecBytes.data(), vecBytes.size());
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (const std::exception&) {
+        return E_FAIL;
+    }
+}
+
+HRESULT CDocument::LoadMemory(const void* pData, std::size_t cbData)
+{
+    m_pTree.reset();
+    if (!pData && cbData != 0)
+        return E_INVALIDARG;
+    try {
+        return Load(static_cast<const unsigned char*>(pData), cbData);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (const std::exception&) {
+        return E_FAIL;
+    }
+}
+
+HRESULT CDocument::Load(const unsigned char* pData, std::size_t cbData)
+{
+    CDecodedText text;
+    HRESULT hr = DecodeDocument(pData, cbData, text);
+    if (FAILED(hr))
+        return hr;
+    auto pTree = std::make_shared<CTree>();
+    hr = ParseDocument(text.View(), *pTree);
+    if (FAILED(hr))
+        return hr;
+    m_pTree = std::move(pTree);
+    return S_OK;
+}
+
+HRESULT CDocument::GetNode(LPCWSTR pszPath, IZRXmlNode** ppNode)
+{
+    if (!ppNode)
+        return E_INVALIDARG;
+    *ppNode = nullptr;
+    if (!pszPath)
+        return E_INVALIDARG;
+    if (!m_pTree)
+        return XML_E_NOTLOADED;
+    try {
+        std::uint32_t nElement = 0;
+        const HRESULT hr = ResolveNodePath(*m_pTree, pszPath, nElement);
+        if (FAILED(hr))
+            return hr;
+        return CNode::Create(m_pTree, nElement, ppNode);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (const std::exception&) {
+        return E_FAIL;
+    }
+}
+
+ULONG CDocument::AddRef()
+{
+    return ++m_nRefs;
+}
+
+ULONG CDocument::Release()
+{
+    const ULONG nRefs = --m_nRefs;
+    if (nRefs == 0)
+        delete this;
+    return nRefs;
+}
+
+} // namespace zrxml
+
+extern "C" ZRXML_API IZRXml* GetZRXmlInterface(int iType)
+{
+    if (iType != XML_TYPE_LIBRARY_CORE)
+        return nullptr;
+    return new (std::nothrow) zrxml::CDocument();
+}

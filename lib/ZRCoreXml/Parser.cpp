@@ -1,0 +1,550 @@
+#include "Parser.h"
+
+#include "CharClass.h"
+#include "Utf8.h"
+#include "XmlDecl.h"
+#include "XmlErrors.h"
+
+#include <algorithm>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace zrxml {
+
+namespace {
+
+enum class Match { Yes, No, Short };
+
+bool IsSpaceByte(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+int DigitValue(char c, bool bHex)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (bHex && c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (bHex && c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// One pass over the text with an explicit stack of open elements: the
+// nesting depth costs heap, never stack.
+class CParser {
+public:
+    CParser(std::string_view svText, CTree& tree)
+        : m_p(svText.data()), m_pEnd(svText.data() + svText.size()), m_tree(tree)
+    {
+    }
+
+    HRESULT Run()
+    {
+        XmlDecl decl;
+        HRESULT hr = ParseXmlDecl(m_p, m_pEnd, decl, m_p);
+        if (FAILED(hr))
+            return hr;
+        bool bDoctype = false;
+        bool bRoot = false;
+        for (;;) {
+            SkipSpace();
+            if (m_p == m_pEnd)
+                break;
+            if (*m_p != '<')
+                return XML_E_TEXTOUTSIDE;
+            if (Left() < 2)
+                return XML_E_TRUNCATED;
+            const char c = m_p[1];
+            if (c == '?') {
+                hr = ParsePi();
+            } else if (c == '!') {
+                const Match eComment = Starts("<!--");
+                const Match eDoctype = Starts("<!DOCTYPE");
+                if (eComment == Match::Yes) {
+                    hr = ParseComment();
+                } else if (eDoctype == Match::Yes) {
+                    if (bDoctype || bRoot)
+                        return XML_E_SYNTAX;
+                    bDoctype = true;
+                    hr = ParseDoctype();
+                } else {
+                    return eComment == Match::Short || eDoctype == Match::Short ? XML_E_TRUNCATED : XML_E_SYNTAX;
+                }
+            } else if (c == '/') {
+                return XML_E_SYNTAX; // an end tag with nothing open
+            } else if (bRoot) {
+                return XML_E_SECONDROOT;
+            } else {
+                bRoot = true;
+                hr = ParseElements();
+            }
+            if (FAILED(hr))
+                return hr;
+        }
+        if (!bRoot)
+            return XML_E_NOROOT;
+        m_tree.Finish();
+        return S_OK;
+    }
+
+private:
+    struct Open {
+        uint32_t nElement;
+        size_t cbTextMark; // where its text starts in m_strPending
+    };
+
+    size_t Left() const { return static_cast<size_t>(m_pEnd - m_p); }
+
+    Match Starts(std::string_view svLiteral) const
+    {
+        const size_t cb = std::min(Left(), svLiteral.size());
+        if (std::string_view(m_p, cb) != svLiteral.substr(0, cb))
+            return Match::No;
+        return cb == svLiteral.size() ? Match::Yes : Match::Short;
+    }
+
+    bool SkipSpace()
+    {
+        const char* const pStart = m_p;
+        while (m_p < m_pEnd && IsSpaceByte(*m_p))
+            ++m_p;
+        return m_p != pStart;
+    }
+
+    // The position of svLiteral from m_p on, or null.
+    const char* Find(std::string_view svLiteral) const
+    {
+        const size_t nPos = std::string_view(m_p, Left()).find(svLiteral);
+        return nPos == std::string_view::npos ? nullptr : m_p + nPos;
+    }
+
+    HRESULT ReadName(std::string_view& svName)
+    {
+        if (m_p == m_pEnd)
+            return XML_E_TRUNCATED;
+        const char* const pStart = m_p;
+        const char* q = m_p;
+        if (!IsNameStartChar(DecodeValidUtf8(q)))
+            return XML_E_SYNTAX;
+        m_p = q;
+        while (m_p < m_pEnd) {
+            q = m_p;
+            if (!IsNameChar(DecodeValidUtf8(q)))
+                break;
+            m_p = q;
+        }
+        svName = std::string_view(pStart, static_cast<size_t>(m_p - pStart));
+        return S_OK;
+    }
+
+    // The root element and everything in it.
+    HRESULT ParseElements()
+    {
+        HRESULT hr = ParseStartTag();
+        while (SUCCEEDED(hr) && !m_vecOpen.empty()) {
+            if (m_p == m_pEnd)
+                return XML_E_TRUNCATED;
+            if (*m_p == '&') {
+                hr = ParseReference(&m_strPending);
+                continue;
+            }
+            if (*m_p != '<') {
+                hr = ParseCharData();
+                continue;
+            }
+            if (Left() < 2)
+                return XML_E_TRUNCATED;
+            switch (m_p[1]) {
+            case '/':
+                hr = ParseEndTag();
+                break;
+            case '?':
+                hr = ParsePi();
+                break;
+            case '!': {
+                const Match eComment = Starts("<!--");
+                const Match eCData = Starts("<![CDATA[");
+                if (eComment == Match::Yes)
+                    hr = ParseComment();
+                else if (eCData == Match::Yes)
+                    hr = ParseCData();
+                else
+                    hr = eComment == Match::Short || eCData == Match::Short ? XML_E_TRUNCATED : XML_E_SYNTAX;
+                break;
+            }
+            default:
+                hr = ParseStartTag();
+                break;
+            }
+        }
+        return hr;
+    }
+
+    HRESULT ParseStartTag()
+    {
+        ++m_p; // '<'
+        std::string_view svName;
+        HRESULT hr = ReadName(svName);
+        if (FAILED(hr))
+            return hr;
+        const uint32_t nParent = m_vecOpen.empty() ? CTree::kNone : m_vecOpen.back().nElement;
+        uint32_t nElement = 0;
+        if (!m_tree.AddElement(m_tree.InternName(svName), nParent, nElement))
+            return XML_E_TOOLARGE;
+        m_vecAttributes.clear();
+        if (!m_setAttributes.empty())
+            m_setAttributes = {}; // also drops a large bucket array
+        for (;;) {
+            const bool bSpace = SkipSpace();
+            if (m_p == m_pEnd)
+                return XML_E_TRUNCATED;
+            if (*m_p == '>') {
+                ++m_p;
+                m_vecOpen.push_back(Open{nElement, m_strPending.size()});
+                return S_OK;
+            }
+            if (*m_p == '/') {
+                if (Left() < 2)
+                    return XML_E_TRUNCATED;
+                if (m_p[1] != '>')
+                    return XML_E_SYNTAX;
+                m_p += 2;
+                return S_OK;
+            }
+            if (!bSpace)
+                return XML_E_SYNTAX;
+            hr = ParseAttribute();
+            if (FAILED(hr))
+                return hr;
+        }
+    }
+
+    // Attributes are checked, not kept: nothing reads them.
+    HRESULT ParseAttribute()
+    {
+        std::string_view svName;
+        HRESULT hr = ReadName(svName);
+        if (FAILED(hr))
+            return hr;
+        SkipSpace();
+        if (m_p == m_pEnd)
+            return XML_E_TRUNCATED;
+        if (*m_p != '=')
+            return XML_E_SYNTAX;
+        ++m_p;
+        SkipSpace();
+        if (m_p == m_pEnd)
+            return XML_E_TRUNCATED;
+        const char chQuote = *m_p;
+        if (chQuote != '"' && chQuote != '\'')
+            return XML_E_SYNTAX;
+        ++m_p;
+        for (;;) {
+            if (m_p == m_pEnd)
+                return XML_E_TRUNCATED;
+            const char c = *m_p;
+            if (c == chQuote) {
+                ++m_p;
+                break;
+            }
+            if (c == '<')
+                return XML_E_SYNTAX;
+            if (c == '&') {
+                hr = ParseReference(nullptr);
+                if (FAILED(hr))
+                    return hr;
+            } else {
+                ++m_p;
+            }
+        }
+        return CheckUnique(svName);
+    }
+
+    // A scan for the usual few attributes, a set once there are many.
+    HRESULT CheckUnique(std::string_view svName)
+    {
+        constexpr size_t kScanLimit = 8;
+        if (m_setAttributes.empty() && m_vecAttributes.size() < kScanLimit) {
+            for (std::string_view svSeen : m_vecAttributes)
+                if (svSeen == svName)
+                    return XML_E_DUPATTR;
+            m_vecAttributes.push_back(svName);
+            return S_OK;
+        }
+        if (m_setAttributes.empty())
+            m_setAttributes.insert(m_vecAttributes.begin(), m_vecAttributes.end());
+        return m_setAttributes.insert(svName).second ? S_OK : XML_E_DUPATTR;
+    }
+
+    HRESULT ParseEndTag()
+    {
+        m_p += 2; // "</"
+        std::string_view svName;
+        const HRESULT hr = ReadName(svName);
+        if (FAILED(hr))
+            return hr;
+        SkipSpace();
+        if (m_p == m_pEnd)
+            return XML_E_TRUNCATED;
+        if (*m_p != '>')
+            return XML_E_SYNTAX;
+        ++m_p;
+        const Open open = m_vecOpen.back();
+        if (svName != m_tree.Name(m_tree.NameOf(open.nElement)))
+            return XML_E_TAGMISMATCH;
+        if (!m_tree.SetText(open.nElement, std::string_view(m_strPending).substr(open.cbTextMark)))
+            return XML_E_TOOLARGE;
+        m_strPending.resize(open.cbTextMark);
+        m_vecOpen.pop_back();
+        return S_OK;
+    }
+
+    HRESULT ParseCharData()
+    {
+        const char* q = m_p;
+        while (q < m_pEnd && *q != '<' && *q != '&') {
+            if (*q == ']' && m_pEnd - q >= 3 && q[1] == ']' && q[2] == '>')
+                return XML_E_SYNTAX;
+            ++q;
+        }
+        m_strPending.append(m_p, q);
+        m_p = q;
+        return S_OK;
+    }
+
+    HRESULT ParseCData()
+    {
+        m_p += 9; // "<![CDATA["
+        const char* const pClose = Find("]]>");
+        if (!pClose)
+            return XML_E_TRUNCATED;
+        m_strPending.append(m_p, pClose);
+        m_p = pClose + 3;
+        return S_OK;
+    }
+
+    // After '&': a character reference or one of the five predefined
+    // entities. Declared entities are never expanded, so any other name fails.
+    HRESULT ParseReference(std::string* pOut)
+    {
+        ++m_p;
+        if (m_p == m_pEnd)
+            return XML_E_TRUNCATED;
+        if (*m_p == '#') {
+            ++m_p;
+            const bool bHex = m_p < m_pEnd && *m_p == 'x';
+            if (bHex)
+                ++m_p;
+            char32_t c = 0;
+            bool bDigits = false;
+            int nDigit;
+            while (m_p < m_pEnd && (nDigit = DigitValue(*m_p, bHex)) >= 0) {
+                bDigits = true;
+                c = c * (bHex ? 16 : 10) + static_cast<char32_t>(nDigit);
+                if (c > 0x10FFFF)
+                    c = 0x110000; // stays out of range, cannot overflow
+                ++m_p;
+            }
+            if (m_p == m_pEnd)
+                return XML_E_TRUNCATED;
+            if (!bDigits || *m_p != ';')
+                return XML_E_SYNTAX;
+            ++m_p;
+            if (!IsXmlChar(c))
+                return XML_E_CHARREF;
+            if (pOut)
+                AppendUtf8(*pOut, c);
+            return S_OK;
+        }
+        std::string_view svName;
+        const HRESULT hr = ReadName(svName);
+        if (FAILED(hr))
+            return hr;
+        if (m_p == m_pEnd)
+            return XML_E_TRUNCATED;
+        if (*m_p != ';')
+            return XML_E_SYNTAX;
+        ++m_p;
+        static const struct {
+            std::string_view svName;
+            char c;
+        } kEntities[] = {{"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"apos", '\''}, {"quot", '"'}};
+        for (const auto& entity : kEntities) {
+            if (entity.svName == svName) {
+                if (pOut)
+                    *pOut += entity.c;
+                return S_OK;
+            }
+        }
+        return XML_E_ENTITY;
+    }
+
+    HRESULT ParseComment()
+    {
+        m_p += 4; // "<!--"
+        const char* const pDashes = Find("--");
+        if (!pDashes || m_pEnd - pDashes < 3)
+            return XML_E_TRUNCATED;
+        if (pDashes[2] != '>')
+            return XML_E_SYNTAX; // "--" inside a comment
+        m_p = pDashes + 3;
+        return S_OK;
+    }
+
+    HRESULT ParsePi()
+    {
+        m_p += 2; // "<?"
+        std::string_view svTarget;
+        const HRESULT hr = ReadName(svTarget);
+        if (FAILED(hr))
+            return hr;
+        // The declaration belongs at the very start only; other
+        // capitalisations of the name are reserved.
+        if (svTarget.size() == 3 && (svTarget[0] | 0x20) == 'x' && (svTarget[1] | 0x20) == 'm' &&
+            (svTarget[2] | 0x20) == 'l')
+            return XML_E_SYNTAX;
+        if (Starts("?>") == Match::Yes) {
+            m_p += 2;
+            return S_OK;
+        }
+        if (m_p == m_pEnd || Starts("?>") == Match::Short)
+            return XML_E_TRUNCATED;
+        if (!SkipSpace())
+            return XML_E_SYNTAX;
+        const char* const pClose = Find("?>");
+        if (!pClose)
+            return XML_E_TRUNCATED;
+        m_p = pClose + 2;
+        return S_OK;
+    }
+
+    HRESULT SkipQuoted()
+    {
+        const char chQuote = *m_p++;
+        const char* const pClose = Find(std::string_view(&chQuote, 1));
+        if (!pClose)
+            return XML_E_TRUNCATED;
+        m_p = pClose + 1;
+        return S_OK;
+    }
+
+    // The document type is read only to find its end; nothing in it is used.
+    HRESULT ParseDoctype()
+    {
+        m_p += 9; // "<!DOCTYPE"
+        if (!SkipSpace())
+            return m_p == m_pEnd ? XML_E_TRUNCATED : XML_E_SYNTAX;
+        std::string_view svName;
+        HRESULT hr = ReadName(svName);
+        for (;;) {
+            if (FAILED(hr))
+                return hr;
+            SkipSpace();
+            if (m_p == m_pEnd)
+                return XML_E_TRUNCATED;
+            const char c = *m_p;
+            if (c == '>') {
+                ++m_p;
+                return S_OK;
+            }
+            if (c == '[') {
+                hr = SkipInternalSubset();
+                if (FAILED(hr))
+                    return hr;
+                SkipSpace();
+                if (m_p == m_pEnd)
+                    return XML_E_TRUNCATED;
+                if (*m_p != '>')
+                    return XML_E_SYNTAX;
+                ++m_p;
+                return S_OK;
+            }
+            if (c == '"' || c == '\'')
+                hr = SkipQuoted();
+            else
+                hr = ReadName(svName); // SYSTEM, PUBLIC
+        }
+    }
+
+    HRESULT SkipInternalSubset()
+    {
+        ++m_p; // '['
+        for (;;) {
+            SkipSpace();
+            if (m_p == m_pEnd)
+                return XML_E_TRUNCATED;
+            HRESULT hr = S_OK;
+            const char c = *m_p;
+            if (c == ']') {
+                ++m_p;
+                return S_OK;
+            }
+            if (c == '%') {
+                ++m_p;
+                std::string_view svName;
+                hr = ReadName(svName);
+                if (SUCCEEDED(hr))
+                    hr = m_p == m_pEnd ? XML_E_TRUNCATED : *m_p++ != ';' ? XML_E_SYNTAX : S_OK;
+            } else if (c != '<') {
+                hr = XML_E_SYNTAX;
+            } else if (Left() < 2) {
+                hr = XML_E_TRUNCATED;
+            } else if (m_p[1] == '?') {
+                hr = ParsePi();
+            } else if (m_p[1] != '!') {
+                hr = XML_E_SYNTAX;
+            } else if (const Match eComment = Starts("<!--"); eComment != Match::No) {
+                hr = eComment == Match::Yes ? ParseComment() : XML_E_TRUNCATED;
+            } else {
+                hr = SkipMarkupDecl();
+            }
+            if (FAILED(hr))
+                return hr;
+        }
+    }
+
+    // <!ELEMENT ...>, <!ATTLIST ...>, <!ENTITY ...>, <!NOTATION ...>.
+    HRESULT SkipMarkupDecl()
+    {
+        m_p += 2; // "<!"
+        if (m_p == m_pEnd)
+            return XML_E_TRUNCATED;
+        if (!(*m_p >= 'A' && *m_p <= 'Z'))
+            return XML_E_SYNTAX;
+        for (;;) {
+            if (m_p == m_pEnd)
+                return XML_E_TRUNCATED;
+            const char c = *m_p;
+            if (c == '>') {
+                ++m_p;
+                return S_OK;
+            }
+            if (c == '<')
+                return XML_E_SYNTAX;
+            if (c == '"' || c == '\'') {
+                const HRESULT hr = SkipQuoted();
+                if (FAILED(hr))
+                    return hr;
+            } else {
+                ++m_p;
+            }
+        }
+    }
+
+    const char* m_p;
+    const char* const m_pEnd;
+    CTree& m_tree;
+    std::vector<Open> m_vecOpen;
+    std::string m_strPending; // text of the open elements, innermost last
+    std::vector<std::string_view> m_vecAttributes;
+    std::unordered_set<std::string_view> m_setAttributes;
+};
+
+} // namespace
+
+HRESULT ParseDocument(std::string_view svText, CTree& tree)
+{
+    return CParser(svText, tree).Run();
+}
+
+} // namespace zrxml

@@ -1,0 +1,77 @@
+// A parsed document: a flat, immutable table of elements with their names
+// and text, shared by the document and every node handed out, so that a
+// node outlives a reload or the release of its document. Flat tables also
+// mean that no depth of nesting can exhaust the stack, neither when the
+// tree is built nor when it is destroyed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace zrxml {
+
+class CTree {
+public:
+    CTree() = default;
+    CTree(const CTree&) = delete;
+    CTree& operator=(const CTree&) = delete;
+
+    // Building, in document order; the first element added is the root.
+    // AddElement and SetText fail beyond the 32-bit counts of the table.
+    uint32_t InternName(std::string_view svName);
+    bool AddElement(uint32_t nName, uint32_t nParent, uint32_t& nElement);
+    bool SetText(uint32_t nElement, std::string_view svText);
+    // Lays the children out; the tree is read-only afterwards.
+    void Finish();
+
+    static constexpr uint32_t kNone = UINT32_MAX;
+    static constexpr uint32_t kRoot = 0;
+
+    // The id of a name that occurs in the document.
+    bool FindName(std::string_view svName, uint32_t& nName) const;
+    const std::string& Name(uint32_t nName) const { return m_dqNames[nName]; }
+    uint32_t NameOf(uint32_t nElement) const { return m_vecElements[nElement].nName; }
+    std::string_view TextOf(uint32_t nElement) const;
+    uint32_t ChildCount(uint32_t nElement) const { return m_vecElements[nElement].nChildCount; }
+    // nIndex below ChildCount.
+    uint32_t ChildAt(uint32_t nElement, uint32_t nIndex) const
+    {
+        return m_vecChildren[m_vecElements[nElement].nFirstChild + nIndex];
+    }
+    // The nNth (1-based) child of that name.
+    bool FindChild(uint32_t nElement, uint32_t nName, uint32_t nNth, uint32_t& nChild) const;
+
+private:
+    struct Element {
+        uint32_t nName;
+        uint32_t nChildCount;
+        uint32_t nFirstChild; // into m_vecChildren
+        uint32_t nTextOffset; // into m_strText, UTF-8
+        uint32_t nTextLength;
+    };
+    // The children of one element by name, in document order.
+    using ChildIndex = std::unordered_map<uint32_t, std::vector<uint32_t>>;
+
+    const ChildIndex& IndexOf(uint32_t nElement) const; // m_mtxIndex held
+
+    std::vector<Element> m_vecElements;
+    std::vector<uint32_t> m_vecChildren; // each element's children side by side
+    std::vector<uint32_t> m_vecParents;  // while building only
+    std::string m_strText;
+    std::deque<std::string> m_dqNames; // stable, so the map can view them
+    std::unordered_map<std::string_view, uint32_t> m_mapNames;
+
+    // Built on first use, for elements with many children (the FILE entries
+    // under the root): a lookup by name and number is then constant time.
+    mutable std::mutex m_mtxIndex;
+    mutable std::unordered_map<uint32_t, std::unique_ptr<ChildIndex>> m_mapIndex;
+};
+
+} // namespace zrxml
