@@ -9,12 +9,21 @@
 namespace kvwin32 {
 
 // The host path for a Windows path: "X:\a\b" goes to the folder named by
-// KORVANE_DRIVE_X (either case of X), "\" and "/" both separate, a path that
-// begins with "/" is used as it is. Empty when the drive is not mapped.
+// KORVANE_DRIVE_X (either case of X; the environment is read on every call),
+// "\" and "/" both separate, repeated separators collapse, "." and ".."
+// are resolved without leaving the drive's folder, and a "\\?\" prefix is
+// dropped. A path that begins with "/" is a host path and is not mapped.
+// Names are UTF-8 and compared case-sensitively by the host. Empty when the
+// path cannot be mapped: an unmapped drive, a relative or UNC path, a
+// character that is no Unicode scalar value, or (without "\\?\") a drive
+// path of MAX_PATH characters or more.
 KVWIN32_API std::string MapPath(const wchar_t* pszPath);
 
 // Fault seam: a hook consulted before each CreateFileW and ReadFile. It may
-// fail the call (return FALSE with the error in *pdwError) or shorten a read.
+// fail the call (return FALSE with the error in *pdwError, which holds
+// ERROR_GEN_FAILURE on entry; whatever it leaves there, 0 included, becomes
+// the last error) or shorten a read by lowering *pdwToRead. Returning TRUE
+// lets the call go on. SetFaultHook(nullptr, nullptr) removes the hook.
 enum class Call { CreateFile, ReadFile };
 struct FaultContext {
     Call eCall;

@@ -1,1 +1,281 @@
-// placeholder until the implementation lands
+// File handles: CreateFileW, ReadFile, WriteFile, CloseHandle, synchronous
+// and over plain descriptors.
+#include "Internal.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <mutex>
+
+namespace kvwin32 {
+namespace detail {
+namespace {
+
+class CFileObject : public CHandleObject {
+public:
+    CFileObject(int iFd, const wchar_t* pszPath, bool bRead, bool bWrite, bool bFolder)
+        : m_iFd(iFd), m_strPath(pszPath), m_bRead(bRead), m_bWrite(bWrite), m_bFolder(bFolder)
+    {
+    }
+    ~CFileObject() override
+    {
+        // Not retried on EINTR: the descriptor is gone either way.
+        ::close(m_iFd);
+    }
+    CFileObject(const CFileObject&) = delete;
+    CFileObject& operator=(const CFileObject&) = delete;
+
+    EHandleKind Kind() const override { return EHandleKind::File; }
+
+    const int m_iFd;
+    const std::wstring m_strPath; // as opened, for the fault hook
+    const bool m_bRead;
+    const bool m_bWrite;
+    const bool m_bFolder;
+    // A synchronous handle does one transfer at a time, as on Windows.
+    std::mutex m_mutex;
+    ULONGLONG m_qwPosition = 0;
+};
+
+BOOL Fail(DWORD dwError)
+{
+    SetLastError(dwError);
+    return FALSE;
+}
+
+HANDLE FailOpen(DWORD dwError)
+{
+    SetLastError(dwError);
+    return INVALID_HANDLE_VALUE;
+}
+
+int OpenRetrying(const std::string& strHost, int iFlags, mode_t mode)
+{
+    int iFd;
+    do {
+        iFd = ::open(strHost.c_str(), iFlags, mode);
+    } while (iFd < 0 && errno == EINTR);
+    return iFd;
+}
+
+std::shared_ptr<CFileObject> LookupFile(HANDLE h)
+{
+    return std::static_pointer_cast<CFileObject>(LookupHandle(h, EHandleKind::File));
+}
+
+} // namespace
+} // namespace detail
+} // namespace kvwin32
+
+using namespace kvwin32::detail;
+
+extern "C" {
+
+HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwShareMode*/,
+                          LPSECURITY_ATTRIBUTES /*lpSecurityAttributes*/, DWORD dwCreationDisposition,
+                          DWORD dwFlagsAndAttributes, HANDLE /*hTemplateFile*/)
+{
+    DWORD dwError = ERROR_SUCCESS;
+    const kvwin32::FaultContext ctx = {kvwin32::Call::CreateFile, lpFileName, 0, nullptr};
+    if (!ConsultFaultHook(ctx, dwError))
+        return FailOpen(dwError);
+
+    CWinPath path;
+    std::string strHost;
+    if ((dwError = ParseWinPath(lpFileName, path)) != ERROR_SUCCESS ||
+        (dwError = HostPath(path, strHost)) != ERROR_SUCCESS)
+        return FailOpen(dwError);
+
+    const bool bRead = (dwDesiredAccess & GENERIC_READ) != 0;
+    const bool bWrite = (dwDesiredAccess & GENERIC_WRITE) != 0;
+    // Non-blocking only for the open itself: a FIFO must not hang it.
+    int iFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    if (bRead && bWrite)
+        iFlags |= O_RDWR;
+    else if (bWrite)
+        iFlags |= O_WRONLY;
+#ifdef O_PATH
+    else if (!bRead && dwCreationDisposition == OPEN_EXISTING)
+        iFlags |= O_PATH; // attributes only, as with an access of 0
+#endif
+    else
+        iFlags |= O_RDONLY;
+    const mode_t mode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
+
+    int iFd = -1;
+    bool bExisted = false;
+    switch (dwCreationDisposition) {
+    case CREATE_NEW:
+        iFd = OpenRetrying(strHost, iFlags | O_CREAT | O_EXCL, mode);
+        break;
+    case OPEN_EXISTING:
+        iFd = OpenRetrying(strHost, iFlags, mode);
+        break;
+    case TRUNCATE_EXISTING:
+        if (!bWrite)
+            return FailOpen(ERROR_INVALID_PARAMETER);
+        iFd = OpenRetrying(strHost, iFlags | O_TRUNC, mode);
+        break;
+    case CREATE_ALWAYS:
+    case OPEN_ALWAYS: {
+        // Create, or else open what is there, telling the two apart as
+        // Windows does; a file removed in between sends us round again.
+        const int iExisting = dwCreationDisposition == CREATE_ALWAYS ? O_TRUNC : 0;
+        for (int iTry = 0; iTry < 8 && iFd < 0; ++iTry) {
+            iFd = OpenRetrying(strHost, iFlags | O_CREAT | O_EXCL, mode);
+            if (iFd >= 0 || errno != EEXIST)
+                break;
+            iFd = OpenRetrying(strHost, iFlags | iExisting, mode);
+            bExisted = iFd >= 0;
+            if (iFd < 0 && errno != ENOENT)
+                break;
+        }
+        break;
+    }
+    default:
+        return FailOpen(ERROR_INVALID_PARAMETER);
+    }
+    if (iFd < 0) {
+        const int iErr = errno;
+        return FailOpen(iErr == ENOENT ? MissingError(path) : Win32FromErrno(iErr));
+    }
+
+    struct stat st;
+    if (::fstat(iFd, &st) != 0) {
+        const int iErr = errno;
+        ::close(iFd);
+        return FailOpen(Win32FromErrno(iErr));
+    }
+    const bool bFolder = S_ISDIR(st.st_mode);
+    // Folders open only for their attributes, as on Windows; pipes and
+    // sockets are not files.
+    if ((bFolder && !(dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS)) || S_ISFIFO(st.st_mode) ||
+        S_ISSOCK(st.st_mode)) {
+        ::close(iFd);
+        return FailOpen(ERROR_ACCESS_DENIED);
+    }
+    if (!S_ISREG(st.st_mode) && !bFolder)
+        ::fcntl(iFd, F_SETFL, ::fcntl(iFd, F_GETFL) & ~O_NONBLOCK);
+
+    std::shared_ptr<CFileObject> pFile;
+    try {
+        pFile = std::make_shared<CFileObject>(iFd, lpFileName, bRead, bWrite, bFolder);
+    } catch (...) {
+        ::close(iFd);
+        return FailOpen(ERROR_NOT_ENOUGH_MEMORY);
+    }
+    HANDLE h;
+    try {
+        h = AddHandle(pFile);
+    } catch (...) {
+        return FailOpen(ERROR_NOT_ENOUGH_MEMORY);
+    }
+    SetLastError(bExisted ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    return h;
+}
+
+BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
+                     LPOVERLAPPED lpOverlapped)
+{
+    if (lpNumberOfBytesRead)
+        *lpNumberOfBytesRead = 0;
+    if (lpOverlapped)
+        return Fail(ERROR_NOT_SUPPORTED);
+    const std::shared_ptr<CFileObject> pFile = LookupFile(hFile);
+    if (!pFile)
+        return Fail(ERROR_INVALID_HANDLE);
+    if (!lpBuffer && nNumberOfBytesToRead)
+        return Fail(ERROR_NOACCESS);
+    if (pFile->m_bFolder)
+        return Fail(ERROR_INVALID_FUNCTION);
+    if (!pFile->m_bRead)
+        return Fail(ERROR_ACCESS_DENIED);
+
+    std::lock_guard<std::mutex> lock(pFile->m_mutex);
+    DWORD dwToRead = nNumberOfBytesToRead;
+    DWORD dwError = ERROR_SUCCESS;
+    const kvwin32::FaultContext ctx = {kvwin32::Call::ReadFile, pFile->m_strPath.c_str(), pFile->m_qwPosition,
+                                       &dwToRead};
+    if (!ConsultFaultHook(ctx, dwError))
+        return Fail(dwError);
+    if (dwToRead > nNumberOfBytesToRead)
+        dwToRead = nNumberOfBytesToRead;
+
+    // Fill the request unless the file ends: callers take a short count for
+    // the end of the file.
+    char* pch = static_cast<char*>(lpBuffer);
+    DWORD dwDone = 0;
+    int iErr = 0;
+    while (dwDone < dwToRead) {
+        const ssize_t cb = ::read(pFile->m_iFd, pch + dwDone, dwToRead - dwDone);
+        if (cb > 0)
+            dwDone += static_cast<DWORD>(cb);
+        else if (cb == 0)
+            break;
+        else if (errno != EINTR) {
+            iErr = errno;
+            break;
+        }
+    }
+    pFile->m_qwPosition += dwDone;
+    if (lpNumberOfBytesRead)
+        *lpNumberOfBytesRead = dwDone;
+    // Bytes that arrived before an error are delivered; the error comes back
+    // with the next read, which starts where it happened.
+    if (iErr && dwDone == 0)
+        return Fail(Win32FromErrno(iErr, ERROR_READ_FAULT));
+    return TRUE;
+}
+
+BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
+                      LPOVERLAPPED lpOverlapped)
+{
+    if (lpNumberOfBytesWritten)
+        *lpNumberOfBytesWritten = 0;
+    if (lpOverlapped)
+        return Fail(ERROR_NOT_SUPPORTED);
+    const std::shared_ptr<CFileObject> pFile = LookupFile(hFile);
+    if (!pFile)
+        return Fail(ERROR_INVALID_HANDLE);
+    if (!lpBuffer && nNumberOfBytesToWrite)
+        return Fail(ERROR_NOACCESS);
+    if (pFile->m_bFolder)
+        return Fail(ERROR_INVALID_FUNCTION);
+    if (!pFile->m_bWrite)
+        return Fail(ERROR_ACCESS_DENIED);
+
+    std::lock_guard<std::mutex> lock(pFile->m_mutex);
+    const char* pch = static_cast<const char*>(lpBuffer);
+    DWORD dwDone = 0;
+    int iErr = 0;
+    while (dwDone < nNumberOfBytesToWrite) {
+        const ssize_t cb = ::write(pFile->m_iFd, pch + dwDone, nNumberOfBytesToWrite - dwDone);
+        if (cb > 0)
+            dwDone += static_cast<DWORD>(cb);
+        else if (cb == 0) {
+            iErr = EIO; // no progress and no reason: do not spin
+            break;
+        } else if (errno != EINTR) {
+            iErr = errno;
+            break;
+        }
+    }
+    pFile->m_qwPosition += dwDone;
+    if (lpNumberOfBytesWritten)
+        *lpNumberOfBytesWritten = dwDone;
+    // A write stopped short is a failure: the caller's data is not all there.
+    if (iErr)
+        return Fail(Win32FromErrno(iErr, ERROR_WRITE_FAULT));
+    return TRUE;
+}
+
+BOOL WINAPI CloseHandle(HANDLE hObject)
+{
+    if (!RemoveHandle(hObject, EHandleKind::File))
+        return Fail(ERROR_INVALID_HANDLE);
+    return TRUE;
+}
+
+} // extern "C"

@@ -1,0 +1,129 @@
+// What Windows tells about a file (attributes, size, times), from the host's
+// stat information.
+#include "Internal.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cerrno>
+
+namespace kvwin32 {
+namespace detail {
+
+namespace {
+
+struct CTimeSpec {
+    std::int64_t llSeconds = 0;
+    long lNanoseconds = 0;
+    bool operator<(const CTimeSpec& o) const
+    {
+        return llSeconds < o.llSeconds || (llSeconds == o.llSeconds && lNanoseconds < o.lNanoseconds);
+    }
+};
+
+struct CRawStat {
+    mode_t mode = 0;
+    std::int64_t llSize = 0;
+    CTimeSpec tsAccess, tsWrite, tsChange, tsBirth;
+    bool bHasBirth = false;
+};
+
+CTimeSpec FromTimespec(const struct timespec& ts) { return {static_cast<std::int64_t>(ts.tv_sec), ts.tv_nsec}; }
+
+int PlainStat(int iDirFd, const char* pszPath, bool bFollow, CRawStat& raw)
+{
+    struct stat st;
+    if (::fstatat(iDirFd, pszPath, &st, bFollow ? 0 : AT_SYMLINK_NOFOLLOW) != 0)
+        return errno;
+    raw.mode = st.st_mode;
+    raw.llSize = static_cast<std::int64_t>(st.st_size);
+    raw.tsAccess = FromTimespec(st.st_atim);
+    raw.tsWrite = FromTimespec(st.st_mtim);
+    raw.tsChange = FromTimespec(st.st_ctim);
+    return 0;
+}
+
+#if defined(__linux__) && defined(STATX_BTIME)
+// statx also knows the birth time, which is Windows' creation time. Some
+// kernels and sandboxes refuse it; then plain stat serves for good.
+std::atomic<bool> g_bStatxRefused{false};
+
+CTimeSpec FromStatx(const struct statx_timestamp& ts) { return {ts.tv_sec, static_cast<long>(ts.tv_nsec)}; }
+
+int RawStat(int iDirFd, const char* pszPath, bool bFollow, CRawStat& raw)
+{
+    if (!g_bStatxRefused.load(std::memory_order_relaxed)) {
+        struct statx stx;
+        if (::statx(iDirFd, pszPath, bFollow ? 0 : AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME,
+                    &stx) == 0) {
+            raw.mode = stx.stx_mode;
+            raw.llSize = static_cast<std::int64_t>(stx.stx_size);
+            raw.tsAccess = FromStatx(stx.stx_atime);
+            raw.tsWrite = FromStatx(stx.stx_mtime);
+            raw.tsChange = FromStatx(stx.stx_ctime);
+            raw.bHasBirth = (stx.stx_mask & STATX_BTIME) != 0;
+            if (raw.bHasBirth)
+                raw.tsBirth = FromStatx(stx.stx_btime);
+            return 0;
+        }
+        if (errno != ENOSYS && errno != EPERM)
+            return errno;
+        g_bStatxRefused.store(true, std::memory_order_relaxed);
+    }
+    return PlainStat(iDirFd, pszPath, bFollow, raw);
+}
+#else
+int RawStat(int iDirFd, const char* pszPath, bool bFollow, CRawStat& raw)
+{
+    return PlainStat(iDirFd, pszPath, bFollow, raw);
+}
+#endif
+
+FILETIME ToFileTime(const CTimeSpec& ts) { return FileTimeFromUnix(ts.llSeconds, ts.lNanoseconds); }
+
+} // namespace
+
+bool IsDotName(const std::wstring& strName)
+{
+    return !strName.empty() && strName[0] == L'.' && strName != L"." && strName != L"..";
+}
+
+int QueryFileInfo(int iDirFd, const char* pszPath, bool bHiddenName, CFileInfo& info)
+{
+    CRawStat raw;
+    if (int iErr = RawStat(iDirFd, pszPath, false, raw))
+        return iErr;
+    info.bLink = S_ISLNK(raw.mode);
+    if (info.bLink) {
+        // The target's details; a dangling link keeps its own.
+        CRawStat target;
+        if (RawStat(iDirFd, pszPath, true, target) == 0)
+            raw = target;
+    }
+
+    DWORD dw = 0;
+    if (S_ISDIR(raw.mode))
+        dw |= FILE_ATTRIBUTE_DIRECTORY;
+    if (!(raw.mode & S_IWUSR))
+        dw |= FILE_ATTRIBUTE_READONLY;
+    if (bHiddenName)
+        dw |= FILE_ATTRIBUTE_HIDDEN;
+    if (info.bLink)
+        dw |= FILE_ATTRIBUTE_REPARSE_POINT;
+    info.dwAttributes = dw ? dw : FILE_ATTRIBUTE_NORMAL;
+
+    // Windows gives folders no size.
+    info.qwSize = S_ISDIR(raw.mode) || raw.llSize < 0 ? 0 : static_cast<ULONGLONG>(raw.llSize);
+    info.ftLastAccess = ToFileTime(raw.tsAccess);
+    info.ftLastWrite = ToFileTime(raw.tsWrite);
+    // Without a birth time, the earliest time known stands in for it.
+    CTimeSpec tsCreation = raw.tsWrite < raw.tsChange ? raw.tsWrite : raw.tsChange;
+    if (raw.bHasBirth)
+        tsCreation = raw.tsBirth;
+    info.ftCreation = ToFileTime(tsCreation);
+    return 0;
+}
+
+} // namespace detail
+} // namespace kvwin32
