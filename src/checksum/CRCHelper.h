@@ -27,10 +27,13 @@ public:
     // pVerifier->CBProgress; the file is read to its end even when the host
     // asks for an abort there. 0xFFFFFFFF without a verifier or when the file
     // cannot be opened. Throws std::bad_alloc when its buffers cannot be had.
-    DWORD ComputeFileCRC(CKorvane* pVerifier, LPCWSTR strFilePath);
+    // *pbComplete, when given, tells whether the file was opened and read to
+    // its end without a failed read: 0xFFFFFFFF alone cannot tell.
+    DWORD ComputeFileCRC(CKorvane* pVerifier, LPCWSTR strFilePath, BOOL* pbComplete = nullptr);
 #else
     // The checksum of the file strFilePath; 0xFFFFFFFF when the file cannot be
     // opened. Throws std::bad_alloc when its buffers cannot be had.
-    DWORD ComputeFileCRC(LPCWSTR strFilePath);
+    // *pbComplete as for revision 1.1.
+    DWORD ComputeFileCRC(LPCWSTR strFilePath, BOOL* pbComplete = nullptr);
 #endif
 };

@@ -56,9 +56,13 @@ private:
 // blocks; fnOnRead(dwRead) is called after each read. A file whose size is a
 // multiple of 16 KiB ends with a read of 0 bytes, whose all-zero block counts
 // too. FILE_CRC_NONE when the file does not open, with no call of fnOnRead.
+// *pbComplete (if given) is TRUE when the file opened and no read failed.
 template <class FnOnRead>
-DWORD SumFileBlocks(CCRCHelper& helper, CCrcWorkspace& workspace, LPCWSTR strFilePath, FnOnRead fnOnRead)
+DWORD SumFileBlocks(CCRCHelper& helper, CCrcWorkspace& workspace, LPCWSTR strFilePath, FnOnRead fnOnRead,
+                    BOOL* pbComplete)
 {
+    if (pbComplete)
+        *pbComplete = FALSE;
     DWORD dwSum = 0;
     helper.BuildCRCTable(workspace.Table());
 
@@ -66,16 +70,20 @@ DWORD SumFileBlocks(CCRCHelper& helper, CCrcWorkspace& workspace, LPCWSTR strFil
     if (!file.IsOpen())
         return FILE_CRC_NONE;
 
+    BOOL bReadsOk = TRUE;
     DWORD dwRead = 0;
     do {
         std::memset(workspace.Block(), 0, CRC_BLOCK_SIZE);
         // Only the count matters: a read that fails counts 0 bytes and ends
         // the loop, its all-zero block summed like any other.
         dwRead = 0;
-        static_cast<void>(ReadFile(file.Get(), workspace.Block(), CRC_BLOCK_SIZE, &dwRead, nullptr));
+        if (!ReadFile(file.Get(), workspace.Block(), CRC_BLOCK_SIZE, &dwRead, nullptr))
+            bReadsOk = FALSE;
         dwSum += helper.ComputeBlockCRC(workspace.Block(), workspace.Table());
         fnOnRead(dwRead);
     } while (dwRead == CRC_BLOCK_SIZE);
+    if (pbComplete)
+        *pbComplete = bReadsOk;
     return dwSum;
 }
 

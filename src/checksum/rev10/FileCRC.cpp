@@ -3,8 +3,8 @@
 
 #include "checksum/FileSum.h"
 
-DWORD CCRCHelper::ComputeFileCRC(LPCWSTR strFilePath)
+DWORD CCRCHelper::ComputeFileCRC(LPCWSTR strFilePath, BOOL* pbComplete)
 {
     kvcrc::CCrcWorkspace workspace;
-    return kvcrc::SumFileBlocks(*this, workspace, strFilePath, [](DWORD) {});
+    return kvcrc::SumFileBlocks(*this, workspace, strFilePath, [](DWORD) {}, pbComplete);
 }

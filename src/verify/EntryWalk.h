@@ -1,0 +1,28 @@
+// The walk of a description's FILE entries, shared by both revisions'
+// drivers: each entry fills the run's FDesc and goes to the file or folder
+// comparison; the first failing entry ends the walk.
+#pragma once
+
+#include "Korvane.h"
+
+class CEntryWalk {
+public:
+    // From the first query of "/Factory/FILE[1]" to the end report. The
+    // description must be loaded in rKorvane's document.
+    static HRESULT Run(CKorvane& rKorvane, TCHAR tchDrvLetter);
+
+private:
+    static void FillEntry(CKorvane& rKorvane, TCHAR tchDrvLetter, IZRXmlNode* pNode, FDesc& desc,
+                          CZRPathString& strScratch);
+};
+
+namespace korvane {
+
+// "<folder>\Media<n>.xml", or "c:\Temp\Media<n>.xml" without a folder.
+void DescriptionPath(CZRString& strOut, int iNumber, LPCTSTR strFilePath);
+
+// Twice the media size (disc copy and source are both read) in whole MiB,
+// low 32 bits.
+DWORD TotalWorkMiB(__int64 iMediaSize);
+
+} // namespace korvane

@@ -1,0 +1,115 @@
+// The folder comparison: a depth-first walk of the source folder, each file
+// compared with the one at the same place under the target folder.
+#include "Korvane.h"
+
+#include <shlwapi.h>
+
+#include <cwchar>
+
+#include "ReportBuffer.h"
+#include "Revision.h"
+#include "ZRLog.h"
+
+namespace {
+
+class FindHandle {
+public:
+    explicit FindHandle(HANDLE hFind) : m_hFind(hFind) {}
+    ~FindHandle() { FindClose(m_hFind); }
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+    HANDLE Get() const { return m_hFind; }
+
+private:
+    HANDLE m_hFind;
+};
+
+bool IsDotEntry(const wchar_t* pszName)
+{
+    return std::wcscmp(pszName, L".") == 0 || std::wcscmp(pszName, L"..") == 0;
+}
+
+// The source paths and target paths of an FDesc, put back unless released.
+class SavedPaths {
+public:
+    explicit SavedPaths(FDesc& desc) : m_desc(desc), m_strSource(desc.strFullPath), m_strTarget(desc.strTargetPath) {}
+    void Restore()
+    {
+        m_desc.strFullPath = m_strSource;
+        m_desc.strTargetPath = m_strTarget;
+    }
+
+private:
+    FDesc& m_desc;
+    CZRPathString m_strSource;
+    CZRPathString m_strTarget;
+};
+
+} // namespace
+
+HRESULT CKorvane::CheckDirCRC(FDesc* pFDesc)
+{
+    if (!pFDesc) {
+        CZRLog::GetInstance()->AddError(L"CKorvane::CheckDirCRC(FDesc *pFDesc) pFDesc = NULL !");
+        return E_INVALIDARG;
+    }
+    CZRPathString strFolder(pFDesc->strFullPath);
+    strFolder.RemoveBackslash();
+    int iPos = 0;
+    if (strFolder.Find(L"System Volume Information", &iPos, 0))
+        return S_OK;
+    const CZRString strShown(strFolder);
+    strFolder.AddBackslash();
+    CZRString strPattern;
+    strPattern.Format(L"%s*.*", static_cast<const wchar_t*>(strFolder));
+
+    WIN32_FIND_DATAW fd = {};
+    HANDLE hFind = FindFirstFileW(strPattern, &fd);
+    if (hFind == INVALID_HANDLE_VALUE) {
+        // Only a drive root lists without "." and "..": found empty, it is empty.
+        if (GetLastError() == ERROR_FILE_NOT_FOUND && PathFileExistsW(strFolder))
+            return S_OK;
+        // A folder that cannot be listed is not a folder that was verified.
+        HRESULT hr = E_FAIL;
+        if (m_lpCB) {
+            wchar_t szReport[MAX_PATH];
+            korvane::CopyToReportBuffer(szReport, strShown);
+            hr = korvane::MissingFileAnswer(
+                m_lpCB(CRCVERIF_FILEERROR, szReport, CRCVERIF_ERROR_MISSING, m_lpUserParam));
+        }
+        if (hr == S_FALSE)
+            return S_OK;
+        if (hr == E_ABORT)
+            CZRLog::GetInstance()->AddInfo(L"CKorvane::CheckDirCRC(FDesc *pFDesc) Abort Verification");
+        else
+            CZRLog::GetInstance()->AddError(L"CKorvane::CheckDirCRC(FDesc *pFDesc) ERROR folder %s cannot be listed",
+                                            static_cast<const wchar_t*>(strShown));
+        return hr;
+    }
+    FindHandle search(hFind);
+    do {
+        const bool bFolder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (bFolder && IsDotEntry(fd.cFileName))
+            continue;
+        SavedPaths saved(*pFDesc);
+        CZRPathString strEntry(strFolder);
+        strEntry += fd.cFileName;
+        pFDesc->strTargetPath += fd.cFileName;
+        HRESULT hr;
+        if (bFolder) {
+            strEntry.AddBackslash();
+            pFDesc->strFullPath = strEntry;
+            pFDesc->strTargetPath.AddBackslash();
+            hr = CheckDirCRC(pFDesc);
+        } else {
+            pFDesc->strFullPath = strEntry;
+            hr = CheckFileCRC(pFDesc);
+        }
+        // A stopping result leaves the paths naming the entry that stopped.
+        const HRESULT hrStop = korvane::FolderWalkStop(hr);
+        if (hrStop != S_OK)
+            return hrStop;
+        saved.Restore();
+    } while (FindNextFileW(search.Get(), &fd));
+    return S_OK;
+}

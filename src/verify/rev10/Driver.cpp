@@ -1,0 +1,42 @@
+// Revision 1.0 driver: count, announce the file count, then load and walk.
+// No abort flag, no media size, and an exception reaches the host.
+#include "Korvane.h"
+
+#include "EntryWalk.h"
+#include "ZRLog.h"
+
+HRESULT CKorvane::VerifyBurning(TCHAR tchDrvLetter, int iNumber, LPCTSTR strFilePath, CRCVERIFCB lpCB,
+                                LPVOID lpUserParam)
+{
+    CZRLog::GetInstance()->EnterFunction(L"CKorvane::VerifyBurning(TCHAR tchDrvLetter=%c,int iNumber=%d,LPCTSTR "
+                                         L"strFilePath=%s,CRCVERIFCB lpCB,LPVOID lpUserParam)",
+                                         tchDrvLetter, iNumber, strFilePath);
+    CZRString strXMLFilePath;
+    korvane::DescriptionPath(strXMLFilePath, iNumber, strFilePath);
+    return CZRLog::GetInstance()->ExitFunction(VerifyBurning(tchDrvLetter, strXMLFilePath, lpCB, lpUserParam));
+}
+
+HRESULT CKorvane::VerifyBurning(TCHAR tchDrvLetter, LPCTSTR strXMLFilePath, CRCVERIFCB lpCB, LPVOID lpUserParam)
+{
+    CZRLog::GetInstance()->EnterFunction(
+        L"CKorvane::VerifyBurning(TCHAR tchDrvLetter=%c,LPCTSTR strXMLFilePath=%s,CRCVERIFCB lpCB,LPVOID lpUserParam)",
+        tchDrvLetter, strXMLFilePath);
+    if (!strXMLFilePath) {
+        CZRLog::GetInstance()->AddError(L"CKorvane::VerifyBurning(...) No XML File strXMLFilePath = NULL !");
+        return CZRLog::GetInstance()->ExitFunction(E_INVALIDARG);
+    }
+    m_lpUserParam = lpUserParam;
+    m_lpCB = lpCB;
+    if (!m_pXml) {
+        CZRLog::GetInstance()->AddError(L"CKorvane::VerifyBurning(...) No XML Interface");
+        return CZRLog::GetInstance()->ExitFunction(E_FAIL);
+    }
+    m_dwFileCount = GetFileCount(strXMLFilePath);
+    if (m_lpCB)
+        m_lpCB(CRCVERIF_BEGIN, nullptr, m_dwFileCount, m_lpUserParam);
+    if (FAILED(m_pXml->LoadFile(strXMLFilePath))) {
+        CZRLog::GetInstance()->AddError(L"CKorvane::VerifyBurning(...) Open XML rules file %s FAILED", strXMLFilePath);
+        return CZRLog::GetInstance()->ExitFunction(E_FAIL);
+    }
+    return CZRLog::GetInstance()->ExitFunction(CEntryWalk::Run(*this, tchDrvLetter));
+}

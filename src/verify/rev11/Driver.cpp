@@ -1,0 +1,52 @@
+// Revision 1.1 driver: load, count, announce twice the media size in MiB,
+// walk the entries.
+#include "Korvane.h"
+
+#include "EntryWalk.h"
+#include "ZRLog.h"
+
+HRESULT CKorvane::VerifyBurning(TCHAR tchDrvLetter, int iNumber, LPCTSTR strFilePath, CRCVERIFCB lpCB,
+                                LPVOID lpUserParam)
+{
+    CZRLog::GetInstance()->EnterFunction(L"CKorvane::VerifyBurning(TCHAR tchDrvLetter=%c,int iNumber=%d,LPCTSTR "
+                                         L"strFilePath=%s,CRCVERIFCB lpCB,LPVOID lpUserParam)",
+                                         tchDrvLetter, iNumber, strFilePath);
+    CZRString strXMLFilePath;
+    try {
+        m_bAbortVerif = FALSE;
+        korvane::DescriptionPath(strXMLFilePath, iNumber, strFilePath);
+        return CZRLog::GetInstance()->ExitFunction(VerifyBurning(tchDrvLetter, strXMLFilePath, lpCB, lpUserParam));
+    } catch (...) {
+        // Nothing may escape into the host.
+        return CZRLog::GetInstance()->ExitFunction(E_NOTIMPL);
+    }
+}
+
+HRESULT CKorvane::VerifyBurning(TCHAR tchDrvLetter, LPCTSTR strXMLFilePath, CRCVERIFCB lpCB, LPVOID lpUserParam)
+{
+    CZRLog::GetInstance()->EnterFunction(
+        L"CKorvane::VerifyBurning(TCHAR tchDrvLetter=%c,LPCTSTR strXMLFilePath=%s,CRCVERIFCB lpCB,LPVOID lpUserParam)",
+        tchDrvLetter, strXMLFilePath);
+    if (!strXMLFilePath) {
+        CZRLog::GetInstance()->AddError(L"CKorvane::VerifyBurning(...) No XML File strXMLFilePath = NULL !");
+        return CZRLog::GetInstance()->ExitFunction(E_INVALIDARG);
+    }
+    m_lpUserParam = lpUserParam;
+    m_lpCB = lpCB;
+    if (!m_pXml) {
+        CZRLog::GetInstance()->AddError(L"CKorvane::VerifyBurning(...) No XML Interface");
+        return CZRLog::GetInstance()->ExitFunction(E_FAIL);
+    }
+    if (FAILED(m_pXml->LoadFile(strXMLFilePath))) {
+        CZRLog::GetInstance()->AddError(L"CKorvane::VerifyBurning(...) Open XML rules file %s FAILED", strXMLFilePath);
+        return CZRLog::GetInstance()->ExitFunction(E_FAIL);
+    }
+    m_dwFileCount = GetFileCount(strXMLFilePath);
+    m_bAbortVerif = FALSE;
+    m_llBytesDone = 0;
+    const DWORD dwTotal = korvane::TotalWorkMiB(GetMediaSize(strXMLFilePath));
+    if (m_lpCB)
+        m_lpCB(CRCVERIF_BEGIN, nullptr, dwTotal, m_lpUserParam);
+    m_dwLastMiB = 0;
+    return CZRLog::GetInstance()->ExitFunction(CEntryWalk::Run(*this, tchDrvLetter));
+}

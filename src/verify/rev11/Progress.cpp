@@ -1,0 +1,25 @@
+// Progress accounting: bytes read by the checksum become whole-MiB reports.
+#include "Korvane.h"
+
+#include "ZRLog.h"
+
+namespace {
+const __int64 kBytesPerMiB = 0x100000;
+}
+
+DWORD CKorvane::CBProgress(UINT /*uiCmd*/, LPVOID /*pParam1*/, DWORD dwParam2, LPVOID /*pPraram3*/)
+{
+    m_llBytesDone += dwParam2;
+    const DWORD dwMiB = static_cast<DWORD>(m_llBytesDone / kBytesPerMiB);
+    if (dwMiB <= m_dwLastMiB)
+        return 0;
+    m_dwLastMiB = dwMiB;
+    if (!m_lpCB)
+        return 0;
+    if (m_lpCB(CRCVERIF_PROGRESS, nullptr, dwMiB, m_lpUserParam) != CRCVERIF_ANSWER_ABORT)
+        return 0;
+    m_bAbortVerif = TRUE;
+    CZRLog::GetInstance()->AddInfo(
+        L"CKorvane::CBProgress(UINT uiCmd,LPVOID pParam1,DWORD dwParam2,LPVOID pPraram3) Abort Verification !!!!!!");
+    return static_cast<DWORD>(E_ABORT);
+}
