@@ -149,6 +149,10 @@ TEST(PathMap, ErrorsNameWhatIsMissing)
         EXPECT_EQ(c.dwError, GetLastError()) << kvtest::Narrow(c.pszPath);
         EXPECT_FALSE(PathFileExistsW(c.pszPath));
     }
+    EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesW(L"M:\\"));
+    EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesW(L"m:"));
+    EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesW(drive.Win(L"dir\\").c_str()));
+    EXPECT_TRUE(PathFileExistsW(drive.Win(L"dir").c_str()));
     // Host names are case-sensitive: the Windows spelling must match.
     EXPECT_TRUE(PathFileExistsW(drive.Win(L"dir\\file.txt").c_str()));
     EXPECT_FALSE(PathFileExistsW(drive.Win(L"DIR\\FILE.TXT").c_str()));

@@ -78,7 +78,8 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwS
                           DWORD dwFlagsAndAttributes, HANDLE /*hTemplateFile*/)
 {
     DWORD dwError = ERROR_SUCCESS;
-    const kvwin32::FaultContext ctx = {kvwin32::Call::CreateFile, lpFileName, 0, nullptr};
+    // Hooks compare paths; give them text even for a null name.
+    const kvwin32::FaultContext ctx = {kvwin32::Call::CreateFile, lpFileName ? lpFileName : L"", 0, nullptr};
     if (!ConsultFaultHook(ctx, dwError))
         return FailOpen(dwError);
 
