@@ -18,7 +18,8 @@ namespace {
 
 HANDLE OpenRead(const std::wstring& strPath, DWORD dwFlags = 0)
 {
-    return CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, dwFlags, nullptr);
+    return CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, dwFlags,
+                       nullptr);
 }
 
 HANDLE OpenWrite(const std::wstring& strPath, DWORD dwDisposition)
@@ -111,8 +112,8 @@ TEST(Files, OpenFailuresSetTheError)
     const Case cases[] = {
         {drive.Win(L"dir\\missing.txt"), ERROR_FILE_NOT_FOUND},
         {drive.Win(L"nodir\\file.txt"), ERROR_PATH_NOT_FOUND},
-        {drive.Win(L"dir"), ERROR_ACCESS_DENIED},  // a folder holds no data
-        {drive.Win(L""), ERROR_ACCESS_DENIED},     // nor does the drive
+        {drive.Win(L"dir"), ERROR_ACCESS_DENIED}, // a folder holds no data
+        {drive.Win(L""), ERROR_ACCESS_DENIED},    // nor does the drive
         {drive.Win(L"dir\\file.txt\\"), ERROR_PATH_NOT_FOUND},
         {L"relative\\file.txt", ERROR_PATH_NOT_FOUND},
         {L"", ERROR_PATH_NOT_FOUND},
@@ -123,10 +124,11 @@ TEST(Files, OpenFailuresSetTheError)
         EXPECT_EQ(c.dwError, GetLastError()) << kvtest::Narrow(c.strPath);
     }
     SetLastError(0);
-    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileW(nullptr, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_EQ(INVALID_HANDLE_VALUE,
+              CreateFileW(nullptr, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     EXPECT_NE(ERROR_SUCCESS, GetLastError());
-    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileW(drive.Win(L"dir\\file.txt").c_str(), GENERIC_READ, 0, nullptr, 99,
-                                                0, nullptr));
+    EXPECT_EQ(INVALID_HANDLE_VALUE,
+              CreateFileW(drive.Win(L"dir\\file.txt").c_str(), GENERIC_READ, 0, nullptr, 99, 0, nullptr));
     EXPECT_EQ(ERROR_INVALID_PARAMETER, GetLastError());
 }
 
@@ -253,7 +255,8 @@ TEST(Files, ConcurrentHandlesNeverCollide)
                 HANDLE h = OpenRead(strPath);
                 char buf[16];
                 DWORD dwRead = 0;
-                if (h == INVALID_HANDLE_VALUE || !ReadFile(h, buf, sizeof buf, &dwRead, nullptr) || dwRead != 10)
+                if (h == INVALID_HANDLE_VALUE || !ReadFile(h, buf, sizeof buf, &dwRead, nullptr) ||
+                    dwRead != 10)
                     ++vecBadReads[t];
                 vecHandles[t].push_back(h);
             }

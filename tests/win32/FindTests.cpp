@@ -30,8 +30,8 @@ ULONGLONG SizeOf(const WIN32_FIND_DATAW& data)
 }
 
 // Every entry a search gives, in order; empty with the error when it fails.
-std::vector<std::wstring> List(const std::wstring& strPattern, std::map<std::wstring, Entry>* pEntries = nullptr,
-                               DWORD* pdwError = nullptr)
+std::vector<std::wstring> List(const std::wstring& strPattern,
+                               std::map<std::wstring, Entry>* pEntries = nullptr, DWORD* pdwError = nullptr)
 {
     std::vector<std::wstring> vec;
     WIN32_FIND_DATAW data;
@@ -54,7 +54,10 @@ std::vector<std::wstring> List(const std::wstring& strPattern, std::map<std::wst
     return vec;
 }
 
-std::set<std::wstring> Sorted(const std::vector<std::wstring>& vec) { return {vec.begin(), vec.end()}; }
+std::set<std::wstring> Sorted(const std::vector<std::wstring>& vec)
+{
+    return {vec.begin(), vec.end()};
+}
 
 TEST(Find, PlainPathGivesThatOneEntry)
 {
@@ -123,12 +126,12 @@ TEST(Find, PatternsMatchAsOnWindows)
     };
     const Case cases[] = {
         {L"*.txt", {L"a.txt", L"B.TXT"}},
-        {L"*.TXT", {L"a.txt", L"B.TXT"}},       // case-insensitive
+        {L"*.TXT", {L"a.txt", L"B.TXT"}}, // case-insensitive
         {L"?.txt", {L"a.txt", L"B.TXT"}},
-        {L"a?.txt", {L"a.txt"}},                // "?" matches nothing before a dot
-        {L"noext?", {L"noext"}},                // or at the end
+        {L"a?.txt", {L"a.txt"}}, // "?" matches nothing before a dot
+        {L"noext?", {L"noext"}}, // or at the end
         {L"??", {L"ab"}},
-        {L"noext.*", {L"noext"}},               // ".*" also matches no extension
+        {L"noext.*", {L"noext"}},                // ".*" also matches no extension
         {L"*.", {L".", L"..", L"noext", L"ab"}}, // names without an extension
         {L"A*", {L"a.txt", L"abc.doc", L"ab"}},
         {L"*.gz", {L"x.tar.gz"}},
@@ -140,7 +143,8 @@ TEST(Find, PatternsMatchAsOnWindows)
     };
     for (const Case& c : cases) {
         DWORD dwError = 0;
-        const std::vector<std::wstring> vec = List(drive.Win(std::wstring(L"p\\") + c.pszPattern), nullptr, &dwError);
+        const std::vector<std::wstring> vec =
+            List(drive.Win(std::wstring(L"p\\") + c.pszPattern), nullptr, &dwError);
         EXPECT_EQ(c.setExpected, Sorted(vec)) << kvtest::Narrow(c.pszPattern);
         if (c.setExpected.empty()) {
             EXPECT_EQ(ERROR_FILE_NOT_FOUND, dwError) << kvtest::Narrow(c.pszPattern);
@@ -171,7 +175,8 @@ TEST(Find, FailuresNameWhatIsMissing)
     for (const Case& c : cases) {
         WIN32_FIND_DATAW data;
         SetLastError(0);
-        EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileW(c.strPath.c_str(), &data)) << kvtest::Narrow(c.strPath);
+        EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileW(c.strPath.c_str(), &data))
+            << kvtest::Narrow(c.strPath);
         EXPECT_EQ(c.dwError, GetLastError()) << kvtest::Narrow(c.strPath);
     }
 }
@@ -257,9 +262,10 @@ TEST(Find, UndecodableNamesAreListedButCannotBeOpened)
     const std::vector<std::wstring> vec = List(drive.Win(L"u\\*.*"));
     ASSERT_EQ(3u, vec.size());
     const std::wstring strName = vec[2];
-    EXPECT_EQ((std::wstring{L'b', L'a', L'd', static_cast<wchar_t>(0xDCFF), L'.', L't', L'x', L't'}), strName);
-    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileW(drive.Win(L"u\\" + strName).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                                nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_EQ((std::wstring{L'b', L'a', L'd', static_cast<wchar_t>(0xDCFF), L'.', L't', L'x', L't'}),
+              strName);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileW(drive.Win(L"u\\" + strName).c_str(), GENERIC_READ,
+                                                FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
 }
 

@@ -54,32 +54,32 @@ TEST(PathMap, RulesTable)
 
     const MapCase cases[] = {
         {L"M:\\a\\b.txt", "@/a/b.txt"},
-        {L"m:\\a\\b.txt", "@/a/b.txt"},          // either case of the letter
-        {L"M:/a/b.txt", "@/a/b.txt"},            // both separators
+        {L"m:\\a\\b.txt", "@/a/b.txt"}, // either case of the letter
+        {L"M:/a/b.txt", "@/a/b.txt"},   // both separators
         {L"M:\\a/b\\c", "@/a/b/c"},
-        {L"M:\\\\a\\\\\\b", "@/a/b"},            // repeated separators collapse
-        {L"M:\\a\\", "@/a/"},                    // a trailing separator stays: folders only
-        {L"M:", "@"},                            // the drive itself
+        {L"M:\\\\a\\\\\\b", "@/a/b"}, // repeated separators collapse
+        {L"M:\\a\\", "@/a/"},         // a trailing separator stays: folders only
+        {L"M:", "@"},                 // the drive itself
         {L"M:\\", "@"},
         {L"M:/", "@"},
-        {L"\\\\?\\M:\\a\\b", "@/a/b"},           // extended-length prefix
+        {L"\\\\?\\M:\\a\\b", "@/a/b"}, // extended-length prefix
         {L"\\\\?\\M:", "@"},
-        {L"M:\\a\\.\\b\\..\\c", "@/a/c"},        // "." and ".." resolved
-        {L"M:\\..\\..\\etc", "@/etc"},           // never above the drive's folder
-        {L"/tmp/x", "/tmp/x"},                   // host paths
+        {L"M:\\a\\.\\b\\..\\c", "@/a/c"}, // "." and ".." resolved
+        {L"M:\\..\\..\\etc", "@/etc"},    // never above the drive's folder
+        {L"/tmp/x", "/tmp/x"},            // host paths
         {L"/tmp\\x//y", "/tmp/x/y"},
         {L"/", "/"},
         {L"M:\\\u00e9t\u00e9\\\U0001F600.txt", "@/\xc3\xa9t\xc3\xa9/\xf0\x9f\x98\x80.txt"},
-        {L"Q:\\a", nullptr},                     // unmapped drive
-        {L"a\\b", nullptr},                      // relative
-        {L"\\a\\b", nullptr},                    // rooted, no drive
-        {L"M:a", nullptr},                       // drive-relative
-        {L"\\\\server\\share\\a", nullptr},      // UNC
+        {L"Q:\\a", nullptr},                // unmapped drive
+        {L"a\\b", nullptr},                 // relative
+        {L"\\a\\b", nullptr},               // rooted, no drive
+        {L"M:a", nullptr},                  // drive-relative
+        {L"\\\\server\\share\\a", nullptr}, // UNC
         {L"\\\\?\\UNC\\server\\share", nullptr},
-        {L"\\\\.\\M:", nullptr},                 // device namespace
+        {L"\\\\.\\M:", nullptr}, // device namespace
         {L"1:\\a", nullptr},
         {L"", nullptr},
-        {L"M:\\a\xD800z", nullptr},              // lone surrogate
+        {L"M:\\a\xD800z", nullptr}, // lone surrogate
         {L"M:\\\xDC00", nullptr},
     };
     for (const MapCase& c : cases) {
@@ -162,7 +162,8 @@ TEST(PathMap, NonAsciiNamesReachTheFileSystemAsUtf8)
 {
     TestDrive drive(L'M');
     const std::wstring strName = L"\u00e9t\u00e9 \u65e5\u672c \U0001F600.txt";
-    kvtest::WriteBytes(drive.Native() / "\xc3\xa9t\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x98\x80.txt", "abc");
+    kvtest::WriteBytes(drive.Native() / "\xc3\xa9t\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac \xf0\x9f\x98\x80.txt",
+                       "abc");
     EXPECT_EQ(FILE_ATTRIBUTE_NORMAL, GetFileAttributesW(drive.Win(strName).c_str()));
 
     WIN32_FIND_DATAW data;

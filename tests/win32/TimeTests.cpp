@@ -5,7 +5,10 @@
 
 namespace {
 
-FILETIME Ft(ULONGLONG qw) { return {static_cast<DWORD>(qw), static_cast<DWORD>(qw >> 32)}; }
+FILETIME Ft(ULONGLONG qw)
+{
+    return {static_cast<DWORD>(qw), static_cast<DWORD>(qw >> 32)};
+}
 
 struct TimeCase {
     ULONGLONG qwTicks;
@@ -15,15 +18,15 @@ struct TimeCase {
 TEST(Time, KnownDates)
 {
     const TimeCase cases[] = {
-        {0ULL, 1601, 1, 1, 1, 0, 0, 0, 0},                          // the epoch, a Monday
-        {9999ULL, 1601, 1, 1, 1, 0, 0, 0, 0},                       // below a millisecond
+        {0ULL, 1601, 1, 1, 1, 0, 0, 0, 0},    // the epoch, a Monday
+        {9999ULL, 1601, 1, 1, 1, 0, 0, 0, 0}, // below a millisecond
         {864000000000ULL - 1, 1601, 1, 1, 1, 23, 59, 59, 999},
-        {94405824000000000ULL, 1900, 3, 1, 4, 0, 0, 0, 0},          // 1900 had no 29 February
+        {94405824000000000ULL, 1900, 3, 1, 4, 0, 0, 0, 0}, // 1900 had no 29 February
         {116444736000000000ULL, 1970, 1, 1, 4, 0, 0, 0, 0},
-        {125963424000000000ULL, 2000, 3, 1, 3, 0, 0, 0, 0},         // 2000 had one
+        {125963424000000000ULL, 2000, 3, 1, 3, 0, 0, 0, 0}, // 2000 had one
         {133536836967890000ULL, 2024, 2, 29, 4, 12, 34, 56, 789},
         {157520159999990000ULL, 2100, 2, 28, 0, 23, 59, 59, 999},
-        {0x7FFFFFFFFFFFFFFFULL, 30828, 9, 14, 4, 2, 48, 5, 477},   // the last time there is
+        {0x7FFFFFFFFFFFFFFFULL, 30828, 9, 14, 4, 2, 48, 5, 477}, // the last time there is
     };
     for (const TimeCase& c : cases) {
         const FILETIME ft = Ft(c.qwTicks);

@@ -10,7 +10,10 @@ namespace {
 
 constexpr std::size_t kPrefixBytes = sizeof(DWORD);
 
-DWORD* PrefixOf(BSTR bstr) { return reinterpret_cast<DWORD*>(reinterpret_cast<char*>(bstr) - kPrefixBytes); }
+DWORD* PrefixOf(BSTR bstr)
+{
+    return reinterpret_cast<DWORD*>(reinterpret_cast<char*>(bstr) - kPrefixBytes);
+}
 
 } // namespace
 

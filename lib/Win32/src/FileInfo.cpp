@@ -29,7 +29,10 @@ struct CRawStat {
     bool bHasBirth = false;
 };
 
-CTimeSpec FromTimespec(const struct timespec& ts) { return {static_cast<std::int64_t>(ts.tv_sec), ts.tv_nsec}; }
+CTimeSpec FromTimespec(const struct timespec& ts)
+{
+    return {static_cast<std::int64_t>(ts.tv_sec), ts.tv_nsec};
+}
 
 int PlainStat(int iDirFd, const char* pszPath, bool bFollow, CRawStat& raw)
 {
@@ -49,7 +52,10 @@ int PlainStat(int iDirFd, const char* pszPath, bool bFollow, CRawStat& raw)
 // kernels and sandboxes refuse it; then plain stat serves for good.
 std::atomic<bool> g_bStatxRefused{false};
 
-CTimeSpec FromStatx(const struct statx_timestamp& ts) { return {ts.tv_sec, static_cast<long>(ts.tv_nsec)}; }
+CTimeSpec FromStatx(const struct statx_timestamp& ts)
+{
+    return {ts.tv_sec, static_cast<long>(ts.tv_nsec)};
+}
 
 int RawStat(int iDirFd, const char* pszPath, bool bFollow, CRawStat& raw)
 {
@@ -80,7 +86,10 @@ int RawStat(int iDirFd, const char* pszPath, bool bFollow, CRawStat& raw)
 }
 #endif
 
-FILETIME ToFileTime(const CTimeSpec& ts) { return FileTimeFromUnix(ts.llSeconds, ts.lNanoseconds); }
+FILETIME ToFileTime(const CTimeSpec& ts)
+{
+    return FileTimeFromUnix(ts.llSeconds, ts.lNanoseconds);
+}
 
 } // namespace
 

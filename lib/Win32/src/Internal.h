@@ -30,9 +30,9 @@ std::wstring DecodeUtf8(const char* psz);
 // normalised components below it ("." dropped, ".." applied, never above
 // the root).
 struct CWinPath {
-    std::string strRoot;             // host folder of the drive; "" for the host root "/"
+    std::string strRoot; // host folder of the drive; "" for the host root "/"
     std::vector<std::wstring> vecParts;
-    bool bTrailingSep = false;       // the path ended with a separator
+    bool bTrailingSep = false; // the path ended with a separator
 };
 
 // ERROR_SUCCESS, or the error a Windows call reports for this path.

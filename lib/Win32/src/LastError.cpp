@@ -9,9 +9,15 @@ thread_local DWORD t_dwLastError = ERROR_SUCCESS;
 
 extern "C" {
 
-DWORD WINAPI GetLastError(void) { return t_dwLastError; }
+DWORD WINAPI GetLastError(void)
+{
+    return t_dwLastError;
+}
 
-void WINAPI SetLastError(DWORD dwErrCode) { t_dwLastError = dwErrCode; }
+void WINAPI SetLastError(DWORD dwErrCode)
+{
+    t_dwLastError = dwErrCode;
+}
 
 } // extern "C"
 

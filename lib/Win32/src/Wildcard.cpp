@@ -57,7 +57,10 @@ std::vector<std::uint32_t> Tokens(const std::wstring& strPattern)
 
 } // namespace
 
-bool HasWildcard(const std::wstring& strPattern) { return strPattern.find_first_of(L"*?") != std::wstring::npos; }
+bool HasWildcard(const std::wstring& strPattern)
+{
+    return strPattern.find_first_of(L"*?") != std::wstring::npos;
+}
 
 bool MatchesPattern(const std::wstring& strName, const std::wstring& strPattern)
 {
