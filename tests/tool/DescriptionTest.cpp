@@ -1,0 +1,153 @@
+// The description file the describe command writes, and the tool's own
+// reading of one.
+#include "DescriptionIndex.h"
+#include "DescriptionWriter.h"
+#include "HostPath.h"
+#include "MediaDescription.h"
+#include "Text.h"
+#include "UsageError.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace kvtool;
+
+TEST(ToolDescribe, TargetPathsAreNormalised)
+{
+    struct {
+        const wchar_t* pszIn;
+        const wchar_t* pszOut;
+    } cases[] = {
+        {L"\\Apps", L"\\Apps"}, {L"Apps", L"\\Apps"},     {L"/Apps/", L"\\Apps"}, {L"\\\\Apps\\\\Tool\\", L"\\Apps\\Tool"},
+        {L"", L"\\"},           {L"\\", L"\\"},           {L"/", L"\\"},          {L"a/b\\c", L"\\a\\b\\c"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(std::wstring(c.pszOut), NormalizeTargetPath(c.pszIn)) << Utf8FromWide(c.pszIn);
+}
+
+TEST(ToolDescribe, XmlTextEscapes)
+{
+    EXPECT_EQ("a&amp;b&lt;c&gt;d&quot;e&apos;f", XmlText(L"a&b<c>d\"e'f"));
+    EXPECT_EQ("&#9;&#10;&#13;", XmlText(L"\t\n\r"));
+    EXPECT_EQ("\xC3\xA9\xF0\x9F\x98\x80", XmlText(L"\u00e9\U0001F600"));
+    for (wchar_t wc : {L'\x01', L'\x1f', static_cast<wchar_t>(0xFFFE), static_cast<wchar_t>(0xD800)})
+        EXPECT_THROW(XmlText(std::wstring(L"a") + wc), CUsageError) << static_cast<unsigned>(wc);
+}
+
+TEST(ToolDescribe, XmlDocumentShape)
+{
+    CMediaDescription desc;
+    desc.ullFileCount = 2;
+    desc.ullMediaSize = 5000000000ULL; // beyond 32 bits
+    CDescribedEntry entry;
+    entry.strFullPath = L"C:\\Data\\a&b.txt";
+    entry.strPath = L"\\Apps\\a&b.txt";
+    entry.strTargetPath = L"\\Apps";
+    entry.strName = L"a&b.txt";
+    entry.dwAttribute = 32;
+    entry.ullFileSize = 3;
+    entry.strWriteTime = L"2024-05-01T10:00:00Z";
+    desc.vecEntries.push_back(entry);
+    EXPECT_EQ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<Factory>\n"
+              "  <Media>\n"
+              "    <Info>\n"
+              "      <Media_NumberFiles>2</Media_NumberFiles>\n"
+              "      <Media_Size>5000000000</Media_Size>\n"
+              "    </Info>\n"
+              "  </Media>\n"
+              "  <FILE>\n"
+              "    <FullPath>C:\\Data\\a&amp;b.txt</FullPath>\n"
+              "    <Path>\\Apps\\a&amp;b.txt</Path>\n"
+              "    <TargetPath>\\Apps</TargetPath>\n"
+              "    <Name>a&amp;b.txt</Name>\n"
+              "    <Attribute>32</Attribute>\n"
+              "    <Exclusion>0</Exclusion>\n"
+              "    <FileSize>3</FileSize>\n"
+              "    <WriteTime>2024-05-01T10:00:00Z</WriteTime>\n"
+              "  </FILE>\n"
+              "</Factory>\n",
+              DescriptionXml(desc));
+    EXPECT_EQ(L"Media12.xml", DescriptionFileName(12));
+}
+
+TEST(ToolDescribe, FilesAndFoldersOfATree)
+{
+    kvtest::TempDir dir;
+    const std::filesystem::path root = dir.Path();
+    kvtest::WriteBytes(root / "a.txt", "abc");
+    kvtest::WriteBytes(root / "tools" / "x.bin", std::string(100, 'x'));
+    kvtest::WriteBytes(root / "tools" / "deep" / "y.bin", std::string(20, 'y'));
+    kvtest::WriteBytes(root / "tools" / "System Volume Information" / "skip.dat", std::string(7, 's'));
+    std::filesystem::create_directories(root / "tools" / "empty");
+
+    CMediaDescription desc = DescribeSources({root / "a.txt", root / "tools" / ""}, L"Apps/");
+    EXPECT_EQ(3u, desc.ullFileCount);   // a.txt, x.bin, y.bin
+    EXPECT_EQ(123u, desc.ullMediaSize); // the skipped folder's file is left out, as the library leaves it
+    ASSERT_EQ(2u, desc.vecEntries.size());
+
+    const CDescribedEntry& file = desc.vecEntries[0];
+    EXPECT_EQ(LibraryPathOf(root / "a.txt"), file.strFullPath);
+    EXPECT_EQ(L"\\Apps", file.strTargetPath);
+    EXPECT_EQ(L"a.txt", file.strName);
+    EXPECT_EQ(L"\\Apps\\a.txt", file.strPath);
+    EXPECT_EQ(32u, file.dwAttribute);
+    EXPECT_EQ(3u, file.ullFileSize);
+    ASSERT_EQ(20u, file.strWriteTime.size());
+    EXPECT_EQ(L'T', file.strWriteTime[10]);
+    EXPECT_EQ(L'Z', file.strWriteTime[19]);
+
+    const CDescribedEntry& folder = desc.vecEntries[1];
+    EXPECT_EQ(LibraryPathOf(root / "tools") + L"\\*.*", folder.strFullPath);
+    EXPECT_EQ(L"\\Apps\\tools", folder.strTargetPath);
+    EXPECT_EQ(L"tools", folder.strName);
+    EXPECT_EQ(16u, folder.dwAttribute);
+    EXPECT_EQ(120u, folder.ullFileSize);
+}
+
+TEST(ToolDescribe, RootTargetAndMissingSource)
+{
+    kvtest::TempDir dir;
+    kvtest::WriteBytes(dir.Path() / "a.txt", "");
+    CMediaDescription desc = DescribeSources({dir.Path() / "a.txt"}, L"\\");
+    EXPECT_EQ(L"\\", desc.vecEntries.at(0).strTargetPath);
+    EXPECT_EQ(L"\\a.txt", desc.vecEntries.at(0).strPath);
+    EXPECT_THROW(DescribeSources({dir.Path() / "nothing"}, L"\\"), CUsageError);
+    EXPECT_THROW(DescribeSources({dir.Path().root_path()}, L"\\"), CUsageError);
+}
+
+TEST(ToolIndex, TargetsAreBuiltAsTheDriverBuildsThem)
+{
+    CDescriptionIndex index;
+    index.AddEntry(L'E', L"C:\\Data\\setup.exe", L"\\Apps\\Tool", L"setup.exe", 32);
+    index.AddEntry(L'E', L"C:\\Data\\Tools\\*.*", L"\\Apps\\Tools", L"Tools", 16);
+    index.AddEntry(L'E', L"C:\\Root.txt", L"", L"Root.txt", 0);
+    EXPECT_EQ(3u, index.EntryCount());
+    EXPECT_EQ(L"E:\\Apps\\Tool\\setup.exe", index.TargetFor(L"C:\\Data\\setup.exe"));
+    EXPECT_EQ(L"E:\\Apps\\Tools\\sub\\x.bin", index.TargetFor(L"C:\\Data\\Tools\\sub\\x.bin"));
+    EXPECT_EQ(L"E:\\Root.txt", index.TargetFor(L"C:\\Root.txt"));
+    EXPECT_EQ(L"", index.TargetFor(L"C:\\Data\\ToolsX\\x.bin")); // only below the folder
+    EXPECT_EQ(L"", index.TargetFor(L"C:\\Data\\Tools"));
+    EXPECT_EQ(L"", index.TargetFor(L"C:\\Other.txt"));
+}
+
+TEST(ToolIndex, LinuxFolderEntryAsDescribeWritesIt)
+{
+    CDescriptionIndex index;
+    index.AddEntry(L'K', L"/tmp/demo/source/docs\\*.*", L"\\docs", L"docs", 16);
+    EXPECT_EQ(L"K:\\docs\\notes.txt", index.TargetFor(L"/tmp/demo/source/docs\\notes.txt"));
+}
+
+TEST(ToolIndex, SizeComparison)
+{
+    kvtest::TempDir dir;
+    kvtest::WriteBytes(dir.Path() / "a", "abc");
+    kvtest::WriteBytes(dir.Path() / "b", "xyz");
+    kvtest::WriteBytes(dir.Path() / "c", "abcd");
+    auto lib = [&](const char* pszName) { return LibraryPathOf(dir.Path() / pszName); };
+    EXPECT_EQ(0, CompareFileSizes(lib("a"), lib("b")));
+    EXPECT_EQ(1, CompareFileSizes(lib("a"), lib("c")));
+    EXPECT_EQ(-1, CompareFileSizes(lib("a"), lib("none")));
+    EXPECT_EQ(-1, CompareFileSizes(lib("a"), L""));
+}

@@ -1,0 +1,86 @@
+#include "Console.h"
+
+#include "Text.h"
+
+#include <cstdlib>
+
+#if defined(_WIN32)
+#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace kvtool {
+
+void CFileSink::Write(const std::string& strUtf8)
+{
+    std::fwrite(strUtf8.data(), 1, strUtf8.size(), m_pFile);
+    std::fflush(m_pFile);
+}
+
+#if defined(_WIN32)
+void PrepareProcess()
+{
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    SetConsoleOutputCP(CP_UTF8);
+    // The same bytes as on Linux: no CR added to each line end.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+}
+
+bool IsTerminal(FILE* pFile) { return _isatty(_fileno(pFile)) != 0; }
+
+FILE* OpenForWriting(const std::wstring& strNativePath) { return _wfopen(strNativePath.c_str(), L"wb"); }
+
+bool GetEnvironment(const std::string& strName, std::wstring& strValue)
+{
+    const wchar_t* pszValue = _wgetenv(WideFromUtf8(strName).c_str());
+    if (!pszValue || !*pszValue)
+        return false;
+    strValue = pszValue;
+    return true;
+}
+
+void SetEnvironment(const std::string& strName, const std::wstring& strValue)
+{
+    _wputenv((WideFromUtf8(strName) + L"=" + strValue).c_str());
+}
+#else
+void PrepareProcess() {}
+
+bool IsTerminal(FILE* pFile) { return isatty(fileno(pFile)) != 0; }
+
+FILE* OpenForWriting(const std::wstring& strNativePath) { return std::fopen(Utf8FromWide(strNativePath).c_str(), "wb"); }
+
+bool GetEnvironment(const std::string& strName, std::wstring& strValue)
+{
+    const char* pszValue = std::getenv(strName.c_str());
+    if (!pszValue || !*pszValue)
+        return false;
+    strValue = WideFromUtf8(pszValue);
+    return true;
+}
+
+void SetEnvironment(const std::string& strName, const std::wstring& strValue)
+{
+    setenv(strName.c_str(), Utf8FromWide(strValue).c_str(), 1);
+}
+#endif
+
+bool ReadInputLine(std::string& strLine)
+{
+    strLine.clear();
+    int c;
+    while ((c = std::fgetc(stdin)) != EOF) {
+        if (c == '\n')
+            break;
+        strLine += static_cast<char>(c);
+    }
+    if (!strLine.empty() && strLine.back() == '\r')
+        strLine.pop_back();
+    return c != EOF || !strLine.empty();
+}
+
+} // namespace kvtool

@@ -1,0 +1,50 @@
+// The tool's few contacts with its process: standard streams, terminals,
+// environment variables. Everything it prints is UTF-8.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace kvtool {
+
+// Where a piece of text goes; the verify run writes through these so that
+// tests can read what it printed.
+class CTextSink {
+public:
+    virtual ~CTextSink() = default;
+    virtual void Write(const std::string& strUtf8) = 0;
+};
+
+// A C stream, flushed after every write so that progress and events show at once.
+class CFileSink : public CTextSink {
+public:
+    explicit CFileSink(FILE* pFile) : m_pFile(pFile) {}
+    void Write(const std::string& strUtf8) override;
+
+private:
+    FILE* m_pFile;
+};
+
+class CStringSink : public CTextSink {
+public:
+    void Write(const std::string& strUtf8) override { m_strText += strUtf8; }
+    const std::string& Text() const { return m_strText; }
+
+private:
+    std::string m_strText;
+};
+
+// Binary standard streams, UTF-8 console, and on Windows no "no disk in
+// drive" message boxes: a verifier meets empty drives.
+void PrepareProcess();
+bool IsTerminal(FILE* pFile);
+// One line from standard input without its line end; false at its end.
+bool ReadInputLine(std::string& strLine);
+// A file opened for writing (truncated), or null.
+FILE* OpenForWriting(const std::wstring& strNativePath);
+
+// The variable's value; false when it is unset or empty.
+bool GetEnvironment(const std::string& strName, std::wstring& strValue);
+void SetEnvironment(const std::string& strName, const std::wstring& strValue);
+
+} // namespace kvtool

@@ -1,0 +1,58 @@
+#include "DescribeCommand.h"
+
+#include "CommandLine.h"
+#include "Console.h"
+#include "DescriptionWriter.h"
+#include "HostPath.h"
+#include "Results.h"
+#include "Text.h"
+#include "UsageError.h"
+
+#include <fstream>
+#include <system_error>
+
+namespace kvtool {
+
+std::filesystem::path WriteDescriptionFile(const std::filesystem::path& outFolder, int iNumber,
+                                           const CMediaDescription& desc)
+{
+    const std::string strXml = DescriptionXml(desc);
+    std::error_code ec;
+    std::filesystem::create_directories(outFolder, ec);
+    std::filesystem::path file = outFolder / DescriptionFileName(iNumber);
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(strXml.data(), static_cast<std::streamsize>(strXml.size()));
+    out.close();
+    if (!out)
+        throw CUsageError("describe: cannot write " + Utf8FromWide(WideFromNative(file)));
+    return file;
+}
+
+int DescribeCommand(const std::vector<std::wstring>& vecArgs)
+{
+    const std::vector<COptionSpec> vecSpecs = {
+        {L"number", true, false}, {L"out", true, false}, {L"target", true, false}};
+    CParsedArgs args = ParseArgs(vecArgs, vecSpecs);
+    for (const wchar_t* pszNeeded : {L"number", L"out", L"target"})
+        if (!args.Has(pszNeeded))
+            throw CUsageError("describe: --" + Utf8FromWide(pszNeeded) + " is missing");
+    int iNumber = 0;
+    if (!ParseInt(*args.Value(L"number"), iNumber))
+        throw CUsageError("describe: --number " + Utf8FromWide(*args.Value(L"number")) + " is not a number");
+    if (args.Positionals().empty())
+        throw CUsageError("describe: no SOURCE given");
+
+    std::vector<std::filesystem::path> vecSources;
+    for (const std::wstring& strSource : args.Positionals())
+        vecSources.push_back(NativePath(strSource));
+    CMediaDescription desc = DescribeSources(vecSources, *args.Value(L"target"));
+    std::filesystem::path file = WriteDescriptionFile(AbsoluteNative(*args.Value(L"out")), iNumber, desc);
+
+    CFileSink out(stdout);
+    out.Write("wrote " + Utf8FromWide(WideFromNative(file)) + ": " + std::to_string(desc.vecEntries.size()) +
+              " entries, " + std::to_string(desc.ullFileCount) + " files, " + std::to_string(desc.ullMediaSize) +
+              " bytes\n");
+    return EXIT_OK;
+}
+
+} // namespace kvtool

@@ -1,0 +1,46 @@
+// The tool's own reading of the description file it hands to the library:
+// how many entries it has, and for a source path that a report names, the
+// disc path it was compared with, built the way the library builds it.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace kvtool {
+
+class CDescriptionIndex {
+public:
+    // Reads strXmlPath (a path as the library takes it) through the XML
+    // library; false when it cannot be read, and the index stays empty.
+    bool Load(const std::wstring& strXmlPath, wchar_t wcDrive);
+
+    bool IsLoaded() const { return m_bLoaded; }
+    size_t EntryCount() const { return m_vecEntries.size(); }
+    DWORD FileCount() const { return m_dwFileCount; } // Media_NumberFiles
+
+    // The target of the pair whose source the library reported as
+    // strSource; empty when no entry leads to it.
+    std::wstring TargetFor(const std::wstring& strSource) const;
+
+    // Adds one entry from its FILE fields, as the library's driver reads them.
+    void AddEntry(wchar_t wcDrive, const std::wstring& strFullPath, const std::wstring& strTargetPath,
+                  const std::wstring& strName, DWORD dwAttribute);
+
+private:
+    struct CEntry {
+        bool bFolder;
+        std::wstring strSource; // a folder entry's folder, without the final "\"
+        std::wstring strTarget; // a folder entry's folder, with the final "\"
+    };
+    std::vector<CEntry> m_vecEntries;
+    DWORD m_dwFileCount = 0;
+    bool m_bLoaded = false;
+};
+
+// 1 when the two files' sizes differ, 0 when equal, -1 when either cannot
+// be looked up. Paths as the library takes them.
+int CompareFileSizes(const std::wstring& strSource, const std::wstring& strTarget);
+
+} // namespace kvtool

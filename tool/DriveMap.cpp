@@ -1,0 +1,51 @@
+#include "DriveMap.h"
+
+#include "Console.h"
+#include "HostPath.h"
+#include "Text.h"
+#include "UsageError.h"
+
+#include <cwctype>
+#include <system_error>
+
+namespace kvtool {
+
+wchar_t ParseDriveLetter(const std::wstring& strText)
+{
+    bool bShape = (strText.size() == 1 || (strText.size() == 2 && strText[1] == L':')) && strText[0] < 0x80 &&
+                  std::iswalpha(strText[0]);
+    if (!bShape)
+        throw CUsageError("'" + Utf8FromWide(strText) + "' is not a drive letter (give E or E:)");
+    return static_cast<wchar_t>(std::towupper(strText[0]));
+}
+
+CDriveMapping ParseMapping(const std::wstring& strText)
+{
+    size_t iEquals = strText.find(L'=');
+    if (iEquals == std::wstring::npos || iEquals + 1 == strText.size())
+        throw CUsageError("--map needs LETTER=FOLDER, not '" + Utf8FromWide(strText) + "'");
+    CDriveMapping mapping;
+    mapping.wcLetter = ParseDriveLetter(strText.substr(0, iEquals));
+    std::filesystem::path folder = AbsoluteNative(strText.substr(iEquals + 1));
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec))
+        throw CUsageError("--map " + Utf8FromWide(strText) + ": no such folder");
+    mapping.strFolder = WideFromNative(folder);
+    return mapping;
+}
+
+std::string DriveVariable(wchar_t wcLetter)
+{
+    return std::string("KORVANE_DRIVE_") + static_cast<char>(std::towupper(wcLetter));
+}
+
+void ApplyMapping(const CDriveMapping& mapping) { SetEnvironment(DriveVariable(mapping.wcLetter), mapping.strFolder); }
+
+bool IsDriveMapped(wchar_t wcLetter)
+{
+    std::wstring strValue;
+    std::string strLower = std::string("KORVANE_DRIVE_") + static_cast<char>(std::towlower(wcLetter));
+    return GetEnvironment(DriveVariable(wcLetter), strValue) || GetEnvironment(strLower, strValue);
+}
+
+} // namespace kvtool

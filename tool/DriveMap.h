@@ -1,0 +1,25 @@
+// Drive letters on Linux: the Win32 layer finds the folder of drive E in the
+// environment variable KORVANE_DRIVE_E. "--map E=/media/cdrom" sets it for
+// the run.
+#pragma once
+
+#include <string>
+
+namespace kvtool {
+
+struct CDriveMapping {
+    wchar_t wcLetter = 0;       // upper case
+    std::wstring strFolder;     // absolute native folder
+};
+
+// "E", "e" or "E:"; throws CUsageError otherwise.
+wchar_t ParseDriveLetter(const std::wstring& strText);
+// "E=/media/cdrom"; the folder must exist. Throws CUsageError.
+CDriveMapping ParseMapping(const std::wstring& strText);
+// "KORVANE_DRIVE_E".
+std::string DriveVariable(wchar_t wcLetter);
+void ApplyMapping(const CDriveMapping& mapping);
+// Whether the Win32 layer will find a folder for the letter (either case).
+bool IsDriveMapped(wchar_t wcLetter);
+
+} // namespace kvtool

@@ -1,0 +1,49 @@
+#include "HostPath.h"
+
+#include "Text.h"
+
+#include <windows.h>
+
+namespace kvtool {
+
+bool IsDrivePath(const std::wstring& strPath)
+{
+    return strPath.size() >= 3 && ((strPath[0] >= L'A' && strPath[0] <= L'Z') || (strPath[0] >= L'a' && strPath[0] <= L'z')) &&
+           strPath[1] == L':' && (strPath[2] == L'\\' || strPath[2] == L'/');
+}
+
+std::filesystem::path AbsoluteNative(const std::wstring& strPath)
+{
+    return std::filesystem::absolute(NativePath(strPath)).lexically_normal();
+}
+
+std::wstring LibraryPathOf(const std::filesystem::path& pathNative)
+{
+    std::filesystem::path path = pathNative;
+    return WideFromNative(path.make_preferred());
+}
+
+std::wstring LibraryPathFromArgument(const std::wstring& strArg)
+{
+#if !defined(_WIN32)
+    if (IsDrivePath(strArg))
+        return strArg;
+#endif
+    return LibraryPathOf(AbsoluteNative(strArg));
+}
+
+std::wstring DescriptionPathFor(const std::wstring& strFolder, int iNumber)
+{
+    std::wstring strPath = strFolder;
+    if (!strPath.empty() && strPath.back() == L'\\')
+        strPath.pop_back();
+    return strPath + L"\\Media" + std::to_wstring(iNumber) + L".xml";
+}
+
+bool LibraryFileExists(const std::wstring& strLibraryPath)
+{
+    DWORD dwAttributes = GetFileAttributesW(strLibraryPath.c_str());
+    return dwAttributes != INVALID_FILE_ATTRIBUTES && !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+} // namespace kvtool

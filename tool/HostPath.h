@@ -1,0 +1,29 @@
+// Paths on their way from the command line to the library. The library
+// takes Windows paths ("E:\Media\Media3.xml"); on Linux the Win32 layer maps
+// a drive letter through KORVANE_DRIVE_<letter> and takes a path that begins
+// with "/" as it is, so a native path made absolute serves there too.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace kvtool {
+
+// "E:\..." or "E:/...".
+bool IsDrivePath(const std::wstring& strPath);
+// A native path made absolute and tidied (no "." or ".." parts).
+std::filesystem::path AbsoluteNative(const std::wstring& strPath);
+// The text the library should get for a native file or folder.
+std::wstring LibraryPathOf(const std::filesystem::path& pathNative);
+// A path given on the command line, as the library should get it: on Linux
+// a drive path stays as it is (the mapping resolves it); anything else is
+// the absolute native path.
+std::wstring LibraryPathFromArgument(const std::wstring& strArg);
+// The file the folder-and-number overload reads: "<folder>\Media<n>.xml",
+// with one trailing "\" of the folder dropped first.
+std::wstring DescriptionPathFor(const std::wstring& strFolder, int iNumber);
+// Whether a file (not a folder) is there, looked up through the same layer
+// the library reads through.
+bool LibraryFileExists(const std::wstring& strLibraryPath);
+
+} // namespace kvtool

@@ -1,0 +1,24 @@
+// Conversions between the library's wide text and the UTF-8 the tool
+// reads and writes (arguments on Linux, every byte it prints).
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace kvtool {
+
+// UTF-16 (Windows) or UTF-32 (Linux) to UTF-8. A lone surrogate or a value
+// beyond U+10FFFF becomes U+FFFD.
+std::string Utf8FromWide(const std::wstring& strText);
+// UTF-8 to wide text; a malformed sequence becomes U+FFFD.
+std::wstring WideFromUtf8(const std::string& strText);
+
+// A native path for the tool's own file operations, and back.
+std::filesystem::path NativePath(const std::wstring& strPath);
+std::wstring WideFromNative(const std::filesystem::path& path);
+
+// Decimal integer with an optional sign and nothing else; false on any other
+// text or a value outside int.
+bool ParseInt(const std::wstring& strText, int& iValue);
+
+} // namespace kvtool

@@ -1,0 +1,8 @@
+// The help text.
+#pragma once
+
+namespace kvtool {
+
+const char* UsageText();
+
+} // namespace kvtool

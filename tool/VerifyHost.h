@@ -1,0 +1,74 @@
+// The tool's side of the callback protocol: it answers every call of a
+// VerifyBurning run, shows progress and problems, writes the event lines,
+// and keeps what the summary needs.
+#pragma once
+
+#include "Console.h"
+#include "ProblemTracker.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace kvtool {
+
+// What to answer to a problem report (command 3).
+enum class EOnError { Ask, Skip, Fail, Abort };
+// "ask", "skip", "fail", "abort"; false for anything else.
+bool ParseOnError(const std::wstring& strText, EOnError& eOnError);
+// A reply typed at the prompt: s/skip, f/fail, and a/abort where the
+// revision knows abort (1.1); any case, spaces around ignored.
+bool ParseReply(const std::string& strReply, int iRevision, DWORD& dwAnswer);
+
+struct CHostOutput {
+    CTextSink* pReport = nullptr;   // problem lines
+    CTextSink* pProgress = nullptr; // progress, prompts
+    bool bBar = false;              // a bar redrawn in place (a terminal) instead of lines
+    CTextSink* pEvents = nullptr;   // one JSON line per call, or null
+    std::function<bool(std::string&)> fnReadReply; // the answers to prompts
+};
+
+class CVerifyHost {
+public:
+    // fnClock gives seconds from any fixed point; the default is a steady clock.
+    CVerifyHost(int iRevision, EOnError eOnError, CHostOutput output, std::function<double()> fnClock = {});
+
+    // The CRCVERIFCB to give VerifyBurning, with this object as lpUserParam.
+    static DWORD CALLBACK Callback(UINT uiCmd, LPVOID pParam1, DWORD dwParam2, LPVOID pParam3);
+    DWORD OnCommand(UINT uiCmd, const wchar_t* pszParam1, DWORD dwParam2);
+    // Clears the bar once the run is over.
+    void Finish();
+
+    CProblemTracker& Tracker() { return m_tracker; }
+    const CProblemTracker& Tracker() const { return m_tracker; }
+    int Revision() const { return m_iRevision; }
+    bool HasBegun() const { return m_bBegun; }
+    DWORD BeginTotal() const { return m_dwBeginTotal; }
+    bool HasEnded() const { return m_bEnded; }
+    DWORD EndCount() const { return m_dwEndCount; }
+    // Revision 1.1: whole MiB read; 1.0: files matched.
+    unsigned Done() const { return m_uDone; }
+
+private:
+    DWORD AnswerProblem(EProblemKind eKind, const std::wstring& strPath);
+    DWORD Ask();
+    void ShowProgress();
+    void ClearBar();
+    double Elapsed() const;
+
+    int m_iRevision;
+    EOnError m_eOnError;
+    CHostOutput m_output;
+    std::function<double()> m_fnClock;
+    CProblemTracker m_tracker;
+    bool m_bBegun = false;
+    bool m_bEnded = false;
+    DWORD m_dwBeginTotal = 0;
+    DWORD m_dwEndCount = 0;
+    unsigned m_uDone = 0;
+    double m_dStart = 0.0;
+    size_t m_iBarLength = 0; // 0: no bar on the screen
+};
+
+} // namespace kvtool
