@@ -7,8 +7,23 @@
 
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include "kvwin32.h"
+#endif
+
 namespace kvtest {
 namespace {
+
+// Every BSTR the reader receives is freed: the Win32 layer counts the live
+// ones (on Windows the sanitizer-free legs rely on the Linux proof).
+long LiveBstrs()
+{
+#if defined(_WIN32)
+    return 0;
+#else
+    return kvwin32::LiveBstrCount();
+#endif
+}
 
 class ReaderDoubleTest : public testing::Test {
 protected:
@@ -16,11 +31,13 @@ protected:
     FakeNode entry{counters, L"FILE"};
     TestKorvane k;
     LogCapture log;
+    long lBstrsBefore = LiveBstrs();
 
     void TearDown() override
     {
         EXPECT_EQ(counters.iNodesOut, counters.iNodesReleased) << "every node handed out is released";
         EXPECT_EQ(0, counters.iOverReleased);
+        EXPECT_EQ(lBstrsBefore, LiveBstrs()) << "every BSTR handed out is freed";
     }
 };
 

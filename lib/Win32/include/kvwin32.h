@@ -34,4 +34,7 @@ struct FaultContext {
 typedef BOOL (*PFNFAULTHOOK)(void* pContext, const FaultContext& ctx, DWORD* pdwError);
 KVWIN32_API void SetFaultHook(PFNFAULTHOOK pfnHook, void* pContext);
 
+// BSTRs allocated by SysAllocString* and not yet freed (all threads).
+KVWIN32_API long LiveBstrCount();
+
 } // namespace kvwin32

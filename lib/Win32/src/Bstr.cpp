@@ -2,6 +2,9 @@
 // then a terminating null; the BSTR points at the characters.
 #include <oleauto.h>
 
+#include "kvwin32.h"
+
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -9,6 +12,9 @@
 namespace {
 
 constexpr std::size_t kPrefixBytes = sizeof(DWORD);
+
+// BSTRs allocated and not yet freed, so tests can prove none is lost.
+std::atomic<long> g_lLiveBstrs{0};
 
 DWORD* PrefixOf(BSTR bstr)
 {
@@ -36,6 +42,7 @@ BSTR WINAPI SysAllocStringLen(const OLECHAR* pch, UINT cch)
     else
         std::memset(bstr, 0, cbText);
     bstr[cch] = L'\0';
+    ++g_lLiveBstrs;
     return bstr;
 }
 
@@ -51,8 +58,10 @@ BSTR WINAPI SysAllocString(const OLECHAR* psz)
 
 void WINAPI SysFreeString(BSTR bstrString)
 {
-    if (bstrString)
+    if (bstrString) {
+        --g_lLiveBstrs;
         std::free(PrefixOf(bstrString));
+    }
 }
 
 UINT WINAPI SysStringLen(BSTR bstr)
@@ -61,3 +70,9 @@ UINT WINAPI SysStringLen(BSTR bstr)
 }
 
 } // extern "C"
+
+namespace kvwin32 {
+
+long LiveBstrCount() { return g_lLiveBstrs.load(); }
+
+} // namespace kvwin32
