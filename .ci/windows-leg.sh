@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# One Windows leg of CI: cross-builds the project with MinGW-w64 and runs its
+# tests under Wine.
+#
+#   bash .ci/windows-leg.sh win32   # i686, revision 1.1
+#   bash .ci/windows-leg.sh win64   # x86_64, revision 1.0
+#
+# Installs what is missing (Debian 12, as root), builds into
+# out/build/ci-<leg>, makes a Wine prefix of its own there, maps the drive
+# letters the tests use and runs ctest. Any failure, Wine not starting
+# included, fails the leg.
+set -euo pipefail
+
+leg=${1:-}
+case "$leg" in
+  win32) triplet=i686-w64-mingw32 ;;
+  win64) triplet=x86_64-w64-mingw32 ;;
+  *) echo "usage: $0 win32|win64" >&2; exit 2 ;;
+esac
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=$root/out/build/ci-$leg
+jobs=${KORVANE_CI_JOBS:-2}
+# Letters the tests take through kvtest::TestDrive.
+drive_letters=(s t u)
+
+step() { printf '\n=== %s: %s\n' "$leg" "$*"; }
+
+# --- Tools -----------------------------------------------------------------
+need_install=()
+command -v cmake >/dev/null || need_install+=(cmake)
+command -v ninja >/dev/null || need_install+=(ninja-build)
+[ -f /usr/src/googletest/CMakeLists.txt ] || need_install+=(googletest)
+command -v "$triplet-g++-posix" >/dev/null || need_install+=(mingw-w64)
+command -v wine >/dev/null || need_install+=(wine)
+# Debian's wine starts 32-bit programs with wine32 and 64-bit ones with wine64.
+[ -x /usr/lib/wine/wine64 ] || need_install+=(wine64)
+[ -x /usr/lib/wine/wine ] || need_install+=(wine32:i386)
+
+if [ ${#need_install[@]} -gt 0 ]; then
+  step "installing ${need_install[*]}"
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "missing packages and not root: apt-get install ${need_install[*]}" >&2
+    exit 1
+  fi
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q "${need_install[@]}"
+fi
+
+# --- Build -----------------------------------------------------------------
+configure_args=()
+if [ "$leg" = win64 ]; then
+  # Until revision 1.0 lands, the 64-bit build runs 1.1 behaviour.
+  configure_args+=(-DKORVANE_REVISION=11)
+fi
+
+step "configure ($build)"
+cmake -S "$root" -B "$build" -G Ninja \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/$triplet.cmake" \
+  "${configure_args[@]}"
+
+step "build"
+cmake --build "$build" -j "$jobs"
+
+# --- Wine ------------------------------------------------------------------
+export WINEPREFIX=$build/wineprefix
+export WINEDEBUG=-all
+# No Mono or Gecko installer prompts: the tests need neither.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine 8 would try a display for its dialogs; there is none.
+unset DISPLAY
+
+stop_wine() { wineserver -k >/dev/null 2>&1 || true; }
+trap stop_wine EXIT
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  step "creating the Wine prefix"
+  rm -rf "$WINEPREFIX"
+  wineboot -i >"$build/wineboot.log" 2>&1 || {
+    cat "$build/wineboot.log" >&2
+    echo "wineboot failed" >&2
+    exit 1
+  }
+  wineserver -w
+fi
+
+# Windows path of a build-machine folder, through Wine's Z: (the root).
+winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
+
+step "mapping drives ${drive_letters[*]}"
+for l in "${drive_letters[@]}"; do
+  folder=$build/wine-drive-$l
+  rm -rf "$folder"
+  mkdir -p "$folder"
+  # DefineDosDevice has no effect on file calls in Wine 8; the prefix's
+  # dosdevices link does.
+  ln -sfn "$folder" "$WINEPREFIX/dosdevices/$l:"
+  export "KORVANE_TEST_DRIVE_${l^^}=$(winpath "$folder")"
+done
+
+# One server for the whole run rather than one per test process.
+wineserver -p
+
+# Wine must start a program of this leg's architecture. This first program
+# also starts Wine's background services, which keep the output they were
+# given open: a file, so that no pipe of a later step waits on them.
+step "checking that Wine starts"
+case "$leg" in
+  win32) probe_cmd='C:\windows\syswow64\cmd.exe' ;;
+  win64) probe_cmd='C:\windows\system32\cmd.exe' ;;
+esac
+probe_out=$build/wine-probe.txt
+wine "$probe_cmd" /c echo korvane-wine-ok >"$probe_out" 2>&1 </dev/null || true
+if ! tr -d '\r' <"$probe_out" | grep -qx korvane-wine-ok; then
+  echo "Wine does not start $probe_cmd:" >&2
+  cat "$probe_out" >&2
+  exit 1
+fi
+
+# --- Tests -----------------------------------------------------------------
+step "ctest"
+ctest --test-dir "$build" --output-on-failure --no-tests=error -j "$jobs" --timeout 300
