@@ -128,21 +128,33 @@ std::string ReadBytes(const std::filesystem::path& path)
 
 #if defined(_WIN32)
 // The test run maps each letter it offers to a folder beforehand (a Wine
-// prefix's dosdevices link, or a subst on Windows) and names that folder in
-// KORVANE_TEST_DRIVE_<letter>; each TestDrive takes a fresh sub-folder of it.
-TestDrive::TestDrive(wchar_t wcLetter) : m_wcLetter(wcLetter)
+// prefix's dosdevices link, or a subst on Windows) and names that folder, as
+// a Windows path, in KORVANE_TEST_DRIVE_<letter>; each TestDrive takes a
+// fresh sub-folder of it.
+TestDrive::TestDrive(wchar_t wcLetter)
+    : m_wcLetter(wcLetter >= L'a' && wcLetter <= L'z' ? static_cast<wchar_t>(wcLetter - L'a' + L'A') : wcLetter)
 {
-    wchar_t szVar[] = L"KORVANE_TEST_DRIVE_X";
-    szVar[19] = static_cast<wchar_t>(towupper(wcLetter));
-    const wchar_t* pszRoot = _wgetenv(szVar);
-    if (!pszRoot || !*pszRoot)
-        throw std::runtime_error("drive " + Narrow(std::wstring(1, wcLetter)) +
-                                 ": is not mapped for the tests (KORVANE_TEST_DRIVE_" +
-                                 Narrow(std::wstring(1, wcLetter)) + " unset)");
+    const std::string strLetter = Narrow(std::wstring(1, m_wcLetter));
+    std::wstring strVar = L"KORVANE_TEST_DRIVE_";
+    strVar += m_wcLetter;
+    std::wstring strRoot(GetEnvironmentVariableW(strVar.c_str(), nullptr, 0), L'\0');
+    if (!strRoot.empty())
+        strRoot.resize(GetEnvironmentVariableW(strVar.c_str(), &strRoot[0], static_cast<DWORD>(strRoot.size())));
+    if (strRoot.empty())
+        throw std::runtime_error("drive " + strLetter + ": is not mapped for the tests (KORVANE_TEST_DRIVE_" +
+                                 strLetter + " unset)");
     std::filesystem::path name = UniqueName();
-    m_root = std::filesystem::path(pszRoot);
+    m_root = std::filesystem::path(MachinePath(strRoot));
     m_strSub = L"\\" + name.wstring();
     std::filesystem::create_directories(m_root / name);
+    // The folder made through the root must be there through the letter too,
+    // or every test on this drive would fail for a reason of the setup.
+    DWORD dwAttr = GetFileAttributesW(Win().c_str());
+    if (dwAttr == INVALID_FILE_ATTRIBUTES || !(dwAttr & FILE_ATTRIBUTE_DIRECTORY)) {
+        std::error_code ec;
+        std::filesystem::remove_all(m_root / name, ec);
+        throw std::runtime_error("drive " + strLetter + ": does not lead to " + Narrow(strRoot));
+    }
 }
 
 TestDrive::~TestDrive()

@@ -65,6 +65,37 @@ private:
     bool m_bOwnsRoot = false;
 };
 
+// A path of the build machine as the test program reaches it: under Wine
+// the machine's root "/" is drive Z:, so /a/b becomes Z:\a\b. Other
+// paths only get the platform's separators.
+inline std::wstring MachinePath(std::wstring strPath)
+{
+#if defined(_WIN32)
+    for (wchar_t& c : strPath)
+        if (c == L'/')
+            c = L'\\';
+    if (strPath.size() >= 1 && strPath[0] == L'\\' && (strPath.size() < 2 || strPath[1] != L'\\'))
+        strPath.insert(0, L"Z:");
+#else
+    for (wchar_t& c : strPath)
+        if (c == L'\\')
+            c = L'/';
+#endif
+    return strPath;
+}
+
+#if defined(KORVANE_TEST_DATA_DIR)
+// tests/data/<strRel> (a\b or a/b), for the system's calls and the
+// test's own file operations alike.
+inline std::wstring DataPath(const std::wstring& strRel = L"")
+{
+    std::wstring s = Widen(KORVANE_TEST_DATA_DIR);
+    if (!strRel.empty())
+        s += L"/" + strRel;
+    return MachinePath(s);
+}
+#endif
+
 // Writes bytes to a native path, creating its folders.
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadBytes(const std::filesystem::path& path);
