@@ -6,6 +6,7 @@
 #include "XmlErrors.h"
 
 #include <cctype>
+#include <cstring>
 
 namespace zrxml {
 
@@ -136,6 +137,10 @@ HRESULT CheckUtf8(const unsigned char* p, size_t cb, bool& bHasCr)
     bHasCr = false;
     const unsigned char* const pEnd = p + cb;
     while (p < pEnd) {
+        while (p < pEnd && *p >= 0x20 && *p < 0x80)
+            ++p;
+        if (p == pEnd)
+            break;
         const unsigned char b = *p;
         if (b < 0x80) {
             if (b < 0x20) {
@@ -190,14 +195,19 @@ HRESULT NormalizeUtf8(const unsigned char* p, size_t cb, CDecodedText& text)
     }
     std::string& str = text.Owned();
     str.reserve(cb);
-    for (size_t i = 0; i < cb; ++i) {
-        if (p[i] != '\r') {
-            str += static_cast<char>(p[i]);
-        } else {
-            str += '\n';
-            if (i + 1 < cb && p[i + 1] == '\n')
-                ++i;
-        }
+    const char* q = reinterpret_cast<const char*>(p);
+    const char* const pEnd = q + cb;
+    while (q < pEnd) {
+        const char* pCr = static_cast<const char*>(std::memchr(q, '\r', static_cast<size_t>(pEnd - q)));
+        if (!pCr)
+            pCr = pEnd;
+        str.append(q, pCr);
+        if (pCr == pEnd)
+            break;
+        str += '\n';
+        q = pCr + 1;
+        if (q < pEnd && *q == '\n')
+            ++q;
     }
     text.UseOwned();
     return S_OK;

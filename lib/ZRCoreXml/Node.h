@@ -3,6 +3,9 @@
 
 #include "Tree.h"
 
+#include <windows.h>
+
+#include <oleauto.h> // BSTR, which ZRXml.h uses without including
 #include <ZRXml.h>
 
 #include <atomic>

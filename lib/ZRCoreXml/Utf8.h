@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <oleauto.h> // BSTR
+
 #include <string>
 #include <string_view>
 

@@ -2,8 +2,10 @@
 // nodes, BSTRs to strings, documents built in memory.
 #pragma once
 
+#include <windows.h>
+
+#include <oleauto.h> // before ZRXml.h, which uses BSTR
 #include <ZRXml.h>
-#include <oleauto.h>
 
 #include "../../lib/ZRCoreXml/XmlErrors.h"
 
