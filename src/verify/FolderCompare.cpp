@@ -2,10 +2,10 @@
 // compared with the one at the same place under the target folder.
 #include "Korvane.h"
 
-#include <shlwapi.h>
-
 #include <cwchar>
+#include <memory>
 
+#include "LongPath.h"
 #include "ReportBuffer.h"
 #include "Revision.h"
 #include "ZRLog.h"
@@ -45,6 +45,23 @@ private:
     CZRPathString m_strTarget;
 };
 
+// Folders reached through links (reparse points) on the current branch of the
+// walk. A chain this long is a loop, not a tree: it ends with a report
+// instead of recursing until the path or the stack gives out.
+const int kMaxLinkedFolders = 40;
+thread_local int t_iLinkedFolders = 0;
+
+class LinkedFolder {
+public:
+    explicit LinkedFolder(bool bLink) : m_bLink(bLink) { t_iLinkedFolders += m_bLink ? 1 : 0; }
+    ~LinkedFolder() { t_iLinkedFolders -= m_bLink ? 1 : 0; }
+    LinkedFolder(const LinkedFolder&) = delete;
+    LinkedFolder& operator=(const LinkedFolder&) = delete;
+
+private:
+    bool m_bLink;
+};
+
 } // namespace
 
 HRESULT CKorvane::CheckDirCRC(FDesc* pFDesc)
@@ -63,11 +80,15 @@ HRESULT CKorvane::CheckDirCRC(FDesc* pFDesc)
     CZRString strPattern;
     strPattern.Format(L"%s*.*", static_cast<const wchar_t*>(strFolder));
 
-    WIN32_FIND_DATAW fd = {};
-    HANDLE hFind = FindFirstFileW(strPattern, &fd);
+    // On the heap: a deep tree must not cost the stack a record per level.
+    auto pFind = std::make_unique<WIN32_FIND_DATAW>();
+    WIN32_FIND_DATAW& fd = *pFind;
+    HANDLE hFind = t_iLinkedFolders > kMaxLinkedFolders ? INVALID_HANDLE_VALUE
+                                                        : FindFirstFileW(korvane::FileCallPath(strPattern), &fd);
     if (hFind == INVALID_HANDLE_VALUE) {
         // Only a drive root lists without "." and "..": found empty, it is empty.
-        if (GetLastError() == ERROR_FILE_NOT_FOUND && PathFileExistsW(strFolder))
+        if (t_iLinkedFolders <= kMaxLinkedFolders && GetLastError() == ERROR_FILE_NOT_FOUND &&
+            korvane::FileExists(strFolder))
             return S_OK;
         // A folder that cannot be listed is not a folder that was verified.
         HRESULT hr = E_FAIL;
@@ -100,6 +121,7 @@ HRESULT CKorvane::CheckDirCRC(FDesc* pFDesc)
             strEntry.AddBackslash();
             pFDesc->strFullPath = strEntry;
             pFDesc->strTargetPath.AddBackslash();
+            const LinkedFolder link((fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0);
             hr = CheckDirCRC(pFDesc);
         } else {
             pFDesc->strFullPath = strEntry;

@@ -3,8 +3,7 @@
 // skips; nothing aborts.
 #include "Korvane.h"
 
-#include <shlwapi.h>
-
+#include "LongPath.h"
 #include "ReportBuffer.h"
 #include "ZRLog.h"
 #include "checksum/CRCHelper.h"
@@ -52,8 +51,8 @@ HRESULT CKorvane::CheckFileCRC(FDesc* pFDesc)
     // an existing target is reported as differing rather than passed.
     DWORD dwSource = kNoChecksum;
     BOOL bSourceComputed = FALSE;
-    if (PathFileExistsW(pszSource)) {
-        dwSource = crc.ComputeFileCRC(pszSource, &bSourceComputed);
+    if (korvane::FileExists(pszSource)) {
+        dwSource = crc.ComputeFileCRC(korvane::FileCallPath(pszSource), &bSourceComputed);
     } else {
         if (!m_lpCB) {
             log()->AddError(kMsgNoSource, pszSource);
@@ -67,8 +66,8 @@ HRESULT CKorvane::CheckFileCRC(FDesc* pFDesc)
 
     DWORD dwTarget = kNoChecksum;
     BOOL bTargetComputed = FALSE;
-    if (PathFileExistsW(pszTarget)) {
-        dwTarget = crc.ComputeFileCRC(pszTarget, &bTargetComputed);
+    if (korvane::FileExists(pszTarget)) {
+        dwTarget = crc.ComputeFileCRC(korvane::FileCallPath(pszTarget), &bTargetComputed);
     } else {
         if (!m_lpCB) {
             log()->AddError(kMsgNoTarget, pszTarget, pszSource);

@@ -3,9 +3,8 @@
 // answer skips it, fails the pair or aborts the run.
 #include "Korvane.h"
 
-#include <shlwapi.h>
-
 #include "FileLookup.h"
+#include "LongPath.h"
 #include "ReportBuffer.h"
 #include "ZRLog.h"
 #include "checksum/CRCHelper.h"
@@ -103,7 +102,7 @@ HRESULT CKorvane::CheckFileCRC(FDesc* pFDesc)
         return hrSkip;
     };
     auto checksum = [&](const wchar_t* pszPath, Checksum& result) {
-        result.dwValue = crc.ComputeFileCRC(this, pszPath, &result.bComputed);
+        result.dwValue = crc.ComputeFileCRC(this, korvane::FileCallPath(pszPath), &result.bComputed);
     };
     auto mismatchDetails = [&] {
         log()->AddError(kMsgCrcSizes, pszTarget, iTargetSize, target.dwValue, pszSource, iSourceSize, source.dwValue);
@@ -149,7 +148,7 @@ HRESULT CKorvane::CheckFileCRC(FDesc* pFDesc)
         return leave(S_OK);
     }
 
-    if (PathFileExistsW(pszTarget)) {
+    if (korvane::FileExists(pszTarget)) {
         checksum(pszTarget, target);
         if (m_bAbortVerif) {
             log()->AddInfo(kMsgAbortFlag);
@@ -166,7 +165,7 @@ HRESULT CKorvane::CheckFileCRC(FDesc* pFDesc)
         return leave(E_ABORT);
     }
 
-    if (PathFileExistsW(pszSource)) {
+    if (korvane::FileExists(pszSource)) {
         checksum(pszSource, source);
         if (m_bAbortVerif) {
             log()->AddInfo(kMsgAbortFlag);
