@@ -140,18 +140,18 @@ private:
     __int64 m_llLast = PRELOAD;
 };
 
-DWORD FileCrc(CReadWatcher& watcher, const std::wstring& strPath)
+DWORD FileCrc(CReadWatcher& watcher, const std::wstring& strPath, BOOL* pbComplete = nullptr)
 {
-    return CCRCHelper().ComputeFileCRC(&watcher, strPath.c_str());
+    return CCRCHelper().ComputeFileCRC(&watcher, strPath.c_str(), pbComplete);
 }
 #else
 // Revision 1.0 reports no progress; the fault hook sees the reads instead.
 struct CReadWatcher {
 };
 
-DWORD FileCrc(CReadWatcher&, const std::wstring& strPath)
+DWORD FileCrc(CReadWatcher&, const std::wstring& strPath, BOOL* pbComplete = nullptr)
 {
-    return CCRCHelper().ComputeFileCRC(strPath.c_str());
+    return CCRCHelper().ComputeFileCRC(strPath.c_str(), pbComplete);
 }
 #endif
 
@@ -173,9 +173,11 @@ TEST(ChecksumFault, ReadFailingPartWayEndsWithAZeroBlock)
     CFaults faults;
     faults.qwFailReadAt = 2 * BLOCK;
     CReadWatcher watcher;
+    BOOL bComplete = TRUE;
     // The two blocks read, then the failed read's all-zero block: the same
-    // sum as a file that ended after 32 KiB.
-    EXPECT_CRC(ModelChecksum(bytes.substr(0, 2 * BLOCK)), FileCrc(watcher, drive.Win(L"f.bin")));
+    // sum as a file that ended after 32 KiB; only the flag tells them apart.
+    EXPECT_CRC(ModelChecksum(bytes.substr(0, 2 * BLOCK)), FileCrc(watcher, drive.Win(L"f.bin"), &bComplete));
+    EXPECT_FALSE(bComplete);
     EXPECT_EQ(3u, faults.Count(kvwin32::Call::ReadFile));
 #if KORVANE_REVISION >= 11
     EXPECT_EQ((std::vector<DWORD>{16384, 16384, 0}), watcher.reads);
@@ -207,7 +209,10 @@ TEST(ChecksumFault, ShortReadEndsTheLoop)
     faults.qwShortReadAt = BLOCK;
     faults.dwShortRead = 100;
     CReadWatcher watcher;
-    EXPECT_CRC(ModelChecksum(bytes.substr(0, BLOCK + 100)), FileCrc(watcher, drive.Win(L"f.bin")));
+    BOOL bComplete = FALSE;
+    EXPECT_CRC(ModelChecksum(bytes.substr(0, BLOCK + 100)), FileCrc(watcher, drive.Win(L"f.bin"), &bComplete));
+    // A short count is no failed read.
+    EXPECT_TRUE(bComplete);
     EXPECT_EQ(2u, faults.Count(kvwin32::Call::ReadFile));
 #if KORVANE_REVISION >= 11
     EXPECT_EQ((std::vector<DWORD>{16384, 100}), watcher.reads);
@@ -223,7 +228,9 @@ TEST(ChecksumFault, OpenFailingGivesNoChecksumAndNoRead)
         CFaults faults;
         faults.dwOpenError = dwError;
         CReadWatcher watcher;
-        EXPECT_CRC(0xFFFFFFFF, FileCrc(watcher, drive.Win(L"f.bin")));
+        BOOL bComplete = TRUE;
+        EXPECT_CRC(0xFFFFFFFF, FileCrc(watcher, drive.Win(L"f.bin"), &bComplete));
+        EXPECT_FALSE(bComplete);
         EXPECT_EQ(1u, faults.Count(kvwin32::Call::CreateFile));
         EXPECT_EQ(0u, faults.Count(kvwin32::Call::ReadFile));
 #if KORVANE_REVISION >= 11

@@ -133,15 +133,15 @@ private:
 #endif
 
 // The checksum as the revision of this build computes it, with no host.
-DWORD FileCrc(const std::wstring& strPath)
+DWORD FileCrc(const std::wstring& strPath, BOOL* pbComplete = nullptr)
 {
     CCRCHelper helper;
 #if KORVANE_REVISION >= 11
     CProgressProbe probe;
     probe.Mute();
-    return helper.ComputeFileCRC(&probe, strPath.c_str());
+    return helper.ComputeFileCRC(&probe, strPath.c_str(), pbComplete);
 #else
-    return helper.ComputeFileCRC(strPath.c_str());
+    return helper.ComputeFileCRC(strPath.c_str(), pbComplete);
 #endif
 }
 
@@ -235,6 +235,28 @@ TEST(ChecksumFile, UnopenableGivesNoChecksum)
     EXPECT_CRC(NO_CHECKSUM, FileCrc(drive.Win(L"folder")));
 }
 
+TEST(ChecksumFile, CompletenessTellsAReadFileFromAnUnopenedOne)
+{
+    kvtest::TestDrive drive;
+    drive.Write(L"empty.bin", "");
+    drive.Write(L"full.bin", std::string(2 * BLOCK, 'x'));
+    BOOL bComplete = FALSE;
+    EXPECT_CRC(ZERO_BLOCK_CRC, FileCrc(drive.Win(L"empty.bin"), &bComplete));
+    EXPECT_TRUE(bComplete);
+    bComplete = FALSE;
+    FileCrc(drive.Win(L"full.bin"), &bComplete);
+    EXPECT_TRUE(bComplete);
+    // Set beforehand, so that only an explicit FALSE passes.
+    bComplete = TRUE;
+    EXPECT_CRC(NO_CHECKSUM, FileCrc(drive.Win(L"missing.bin"), &bComplete));
+    EXPECT_FALSE(bComplete);
+#if KORVANE_REVISION >= 11
+    bComplete = TRUE;
+    EXPECT_CRC(NO_CHECKSUM, CCRCHelper().ComputeFileCRC(nullptr, drive.Win(L"full.bin").c_str(), &bComplete));
+    EXPECT_FALSE(bComplete);
+#endif
+}
+
 // ---------------------------------------------------------------------------
 // A large file, sparse where the file system allows it: a few marked blocks
 // in 1 GiB of zeros. The model computes the zero block once.
@@ -275,9 +297,15 @@ private:
     bool m_bHadOld = false;
     std::string m_strOld;
 };
-#else
-struct CScopedTempRoot {};
 #endif
+
+std::unique_ptr<kvtest::TestDrive> DriveForHoles()
+{
+#if !defined(_WIN32)
+    CScopedTempRoot root;
+#endif
+    return std::make_unique<kvtest::TestDrive>();
+}
 
 TEST(ChecksumFile, OneGibibyteFile)
 {
@@ -290,11 +318,7 @@ TEST(ChecksumFile, OneGibibyteFile)
         {qwSize / 2, '\xFF'},
         {qwSize - 1, '\x55'},
     };
-    std::unique_ptr<kvtest::TestDrive> pDrive;
-    {
-        CScopedTempRoot root;
-        pDrive = std::make_unique<kvtest::TestDrive>();
-    }
+    const std::unique_ptr<kvtest::TestDrive> pDrive = DriveForHoles();
     const kvtest::TestDrive& drive = *pDrive;
     const std::filesystem::path native = drive.Native(L"big.bin");
     {
