@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <oleauto.h>
+
 #include <ZRXml.h>
 
 #include <benchmark/benchmark.h>
@@ -28,13 +29,14 @@ std::string Description(int nFiles)
                       "  </Media>\r\n";
     char sz[512];
     for (int i = 1; i <= nFiles; ++i) {
-        std::snprintf(sz, sizeof sz,
-                      "  <FILE>\r\n    <FullPath>C:\\Src\\d%d\\f%07d.dat</FullPath>\r\n    <Path>d%d\\</Path>\r\n"
-                      "    <TargetPath>\\d%d\\f%07d.dat</TargetPath>\r\n    <Name>f%07d.dat</Name>\r\n"
-                      "    <Attribute>32</Attribute>\r\n    <Exclusion>0</Exclusion>\r\n"
-                      "    <WriteTime>2026-12-08 03:08:26</WriteTime>\r\n    <FileSize>%d</FileSize>\r\n"
-                      "  </FILE>\r\n",
-                      i % 100, i, i % 100, i % 100, i, i, i * 3);
+        std::snprintf(
+            sz, sizeof sz,
+            "  <FILE>\r\n    <FullPath>C:\\Src\\d%d\\f%07d.dat</FullPath>\r\n    <Path>d%d\\</Path>\r\n"
+            "    <TargetPath>\\d%d\\f%07d.dat</TargetPath>\r\n    <Name>f%07d.dat</Name>\r\n"
+            "    <Attribute>32</Attribute>\r\n    <Exclusion>0</Exclusion>\r\n"
+            "    <WriteTime>2026-12-08 03:08:26</WriteTime>\r\n    <FileSize>%d</FileSize>\r\n"
+            "  </FILE>\r\n",
+            i % 100, i, i % 100, i % 100, i, i, i * 3);
         str += sz;
     }
     return str + "</Factory>\r\n";
@@ -101,8 +103,8 @@ void BM_Load(benchmark::State& state)
     pDoc->Release();
     state.SetItemsProcessed(state.iterations() * nFiles);
     state.SetBytesProcessed(state.iterations() * static_cast<long long>(str.size()));
-    state.counters["time_per_entry"] =
-        benchmark::Counter(nFiles, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["time_per_entry"] = benchmark::Counter(
+        nFiles, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_Walk(benchmark::State& state)
@@ -118,8 +120,8 @@ void BM_Walk(benchmark::State& state)
         benchmark::DoNotOptimize(WalkAll(pDoc));
     pDoc->Release();
     state.SetItemsProcessed(state.iterations() * nFiles);
-    state.counters["time_per_entry"] =
-        benchmark::Counter(nFiles, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["time_per_entry"] = benchmark::Counter(
+        nFiles, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 } // namespace
@@ -136,7 +138,8 @@ int main(int argc, char** argv)
             argv[nArgs++] = argv[i];
     }
     argc = nArgs;
-    for (auto* pBench : {benchmark::RegisterBenchmark("BM_Load", BM_Load), benchmark::RegisterBenchmark("BM_Walk", BM_Walk)}) {
+    for (auto* pBench : {benchmark::RegisterBenchmark("BM_Load", BM_Load),
+                         benchmark::RegisterBenchmark("BM_Walk", BM_Walk)}) {
         pBench->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
         if (bLarge)
             pBench->Arg(1000000);

@@ -3,11 +3,6 @@
 
 namespace zrxml {
 
-inline bool IsXmlSpace(char32_t c)
-{
-    return c == 0x20 || c == 0x09 || c == 0x0A || c == 0x0D;
-}
-
 // Char: what may appear in a document at all.
 inline bool IsXmlChar(char32_t c)
 {

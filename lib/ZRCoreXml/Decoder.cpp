@@ -46,7 +46,7 @@ Encoding EncodingFromName(const std::string& strName)
 
 // Appends a decoded character, CR LF and lone CR becoming LF.
 class CSink {
-public:
+  public:
     explicit CSink(std::string& str) : m_str(str) {}
 
     HRESULT Put(char32_t c)
@@ -64,7 +64,7 @@ public:
         return S_OK;
     }
 
-private:
+  private:
     std::string& m_str;
     bool m_bAfterCr = false;
 };
@@ -129,7 +129,10 @@ HRESULT DecodeSingleByte(const unsigned char* p, size_t cb, Encoding eEncoding, 
     return S_OK;
 }
 
-bool IsContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
+bool IsContinuation(unsigned char b)
+{
+    return (b & 0xC0) == 0x80;
+}
 
 // Checks UTF-8 in place; bHasCr tells whether a copy must normalize line ends.
 HRESULT CheckUtf8(const unsigned char* p, size_t cb, bool& bHasCr)

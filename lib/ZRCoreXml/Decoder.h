@@ -13,7 +13,7 @@ namespace zrxml {
 // The decoded text: a view on the caller's bytes when they already are
 // that (UTF-8 without CR), else an owned copy.
 class CDecodedText {
-public:
+  public:
     CDecodedText() = default;
     CDecodedText(const CDecodedText&) = delete;
     CDecodedText& operator=(const CDecodedText&) = delete;
@@ -23,7 +23,7 @@ public:
     std::string& Owned() { return m_strOwned; }
     void UseOwned() { m_sv = m_strOwned; }
 
-private:
+  private:
     std::string m_strOwned;
     std::string_view m_sv;
 };

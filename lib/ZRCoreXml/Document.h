@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <oleauto.h> // BSTR, which ZRXml.h uses without including
+
 #include <ZRXml.h>
 
 #include <atomic>
@@ -15,7 +16,7 @@
 namespace zrxml {
 
 class CDocument final : public IZRXml {
-public:
+  public:
     CDocument() = default;
     CDocument(const CDocument&) = delete;
     CDocument& operator=(const CDocument&) = delete;
@@ -26,7 +27,7 @@ public:
     ULONG AddRef() override;
     ULONG Release() override;
 
-private:
+  private:
     ~CDocument() = default;
 
     HRESULT Load(const unsigned char* pData, std::size_t cbData);

@@ -9,7 +9,7 @@ namespace zrxml {
 namespace {
 
 class CFileHandle {
-public:
+  public:
     explicit CFileHandle(HANDLE h) : m_h(h) {}
     ~CFileHandle()
     {
@@ -20,7 +20,7 @@ public:
     CFileHandle& operator=(const CFileHandle&) = delete;
     HANDLE Get() const { return m_h; }
 
-private:
+  private:
     HANDLE m_h;
 };
 
@@ -29,8 +29,8 @@ private:
 HRESULT ReadWholeFile(LPCWSTR pszPath, std::vector<unsigned char>& vecBytes)
 {
     vecBytes.clear();
-    CFileHandle file(
-        CreateFileW(pszPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    CFileHandle file(CreateFileW(pszPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.Get() == INVALID_HANDLE_VALUE)
         return HrFromWin32(GetLastError());
     // Chunks that grow with what has been read: linear in the size without

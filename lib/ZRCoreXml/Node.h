@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <oleauto.h> // BSTR, which ZRXml.h uses without including
+
 #include <ZRXml.h>
 
 #include <atomic>
@@ -15,7 +16,7 @@
 namespace zrxml {
 
 class CNode final : public IZRXmlNode {
-public:
+  public:
     // A node with one reference in *ppNode; E_OUTOFMEMORY leaves it null.
     static HRESULT Create(const std::shared_ptr<const CTree>& pTree, std::uint32_t nElement,
                           IZRXmlNode** ppNode);
@@ -30,8 +31,9 @@ public:
     ULONG AddRef() override;
     ULONG Release() override;
 
-private:
-    CNode(const std::shared_ptr<const CTree>& pTree, std::uint32_t nElement) : m_pTree(pTree), m_nElement(nElement)
+  private:
+    CNode(const std::shared_ptr<const CTree>& pTree, std::uint32_t nElement)
+        : m_pTree(pTree), m_nElement(nElement)
     {
     }
     ~CNode() = default;

@@ -16,7 +16,10 @@ namespace {
 
 enum class Match { Yes, No, Short };
 
-bool IsSpaceByte(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool IsSpaceByte(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 int DigitValue(char c, bool bHex)
 {
@@ -32,7 +35,7 @@ int DigitValue(char c, bool bHex)
 // One pass over the text with an explicit stack of open elements: the
 // nesting depth costs heap, never stack.
 class CParser {
-public:
+  public:
     CParser(std::string_view svText, CTree& tree)
         : m_p(svText.data()), m_pEnd(svText.data() + svText.size()), m_tree(tree)
     {
@@ -68,7 +71,8 @@ public:
                     bDoctype = true;
                     hr = ParseDoctype();
                 } else {
-                    return eComment == Match::Short || eDoctype == Match::Short ? XML_E_TRUNCATED : XML_E_SYNTAX;
+                    return eComment == Match::Short || eDoctype == Match::Short ? XML_E_TRUNCATED
+                                                                                : XML_E_SYNTAX;
                 }
             } else if (c == '/') {
                 return XML_E_SYNTAX; // an end tag with nothing open
@@ -87,7 +91,7 @@ public:
         return S_OK;
     }
 
-private:
+  private:
     struct Open {
         uint32_t nElement;
         size_t cbTextMark; // where its text starts in m_strPending

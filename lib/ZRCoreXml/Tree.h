@@ -18,7 +18,7 @@
 namespace zrxml {
 
 class CTree {
-public:
+  public:
     CTree() = default;
     CTree(const CTree&) = delete;
     CTree& operator=(const CTree&) = delete;
@@ -48,7 +48,7 @@ public:
     // The nNth (1-based) child of that name.
     bool FindChild(uint32_t nElement, uint32_t nName, uint32_t nNth, uint32_t& nChild) const;
 
-private:
+  private:
     struct Element {
         uint32_t nName;
         uint32_t nChildCount;

@@ -9,12 +9,21 @@ namespace zrxml {
 
 namespace {
 
-bool IsSpaceByte(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsSpaceByte(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+bool IsAlpha(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 class CDeclReader {
-public:
+  public:
     CDeclReader(const char* p, const char* pEnd) : m_p(p), m_pEnd(pEnd) {}
 
     HRESULT Read(XmlDecl& decl, const char*& pAfter)
@@ -48,7 +57,7 @@ public:
         return S_OK;
     }
 
-private:
+  private:
     bool SkipSpace()
     {
         const char* const pStart = m_p;

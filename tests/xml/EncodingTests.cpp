@@ -26,7 +26,8 @@ TEST_P(EncodingReads, GivesTheText)
     EXPECT_EQ(TextAt(pDoc.get(), L"/r"), GetParam().strExpected);
 }
 
-const std::u32string kUtf16Doc = U"<?xml version=\"1.0\" encoding=\"UTF-16\"?><r>\u00E9\u20AC\U0001F600\r\nx</r>";
+const std::u32string kUtf16Doc =
+    U"<?xml version=\"1.0\" encoding=\"UTF-16\"?><r>\u00E9\u20AC\U0001F600\r\nx</r>";
 
 INSTANTIATE_TEST_SUITE_P(
     Xml, EncodingReads,
@@ -38,10 +39,12 @@ INSTANTIATE_TEST_SUITE_P(
         Readable{"Utf16Le", Utf16(kUtf16Doc, false), L"\u00E9\u20AC" + kEmoji + L"\nx"},
         Readable{"Utf16Be", Utf16(kUtf16Doc, true), L"\u00E9\u20AC" + kEmoji + L"\nx"},
         Readable{"Utf16NoDeclaration", Utf16(U"<r>\u4E2D</r>", false), L"\u4E2D"},
-        Readable{"Latin1", "<?xml version='1.0' encoding='ISO-8859-1'?><r>\xE9\x80\xFF</r>", L"\u00E9\u0080\u00FF"},
+        Readable{"Latin1", "<?xml version='1.0' encoding='ISO-8859-1'?><r>\xE9\x80\xFF</r>",
+                 L"\u00E9\u0080\u00FF"},
         Readable{"Latin1Alias", "<?xml version='1.0' encoding='latin1'?><r>\xE9</r>", L"\u00E9"},
         Readable{"Latin1LowerCase", "<?xml version='1.0' encoding='iso-8859-1'?><r>\xE9</r>", L"\u00E9"},
-        Readable{"Cp1252", "<?xml version='1.0' encoding='windows-1252'?><r>\x80\x9F\xE9</r>", L"\u20AC\u0178\u00E9"},
+        Readable{"Cp1252", "<?xml version='1.0' encoding='windows-1252'?><r>\x80\x9F\xE9</r>",
+                 L"\u20AC\u0178\u00E9"},
         Readable{"Cp1252Alias", "<?xml version='1.0' encoding='CP1252'?><r>\x80</r>", L"\u20AC"},
         Readable{"Ascii", "<?xml version='1.0' encoding='US-ASCII'?><r>plain</r>", L"plain"},
         // Line ends read as LF whatever the encoding; character references stay.
@@ -52,7 +55,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(XmlEncoding, NonAsciiElementNamesAreFoundByPath)
 {
     DocPtr pDoc = NewDocument();
-    ASSERT_HR(S_OK, Load(pDoc.get(), "<?xml version='1.0' encoding='latin1'?><r><Gr\xF6\xDF" "e>1</Gr\xF6\xDF" "e></r>"));
+    ASSERT_HR(S_OK, Load(pDoc.get(), "<?xml version='1.0' encoding='latin1'?><r><Gr\xF6\xDF"
+                                     "e>1</Gr\xF6\xDF"
+                                     "e></r>"));
     EXPECT_EQ(TextAt(pDoc.get(), L"/r/Gr\u00F6\u00DFe"), L"1");
     ASSERT_HR(S_OK, Load(pDoc.get(), Utf16(U"<\U00010400>x</\U00010400>", true)));
     NodePtr pRoot = NodeAt(pDoc.get(), L"/\U00010400");
@@ -81,7 +86,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         Unreadable{"UnknownEncoding", "<?xml version='1.0' encoding='Shift_JIS'?><r/>", XML_E_ENCODING},
         Unreadable{"Utf16WithoutBom", "<?xml version='1.0' encoding='UTF-16'?><r/>", XML_E_ENCODING},
-        Unreadable{"Utf8BomNamingLatin1", "\xEF\xBB\xBF<?xml version='1.0' encoding='latin1'?><r/>", XML_E_ENCODING},
+        Unreadable{"Utf8BomNamingLatin1", "\xEF\xBB\xBF<?xml version='1.0' encoding='latin1'?><r/>",
+                   XML_E_ENCODING},
         Unreadable{"Utf16BomNamingUtf8", Utf16(U"<?xml version='1.0' encoding='UTF-8'?><r/>", false),
                    XML_E_ENCODING},
         Unreadable{"Utf16BigEndianUnmarked", std::string("\0<\0r\0/\0>", 8), XML_E_BADCHAR},
@@ -98,10 +104,15 @@ INSTANTIATE_TEST_SUITE_P(
         Unreadable{"Utf8Control", "<r>\x01</r>", XML_E_BADCHAR},
         Unreadable{"Utf8Nul", std::string("<r>\0</r>", 8), XML_E_BADCHAR},
         Unreadable{"Utf16OddLength", Utf16(U"<r/>", false) + "x", XML_E_BADBYTES},
-        Unreadable{"Utf16LoneLowSurrogate", Utf16(U"<r>", false) + std::string("\x00\xDC", 2), XML_E_BADBYTES},
-        Unreadable{"Utf16HighSurrogateThenText", Utf16(U"<r>", false) + std::string("\x00\xD8" "a\x00", 4),
+        Unreadable{"Utf16LoneLowSurrogate", Utf16(U"<r>", false) + std::string("\x00\xDC", 2),
                    XML_E_BADBYTES},
-        Unreadable{"Utf16HighSurrogateAtEnd", Utf16(U"<r/>", true) + std::string("\xD8\x00", 2), XML_E_BADBYTES},
+        Unreadable{"Utf16HighSurrogateThenText",
+                   Utf16(U"<r>", false) + std::string("\x00\xD8"
+                                                      "a\x00",
+                                                      4),
+                   XML_E_BADBYTES},
+        Unreadable{"Utf16HighSurrogateAtEnd", Utf16(U"<r/>", true) + std::string("\xD8\x00", 2),
+                   XML_E_BADBYTES},
         Unreadable{"Utf16Nul", Utf16(U"<r>", false) + std::string("\0\0", 2), XML_E_BADCHAR},
         Unreadable{"Latin1Control", "<?xml version='1.0' encoding='latin1'?><r>\x1F</r>", XML_E_BADCHAR},
         Unreadable{"Cp1252Undefined81", "<?xml version='1.0' encoding='cp1252'?><r>\x81</r>", XML_E_BADBYTES},

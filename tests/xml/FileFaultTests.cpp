@@ -37,7 +37,7 @@ BOOL FaultHook(void* pContext, const kvwin32::FaultContext& ctx, DWORD* pdwError
 }
 
 class XmlFileFaults : public testing::Test {
-protected:
+  protected:
     void SetUp() override { m_drive.Write(L"Media\\Media1.xml", MediaDescription(3000, true)); }
     void TearDown() override { kvwin32::SetFaultHook(nullptr, nullptr); }
     void Arm(const Fault& fault)

@@ -88,7 +88,8 @@ TEST(XmlLifetime, DocumentsOnSeveralThreads)
             bool bGood = SUCCEEDED(Load(pDoc.get(), strDescription));
             for (int i = 1 + iThread; bGood && i <= 300; i += 4) {
                 IZRXmlNode* pEntry = nullptr;
-                bGood = SUCCEEDED(pDoc->GetNode((L"/Factory/FILE[" + std::to_wstring(i) + L"]").c_str(), &pEntry));
+                bGood = SUCCEEDED(
+                    pDoc->GetNode((L"/Factory/FILE[" + std::to_wstring(i) + L"]").c_str(), &pEntry));
                 IZRXmlNode* pSize = nullptr;
                 bGood = bGood && SUCCEEDED(pEntry->GetChild(L"FileSize", &pSize)) &&
                         pSize->GetInt64Value() == ExpectedSize(i);

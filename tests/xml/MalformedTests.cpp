@@ -44,8 +44,7 @@ std::string ManyAttributesWithDuplicate()
 INSTANTIATE_TEST_SUITE_P(
     Xml, MalformedDocuments,
     testing::Values(
-        Malformed{"Empty", "", XML_E_NOROOT},
-        Malformed{"WhiteSpaceOnly", " \r\n\t", XML_E_NOROOT},
+        Malformed{"Empty", "", XML_E_NOROOT}, Malformed{"WhiteSpaceOnly", " \r\n\t", XML_E_NOROOT},
         Malformed{"DeclarationOnly", "<?xml version='1.0'?>", XML_E_NOROOT},
         Malformed{"CommentOnly", "<!-- nothing -->", XML_E_NOROOT},
         Malformed{"LessThanOnly", "<", XML_E_TRUNCATED},
@@ -71,8 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"TextBeforeRoot", "x<a/>", XML_E_TEXTOUTSIDE},
         Malformed{"TextAfterRoot", "<a/>\nx", XML_E_TEXTOUTSIDE},
         Malformed{"ReferenceAfterRoot", "<a/>&amp;", XML_E_TEXTOUTSIDE},
-        Malformed{"StrayEndTag", "</a>", XML_E_SYNTAX},
-        Malformed{"ExtraEndTag", "<a></a></a>", XML_E_SYNTAX},
+        Malformed{"StrayEndTag", "</a>", XML_E_SYNTAX}, Malformed{"ExtraEndTag", "<a></a></a>", XML_E_SYNTAX},
         Malformed{"DuplicateAttribute", "<a x='1' x='2'/>", XML_E_DUPATTR},
         Malformed{"DuplicateAttributeLater", "<a x='1' y='2' x='3'/>", XML_E_DUPATTR},
         Malformed{"DuplicateAmongMany", ManyAttributesWithDuplicate(), XML_E_DUPATTR},
@@ -170,9 +168,15 @@ TEST(XmlMalformed, DamagedDocumentsNeverCrash)
             const size_t iPos = random() % str.size();
             const char c = kBytes[random() % (sizeof kBytes - 1)];
             switch (random() % 3) {
-            case 0: str[iPos] = c; break;
-            case 1: str.insert(iPos, 1, c); break;
-            default: str.erase(iPos, 1); break;
+            case 0:
+                str[iPos] = c;
+                break;
+            case 1:
+                str.insert(iPos, 1, c);
+                break;
+            default:
+                str.erase(iPos, 1);
+                break;
             }
         }
         const HRESULT hr = Load(pDoc.get(), str);

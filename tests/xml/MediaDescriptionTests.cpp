@@ -89,7 +89,8 @@ TEST_P(Media3Files, LoadFromFile)
 }
 
 INSTANTIATE_TEST_SUITE_P(Xml, Media3Files,
-                         testing::Values("Media3.xml", "Media3-compact.xml", "Media3-utf16.xml", "Media3-latin1.xml"));
+                         testing::Values("Media3.xml", "Media3-compact.xml", "Media3-utf16.xml",
+                                         "Media3-latin1.xml"));
 
 TEST(XmlMediaDescription, FilesThatDoNotLoad)
 {

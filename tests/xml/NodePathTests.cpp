@@ -89,8 +89,14 @@ void CheckPaths(int nFiles)
 }
 
 // Few children are scanned, many go through the index: both must agree.
-TEST(XmlNodePath, FewEntries) { CheckPaths(5); }
-TEST(XmlNodePath, ManyEntries) { CheckPaths(500); }
+TEST(XmlNodePath, FewEntries)
+{
+    CheckPaths(5);
+}
+TEST(XmlNodePath, ManyEntries)
+{
+    CheckPaths(500);
+}
 
 TEST(XmlNodePath, EveryEntryInTurn)
 {

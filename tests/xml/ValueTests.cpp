@@ -31,25 +31,22 @@ TEST_P(Numbers, ReadAsIntAndInt64)
 
 INSTANTIATE_TEST_SUITE_P(
     Xml, Numbers,
-    testing::Values(NumberCase{"", 0, 0}, NumberCase{"0", 0, 0}, NumberCase{"16", 16, 16},
-                    NumberCase{"  \t\n 16", 16, 16}, NumberCase{"16abc", 16, 16}, NumberCase{"16 17", 16, 16},
-                    NumberCase{"0x10", 0, 0}, NumberCase{"abc", 0, 0}, NumberCase{"+", 0, 0},
-                    NumberCase{"-", 0, 0}, NumberCase{"- 5", 0, 0}, NumberCase{"+-5", 0, 0},
-                    NumberCase{"+42", 42, 42}, NumberCase{"-1", -1, -1}, NumberCase{"007", 7, 7},
-                    NumberCase{"1.5", 1, 1}, NumberCase{"2147483647", INT_MAX, 2147483647LL},
-                    NumberCase{"2147483648", INT_MAX, 2147483648LL},
-                    NumberCase{"4294967295", INT_MAX, 4294967295LL},
-                    NumberCase{"-2147483648", INT_MIN, -2147483648LL},
-                    NumberCase{"-2147483649", INT_MIN, -2147483649LL},
-                    NumberCase{"9223372036854775807", INT_MAX, INT64_MAX},
-                    NumberCase{"9223372036854775808", INT_MAX, INT64_MAX},
-                    NumberCase{"-9223372036854775808", INT_MIN, INT64_MIN},
-                    NumberCase{"-9223372036854775809", INT_MIN, INT64_MIN},
-                    NumberCase{"99999999999999999999999999999", INT_MAX, INT64_MAX},
-                    NumberCase{"-99999999999999999999999999999", INT_MIN, INT64_MIN},
-                    NumberCase{"1<b>2</b>3", 13, 13}, NumberCase{"<![CDATA[ 5]]>0", 50, 50},
-                    NumberCase{"&#x20;&#54;", 6, 6}, NumberCase{"<b>7</b>", 0, 0},
-                    NumberCase{"5000000000", INT_MAX, 5000000000LL}));
+    testing::Values(
+        NumberCase{"", 0, 0}, NumberCase{"0", 0, 0}, NumberCase{"16", 16, 16},
+        NumberCase{"  \t\n 16", 16, 16}, NumberCase{"16abc", 16, 16}, NumberCase{"16 17", 16, 16},
+        NumberCase{"0x10", 0, 0}, NumberCase{"abc", 0, 0}, NumberCase{"+", 0, 0}, NumberCase{"-", 0, 0},
+        NumberCase{"- 5", 0, 0}, NumberCase{"+-5", 0, 0}, NumberCase{"+42", 42, 42}, NumberCase{"-1", -1, -1},
+        NumberCase{"007", 7, 7}, NumberCase{"1.5", 1, 1}, NumberCase{"2147483647", INT_MAX, 2147483647LL},
+        NumberCase{"2147483648", INT_MAX, 2147483648LL}, NumberCase{"4294967295", INT_MAX, 4294967295LL},
+        NumberCase{"-2147483648", INT_MIN, -2147483648LL}, NumberCase{"-2147483649", INT_MIN, -2147483649LL},
+        NumberCase{"9223372036854775807", INT_MAX, INT64_MAX},
+        NumberCase{"9223372036854775808", INT_MAX, INT64_MAX},
+        NumberCase{"-9223372036854775808", INT_MIN, INT64_MIN},
+        NumberCase{"-9223372036854775809", INT_MIN, INT64_MIN},
+        NumberCase{"99999999999999999999999999999", INT_MAX, INT64_MAX},
+        NumberCase{"-99999999999999999999999999999", INT_MIN, INT64_MIN}, NumberCase{"1<b>2</b>3", 13, 13},
+        NumberCase{"<![CDATA[ 5]]>0", 50, 50}, NumberCase{"&#x20;&#54;", 6, 6}, NumberCase{"<b>7</b>", 0, 0},
+        NumberCase{"5000000000", INT_MAX, 5000000000LL}));
 
 TEST(XmlValues, NameOfEveryNode)
 {

@@ -132,8 +132,8 @@ std::string MediaDescription(int nFiles, bool bPretty)
     std::string str = line(0, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>") + line(0, "<Factory>") +
                       line(1, "<Media>") + line(2, "<Info>") +
                       line(3, "<Media_NumberFiles>" + std::to_string(nFiles) + "</Media_NumberFiles>") +
-                      line(3, "<Media_Size>" + std::to_string(llTotal) + "</Media_Size>") + line(2, "</Info>") +
-                      line(1, "</Media>");
+                      line(3, "<Media_Size>" + std::to_string(llTotal) + "</Media_Size>") +
+                      line(2, "</Info>") + line(1, "</Media>");
     for (int i = 1; i <= nFiles; ++i) {
         const std::string strName = kvtest::Narrow(ExpectedName(i));
         const std::string strFolder = "Set" + std::to_string(i % 10);

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <oleauto.h> // before ZRXml.h, which uses BSTR
+
 #include <ZRXml.h>
 
 #include "../../lib/ZRCoreXml/XmlErrors.h"
@@ -23,7 +24,10 @@ using DocPtr = std::unique_ptr<IZRXml, Releaser>;
 using NodePtr = std::unique_ptr<IZRXmlNode, Releaser>;
 
 DocPtr NewDocument();
-inline HRESULT Load(IZRXml* pDoc, const std::string& bytes) { return pDoc->LoadMemory(bytes.data(), bytes.size()); }
+inline HRESULT Load(IZRXml* pDoc, const std::string& bytes)
+{
+    return pDoc->LoadMemory(bytes.data(), bytes.size());
+}
 
 // The node, or null when the call fails; a failed call must leave its
 // out-parameter null, which these check.
@@ -34,8 +38,14 @@ NodePtr ChildAt(IZRXmlNode* pNode, int iIndex, HRESULT* phr = nullptr);
 // The text of a BSTR, which this frees; kNull for a null one.
 extern const std::wstring kNull;
 std::wstring Take(BSTR bstr);
-inline std::wstring Text(IZRXmlNode* pNode) { return Take(pNode->GetText()); }
-inline std::wstring Name(IZRXmlNode* pNode) { return Take(pNode->GetName()); }
+inline std::wstring Text(IZRXmlNode* pNode)
+{
+    return Take(pNode->GetText());
+}
+inline std::wstring Name(IZRXmlNode* pNode)
+{
+    return Take(pNode->GetName());
+}
 // The text at a path; kNull when there is no node.
 std::wstring TextAt(IZRXml* pDoc, const std::wstring& strPath);
 
