@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+// BSTR: windows.h leaves it out under WIN32_LEAN_AND_MEAN.
+#include <oleauto.h>
+
 #include <cstddef>
 
 #if defined(_WIN32)
