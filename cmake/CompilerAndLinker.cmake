@@ -23,8 +23,12 @@ endif()
 
 if(MINGW)
   add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
-  # The DLLs and programs need nothing but Windows' own libraries.
-  add_link_options(-static-libgcc -static-libstdc++ -Wl,-Bstatic,--whole-archive -lwinpthread -Wl,--no-whole-archive,-Bdynamic)
+  # The DLLs and programs need nothing but Windows' own DLLs: the GCC runtime
+  # (libgcc, libstdc++, winpthread) goes into each of them. -static makes the
+  # linker take libpthread.a, not the import library of libwinpthread-1.dll;
+  # Windows' own libraries are import libraries either way. No
+  # --whole-archive: it would bring winpthread's version resource along.
+  add_link_options(-static -static-libgcc -static-libstdc++)
 elseif(WIN32)
   add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 endif()

@@ -28,7 +28,7 @@ bool IsWindowsDll(const std::string& strDll)
 {
     static const char* const s_system[] = {
         "kernel32.dll", "shlwapi.dll", "oleaut32.dll", "msvcrt.dll", "ucrtbase.dll", "ntdll.dll", "advapi32.dll",
-        "user32.dll",
+        "user32.dll", "version.dll",
 #if defined(_MSC_VER)
         // The Visual C++ runtime of a /MD build.
         "vcruntime140.dll", "vcruntime140_1.dll", "msvcp140.dll",
