@@ -93,9 +93,16 @@ CDemoTree BuildDemoTree(const std::filesystem::path& sourceRoot, const std::file
     WriteFile(sourceRoot / "docs" / "notes.txt", "The disc copy of this file is altered by the demo.\n");
     WriteFile(sourceRoot / "docs" / "images" / "logo.bin", Pattern(20000, 3));
 
+    // File by file: the "burn". (std::filesystem::copy of a tree onto a
+    // folder that exists is refused by some standard libraries.)
     std::filesystem::create_directories(discRoot);
-    std::filesystem::copy(sourceRoot, discRoot, std::filesystem::copy_options::recursive |
-                                                    std::filesystem::copy_options::overwrite_existing);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(sourceRoot)) {
+        std::filesystem::path target = discRoot / entry.path().lexically_relative(sourceRoot);
+        if (entry.is_directory())
+            std::filesystem::create_directories(target);
+        else
+            std::filesystem::copy_file(entry.path(), target, std::filesystem::copy_options::overwrite_existing);
+    }
     // Same size, one letter changed: only the checksums can tell.
     WriteFile(discRoot / "docs" / "notes.txt", "The disc copy of this file is ALTERED by the demo.\n");
     std::filesystem::remove(discRoot / "setup.bin");

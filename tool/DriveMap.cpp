@@ -44,8 +44,7 @@ void ApplyMapping(const CDriveMapping& mapping) { SetEnvironment(DriveVariable(m
 bool IsDriveMapped(wchar_t wcLetter)
 {
     std::wstring strValue;
-    std::string strLower = std::string("KORVANE_DRIVE_") + static_cast<char>(std::towlower(wcLetter));
-    return GetEnvironment(DriveVariable(wcLetter), strValue) || GetEnvironment(strLower, strValue);
+    return GetEnvironment(DriveVariable(wcLetter), strValue);
 }
 
 } // namespace kvtool

@@ -19,7 +19,8 @@ CDriveMapping ParseMapping(const std::wstring& strText);
 // "KORVANE_DRIVE_E".
 std::string DriveVariable(wchar_t wcLetter);
 void ApplyMapping(const CDriveMapping& mapping);
-// Whether the Win32 layer will find a folder for the letter (either case).
+// Whether the Win32 layer will find a folder for the letter: it reads the
+// variable with the letter in upper case, whatever case the path has.
 bool IsDriveMapped(wchar_t wcLetter);
 
 } // namespace kvtool

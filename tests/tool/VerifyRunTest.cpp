@@ -170,7 +170,11 @@ TEST(ToolVerify, EventsOfAMatchingSingleFile)
 TEST(ToolVerify, EventsOfAMissingFileWithItsAnswers)
 {
     CMedium medium;
+#if defined(_WIN32)
+    const std::wstring strName = L"m\u00e9 {q}.txt"; // no quotes in Windows names
+#else
     const std::wstring strName = L"m\u00e9\"q\".txt";
+#endif
     medium.WriteSource(strName, "abc");
     medium.Describe(1, {strName});
     const std::filesystem::path events = medium.Media() / "events.jsonl";
