@@ -26,7 +26,7 @@ bool IsLongOption(const std::wstring& strArg) { return strArg.size() > 2 && strA
 
 } // namespace
 
-CParsedArgs ParseArgs(const std::vector<std::wstring>& vecArgs, const std::vector<COptionSpec>& vecSpecs)
+CParsedArgs ParseArgs(const std::vector<std::wstring>& vecArgs, const std::vector<COptionDef>& vecOptions)
 {
     CParsedArgs args;
     bool bOptionsOver = false;
@@ -52,21 +52,21 @@ CParsedArgs ParseArgs(const std::vector<std::wstring>& vecArgs, const std::vecto
             strName.resize(iEquals);
             bInlineValue = true;
         }
-        const COptionSpec* pSpec = nullptr;
-        for (const COptionSpec& spec : vecSpecs)
-            if (strName == spec.pszName)
-                pSpec = &spec;
+        const COptionDef* pOption = nullptr;
+        for (const COptionDef& option : vecOptions)
+            if (strName == option.pszName)
+                pOption = &option;
         const std::string strShown = "--" + Utf8FromWide(strName);
-        if (!pSpec)
+        if (!pOption)
             throw CUsageError("unknown option '" + strShown + "'");
-        if (!pSpec->bRepeatable && args.Has(strName))
+        if (!pOption->bRepeatable && args.Has(strName))
             throw CUsageError("option " + strShown + " given more than once");
-        if (pSpec->bTakesValue && !bInlineValue) {
+        if (pOption->bTakesValue && !bInlineValue) {
             // "-" (standard output) and "-3" are values; "--drive" is not.
             if (i + 1 >= vecArgs.size() || IsLongOption(vecArgs[i + 1]))
                 throw CUsageError("option " + strShown + " needs a value");
             strValue = vecArgs[++i];
-        } else if (!pSpec->bTakesValue && bInlineValue) {
+        } else if (!pOption->bTakesValue && bInlineValue) {
             throw CUsageError("option " + strShown + " takes no value");
         }
         args.m_mapValues[strName].push_back(strValue);

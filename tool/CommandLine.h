@@ -8,7 +8,7 @@
 
 namespace kvtool {
 
-struct COptionSpec {
+struct COptionDef {
     const wchar_t* pszName; // without the leading "--"
     bool bTakesValue;
     bool bRepeatable;
@@ -24,13 +24,13 @@ public:
     const std::vector<std::wstring>& Positionals() const { return m_vecPositionals; }
 
 private:
-    friend CParsedArgs ParseArgs(const std::vector<std::wstring>&, const std::vector<COptionSpec>&);
+    friend CParsedArgs ParseArgs(const std::vector<std::wstring>&, const std::vector<COptionDef>&);
     std::map<std::wstring, std::vector<std::wstring>> m_mapValues;
     std::vector<std::wstring> m_vecPositionals;
 };
 
 // Throws CUsageError for an unknown option, a missing value, a value given to
 // a flag, or an option given twice that may be given once.
-CParsedArgs ParseArgs(const std::vector<std::wstring>& vecArgs, const std::vector<COptionSpec>& vecSpecs);
+CParsedArgs ParseArgs(const std::vector<std::wstring>& vecArgs, const std::vector<COptionDef>& vecOptions);
 
 } // namespace kvtool

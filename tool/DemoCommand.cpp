@@ -111,9 +111,9 @@ CDemoTree BuildDemoTree(const std::filesystem::path& sourceRoot, const std::file
 
 int DemoCommand(const std::vector<std::wstring>& vecArgs)
 {
-    const std::vector<COptionSpec> vecSpecs = {
+    const std::vector<COptionDef> vecOptions = {
         {L"drive", true, false}, {L"keep", false, false}, {L"events", true, false}, {L"log", true, false}};
-    CParsedArgs args = ParseArgs(vecArgs, vecSpecs);
+    CParsedArgs args = ParseArgs(vecArgs, vecOptions);
     if (!args.Positionals().empty())
         throw CUsageError("demo: unexpected argument '" + Utf8FromWide(args.Positionals().front()) + "'");
 

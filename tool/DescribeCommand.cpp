@@ -30,9 +30,9 @@ std::filesystem::path WriteDescriptionFile(const std::filesystem::path& outFolde
 
 int DescribeCommand(const std::vector<std::wstring>& vecArgs)
 {
-    const std::vector<COptionSpec> vecSpecs = {
+    const std::vector<COptionDef> vecOptions = {
         {L"number", true, false}, {L"out", true, false}, {L"target", true, false}};
-    CParsedArgs args = ParseArgs(vecArgs, vecSpecs);
+    CParsedArgs args = ParseArgs(vecArgs, vecOptions);
     for (const wchar_t* pszNeeded : {L"number", L"out", L"target"})
         if (!args.Has(pszNeeded))
             throw CUsageError("describe: --" + Utf8FromWide(pszNeeded) + " is missing");

@@ -19,12 +19,12 @@ namespace kvtool {
 
 CVerifyOptions ParseVerifyOptions(const std::vector<std::wstring>& vecArgs, int iRevision, bool bInteractive)
 {
-    const std::vector<COptionSpec> vecSpecs = {
+    const std::vector<COptionDef> vecOptions = {
         {L"drive", true, false},  {L"number", true, false}, {L"folder", true, false},
         {L"xml", true, false},    {L"on-error", true, false}, {L"events", true, false},
         {L"log", true, false},    {L"map", true, true},
     };
-    CParsedArgs args = ParseArgs(vecArgs, vecSpecs);
+    CParsedArgs args = ParseArgs(vecArgs, vecOptions);
     if (!args.Positionals().empty())
         throw CUsageError("verify: unexpected argument '" + Utf8FromWide(args.Positionals().front()) + "'");
 

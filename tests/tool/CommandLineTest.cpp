@@ -8,13 +8,13 @@ using namespace kvtool;
 
 namespace {
 
-const std::vector<COptionSpec> kSpecs = {
+const std::vector<COptionDef> kOptions = {
     {L"drive", true, false}, {L"map", true, true}, {L"keep", false, false}, {L"events", true, false}};
 
 std::string UsageMessage(const std::vector<std::wstring>& vecArgs)
 {
     try {
-        ParseArgs(vecArgs, kSpecs);
+        ParseArgs(vecArgs, kOptions);
     } catch (const CUsageError& e) {
         return e.what();
     }
@@ -25,7 +25,7 @@ std::string UsageMessage(const std::vector<std::wstring>& vecArgs)
 
 TEST(ToolCommandLine, ValuesFlagsAndPositionals)
 {
-    CParsedArgs args = ParseArgs({L"--drive", L"E", L"a.txt", L"--keep", L"--map=E=/x", L"--map", L"F=/y", L"b"}, kSpecs);
+    CParsedArgs args = ParseArgs({L"--drive", L"E", L"a.txt", L"--keep", L"--map=E=/x", L"--map", L"F=/y", L"b"}, kOptions);
     ASSERT_NE(nullptr, args.Value(L"drive"));
     EXPECT_EQ(L"E", *args.Value(L"drive"));
     EXPECT_TRUE(args.Has(L"keep"));
@@ -36,7 +36,7 @@ TEST(ToolCommandLine, ValuesFlagsAndPositionals)
 
 TEST(ToolCommandLine, DashAloneIsAValueAndDoubleDashEndsOptions)
 {
-    CParsedArgs args = ParseArgs({L"--events", L"-", L"--", L"--drive", L"-"}, kSpecs);
+    CParsedArgs args = ParseArgs({L"--events", L"-", L"--", L"--drive", L"-"}, kOptions);
     EXPECT_EQ(L"-", *args.Value(L"events"));
     EXPECT_FALSE(args.Has(L"drive"));
     EXPECT_EQ((std::vector<std::wstring>{L"--drive", L"-"}), args.Positionals());
@@ -44,13 +44,13 @@ TEST(ToolCommandLine, DashAloneIsAValueAndDoubleDashEndsOptions)
 
 TEST(ToolCommandLine, NegativeNumberIsAValue)
 {
-    CParsedArgs args = ParseArgs({L"--drive", L"-3"}, kSpecs);
+    CParsedArgs args = ParseArgs({L"--drive", L"-3"}, kOptions);
     EXPECT_EQ(L"-3", *args.Value(L"drive"));
 }
 
 TEST(ToolCommandLine, EmptyInlineValueIsKept)
 {
-    CParsedArgs args = ParseArgs({L"--drive="}, kSpecs);
+    CParsedArgs args = ParseArgs({L"--drive="}, kOptions);
     ASSERT_NE(nullptr, args.Value(L"drive"));
     EXPECT_EQ(L"", *args.Value(L"drive"));
 }
