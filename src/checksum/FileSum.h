@@ -74,8 +74,9 @@ DWORD SumFileBlocks(CCRCHelper& helper, CCrcWorkspace& workspace, LPCWSTR strFil
     DWORD dwRead = 0;
     do {
         std::memset(workspace.Block(), 0, CRC_BLOCK_SIZE);
-        // Only the count matters: a read that fails counts 0 bytes and ends
-        // the loop, its all-zero block summed like any other.
+        // Only the count feeds the sum: a read that fails counts 0 bytes and
+        // ends the loop, its all-zero block summed like any other. Its result
+        // only tells the caller, through *pbComplete, that the sum is partial.
         dwRead = 0;
         if (!ReadFile(file.Get(), workspace.Block(), CRC_BLOCK_SIZE, &dwRead, nullptr))
             bReadsOk = FALSE;
