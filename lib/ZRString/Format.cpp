@@ -37,7 +37,7 @@ constexpr std::size_t kMaxLength = INT_MAX - 1;
 
 enum class Size { None, Char, Short, Long, LongLong, Int32, Int64, SizeT, IntMax, PtrDiff, LongDouble, Wide };
 
-struct Spec {
+struct Conversion {
     bool bLeft = false;
     bool bPlus = false;
     bool bSpace = false;
@@ -97,55 +97,55 @@ int ParseNumber(const wchar_t*& pszAt)
     return iValue;
 }
 
-void ParseSize(const wchar_t*& pszAt, Spec& spec)
+void ParseSize(const wchar_t*& pszAt, Conversion& conv)
 {
     switch (*pszAt) {
     case L'h':
         ++pszAt;
-        spec.size = Size::Short;
+        conv.size = Size::Short;
         if (*pszAt == L'h') {
             ++pszAt;
-            spec.size = Size::Char;
+            conv.size = Size::Char;
         }
         break;
     case L'l':
         ++pszAt;
-        spec.size = Size::Long;
+        conv.size = Size::Long;
         if (*pszAt == L'l') {
             ++pszAt;
-            spec.size = Size::LongLong;
+            conv.size = Size::LongLong;
         }
         break;
     case L'I':
         ++pszAt;
-        spec.size = Size::SizeT;
+        conv.size = Size::SizeT;
         if (pszAt[0] == L'6' && pszAt[1] == L'4') {
             pszAt += 2;
-            spec.size = Size::Int64;
+            conv.size = Size::Int64;
         } else if (pszAt[0] == L'3' && pszAt[1] == L'2') {
             pszAt += 2;
-            spec.size = Size::Int32;
+            conv.size = Size::Int32;
         }
         break;
     case L'L':
         ++pszAt;
-        spec.size = Size::LongDouble;
+        conv.size = Size::LongDouble;
         break;
     case L'w':
         ++pszAt;
-        spec.size = Size::Wide;
+        conv.size = Size::Wide;
         break;
     case L'z':
         ++pszAt;
-        spec.size = Size::SizeT;
+        conv.size = Size::SizeT;
         break;
     case L'j':
         ++pszAt;
-        spec.size = Size::IntMax;
+        conv.size = Size::IntMax;
         break;
     case L't':
         ++pszAt;
-        spec.size = Size::PtrDiff;
+        conv.size = Size::PtrDiff;
         break;
     default:
         break;
@@ -153,19 +153,19 @@ void ParseSize(const wchar_t*& pszAt, Spec& spec)
 }
 
 // Everything from the "%" to the type: flags, width, precision, size.
-void ParseSpec(const wchar_t*& pszAt, Spec& spec, va_list* pArgs)
+void ParseSpec(const wchar_t*& pszAt, Conversion& conv, va_list* pArgs)
 {
     for (;; ++pszAt) {
         if (*pszAt == L'-') {
-            spec.bLeft = true;
+            conv.bLeft = true;
         } else if (*pszAt == L'+') {
-            spec.bPlus = true;
+            conv.bPlus = true;
         } else if (*pszAt == L' ') {
-            spec.bSpace = true;
+            conv.bSpace = true;
         } else if (*pszAt == L'#') {
-            spec.bAlt = true;
+            conv.bAlt = true;
         } else if (*pszAt == L'0') {
-            spec.bZero = true;
+            conv.bZero = true;
         } else {
             break;
         }
@@ -174,41 +174,41 @@ void ParseSpec(const wchar_t*& pszAt, Spec& spec, va_list* pArgs)
         ++pszAt;
         int iWidth = va_arg(*pArgs, int);
         if (iWidth < 0) {
-            spec.bLeft = true;
+            conv.bLeft = true;
             iWidth = iWidth == INT_MIN ? INT_MAX : -iWidth;
         }
-        spec.iWidth = iWidth;
+        conv.iWidth = iWidth;
     } else {
-        spec.iWidth = ParseNumber(pszAt);
+        conv.iWidth = ParseNumber(pszAt);
     }
     if (*pszAt == L'.') {
         ++pszAt;
         if (*pszAt == L'*') {
             ++pszAt;
             int iPrecision = va_arg(*pArgs, int);
-            spec.iPrecision = iPrecision < 0 ? -1 : iPrecision;
+            conv.iPrecision = iPrecision < 0 ? -1 : iPrecision;
         } else {
-            spec.iPrecision = ParseNumber(pszAt);
+            conv.iPrecision = ParseNumber(pszAt);
         }
     }
-    ParseSize(pszAt, spec);
+    ParseSize(pszAt, conv);
 }
 
 // The spaces or zeros that widen a field of nBody characters to the width.
-std::size_t PadFor(const Spec& spec, std::size_t nBody)
+std::size_t PadFor(const Conversion& conv, std::size_t nBody)
 {
-    std::size_t nWidth = static_cast<std::size_t>(Capped(spec.iWidth));
+    std::size_t nWidth = static_cast<std::size_t>(Capped(conv.iWidth));
     return nWidth > nBody ? nWidth - nBody : 0;
 }
 
-void PutText(CFormatOutput& out, const Spec& spec, const wchar_t* pszText, std::size_t nCount)
+void PutText(CFormatOutput& out, const Conversion& conv, const wchar_t* pszText, std::size_t nCount)
 {
-    std::size_t nPad = PadFor(spec, nCount);
-    if (!spec.bLeft) {
-        out.Repeat(spec.bZero ? L'0' : L' ', nPad);
+    std::size_t nPad = PadFor(conv, nCount);
+    if (!conv.bLeft) {
+        out.Repeat(conv.bZero ? L'0' : L' ', nPad);
     }
     out.Append(pszText, nCount);
-    if (spec.bLeft) {
+    if (conv.bLeft) {
         out.Repeat(L' ', nPad);
     }
 }
@@ -226,36 +226,36 @@ std::size_t BoundedLength(const Char* pszText, int iPrecision)
     return nLength;
 }
 
-void PutWideString(CFormatOutput& out, const Spec& spec, const wchar_t* pszText)
+void PutWideString(CFormatOutput& out, const Conversion& conv, const wchar_t* pszText)
 {
     if (pszText == nullptr) {
         pszText = L"(null)";
     }
-    PutText(out, spec, pszText, BoundedLength(pszText, spec.iPrecision));
+    PutText(out, conv, pszText, BoundedLength(pszText, conv.iPrecision));
 }
 
-void PutNarrowString(CFormatOutput& out, const Spec& spec, const char* pszText)
+void PutNarrowString(CFormatOutput& out, const Conversion& conv, const char* pszText)
 {
     if (pszText == nullptr) {
         pszText = "(null)";
     }
-    std::size_t nLength = BoundedLength(pszText, spec.iPrecision);
+    std::size_t nLength = BoundedLength(pszText, conv.iPrecision);
     std::wstring strWide;
     strWide.reserve(nLength);
     for (std::size_t n = 0; n < nLength; ++n) {
         strWide += static_cast<wchar_t>(static_cast<unsigned char>(pszText[n]));
     }
-    PutText(out, spec, strWide.data(), strWide.size());
+    PutText(out, conv, strWide.data(), strWide.size());
 }
 
-void PutChar(CFormatOutput& out, const Spec& spec, wchar_t wc)
+void PutChar(CFormatOutput& out, const Conversion& conv, wchar_t wc)
 {
-    PutText(out, spec, &wc, wc == L'\0' ? 0 : 1);
+    PutText(out, conv, &wc, wc == L'\0' ? 0 : 1);
 }
 
 // One integer: sign or prefix, zeros to the precision, digits, padded to the
 // width with spaces, or zeros after the sign when the 0 flag asks for them.
-void PutInteger(CFormatOutput& out, const Spec& spec, std::uint64_t uMagnitude, bool bNegative,
+void PutInteger(CFormatOutput& out, const Conversion& conv, std::uint64_t uMagnitude, bool bNegative,
                 unsigned uBase, bool bUpper)
 {
     const wchar_t* pszDigitSet = bUpper ? L"0123456789ABCDEF" : L"0123456789abcdef";
@@ -264,7 +264,7 @@ void PutInteger(CFormatOutput& out, const Spec& spec, std::uint64_t uMagnitude, 
     for (std::uint64_t u = uMagnitude; u != 0; u /= uBase) {
         szDigits[sizeof(szDigits) / sizeof(szDigits[0]) - 1 - nDigits++] = pszDigitSet[u % uBase];
     }
-    if (uMagnitude == 0 && spec.iPrecision != 0) {
+    if (uMagnitude == 0 && conv.iPrecision != 0) {
         szDigits[sizeof(szDigits) / sizeof(szDigits[0]) - 1 - nDigits++] = L'0';
     }
     const wchar_t* pszDigits = szDigits + sizeof(szDigits) / sizeof(szDigits[0]) - nDigits;
@@ -273,24 +273,24 @@ void PutInteger(CFormatOutput& out, const Spec& spec, std::uint64_t uMagnitude, 
     std::size_t nPrefix = 0;
     if (bNegative) {
         szPrefix[nPrefix++] = L'-';
-    } else if (spec.bPlus) {
+    } else if (conv.bPlus) {
         szPrefix[nPrefix++] = L'+';
-    } else if (spec.bSpace) {
+    } else if (conv.bSpace) {
         szPrefix[nPrefix++] = L' ';
     }
-    if (spec.bAlt && uBase == 16 && uMagnitude != 0) {
+    if (conv.bAlt && uBase == 16 && uMagnitude != 0) {
         szPrefix[nPrefix++] = L'0';
         szPrefix[nPrefix++] = bUpper ? L'X' : L'x';
     }
 
-    std::size_t nPrecision = spec.iPrecision < 0 ? 0 : static_cast<std::size_t>(Capped(spec.iPrecision));
+    std::size_t nPrecision = conv.iPrecision < 0 ? 0 : static_cast<std::size_t>(Capped(conv.iPrecision));
     std::size_t nZeros = nPrecision > nDigits ? nPrecision - nDigits : 0;
-    if (spec.bAlt && uBase == 8 && nZeros == 0 && (nDigits == 0 || pszDigits[0] != L'0')) {
+    if (conv.bAlt && uBase == 8 && nZeros == 0 && (nDigits == 0 || pszDigits[0] != L'0')) {
         nZeros = 1; // octal's "#": the first digit is a 0
     }
-    std::size_t nPad = PadFor(spec, nPrefix + nZeros + nDigits);
-    bool bZeroPad = spec.bZero && !spec.bLeft && spec.iPrecision < 0;
-    if (!spec.bLeft && !bZeroPad) {
+    std::size_t nPad = PadFor(conv, nPrefix + nZeros + nDigits);
+    bool bZeroPad = conv.bZero && !conv.bLeft && conv.iPrecision < 0;
+    if (!conv.bLeft && !bZeroPad) {
         out.Repeat(L' ', nPad);
     }
     out.Append(szPrefix, nPrefix);
@@ -299,15 +299,15 @@ void PutInteger(CFormatOutput& out, const Spec& spec, std::uint64_t uMagnitude, 
     }
     out.Repeat(L'0', nZeros);
     out.Append(pszDigits, nDigits);
-    if (spec.bLeft) {
+    if (conv.bLeft) {
         out.Repeat(L' ', nPad);
     }
 }
 
 // The signed argument of the size given; false when the size does not fit.
-bool ReadSigned(const Spec& spec, va_list* pArgs, std::int64_t& iValue)
+bool ReadSigned(const Conversion& conv, va_list* pArgs, std::int64_t& iValue)
 {
-    switch (spec.size) {
+    switch (conv.size) {
     case Size::None: iValue = va_arg(*pArgs, int); return true;
     case Size::Char: iValue = static_cast<signed char>(va_arg(*pArgs, int)); return true;
     case Size::Short: iValue = static_cast<short>(va_arg(*pArgs, int)); return true;
@@ -322,9 +322,9 @@ bool ReadSigned(const Spec& spec, va_list* pArgs, std::int64_t& iValue)
     }
 }
 
-bool ReadUnsigned(const Spec& spec, va_list* pArgs, std::uint64_t& uValue)
+bool ReadUnsigned(const Conversion& conv, va_list* pArgs, std::uint64_t& uValue)
 {
-    switch (spec.size) {
+    switch (conv.size) {
     case Size::None: uValue = va_arg(*pArgs, unsigned int); return true;
     case Size::Char: uValue = static_cast<unsigned char>(va_arg(*pArgs, unsigned int)); return true;
     case Size::Short: uValue = static_cast<unsigned short>(va_arg(*pArgs, unsigned int)); return true;
@@ -339,30 +339,30 @@ bool ReadUnsigned(const Spec& spec, va_list* pArgs, std::uint64_t& uValue)
     }
 }
 
-// Floating point goes through the C library's narrow snprintf with a spec
+// Floating point goes through the C library's narrow snprintf with a conv
 // rebuilt here from the parsed pieces, so only known flags reach it.
-bool PutFloat(CFormatOutput& out, const Spec& spec, wchar_t wcType, va_list* pArgs)
+bool PutFloat(CFormatOutput& out, const Conversion& conv, wchar_t wcType, va_list* pArgs)
 {
-    if (spec.size != Size::None && spec.size != Size::Long && spec.size != Size::LongDouble) {
+    if (conv.size != Size::None && conv.size != Size::Long && conv.size != Size::LongDouble) {
         return false;
     }
     std::string strSpec = "%";
-    if (spec.bLeft) strSpec += '-';
-    if (spec.bPlus) strSpec += '+';
-    if (spec.bSpace) strSpec += ' ';
-    if (spec.bAlt) strSpec += '#';
-    if (spec.bZero) strSpec += '0';
+    if (conv.bLeft) strSpec += '-';
+    if (conv.bPlus) strSpec += '+';
+    if (conv.bSpace) strSpec += ' ';
+    if (conv.bAlt) strSpec += '#';
+    if (conv.bZero) strSpec += '0';
     strSpec += "*.*";
-    if (spec.size == Size::LongDouble) {
+    if (conv.size == Size::LongDouble) {
         strSpec += 'L';
     }
     strSpec += static_cast<char>(wcType);
 
-    int iWidth = Capped(spec.iWidth);
-    int iPrecision = spec.iPrecision < 0 ? -1 : Capped(spec.iPrecision);
+    int iWidth = Capped(conv.iWidth);
+    int iPrecision = conv.iPrecision < 0 ? -1 : Capped(conv.iPrecision);
     std::vector<char> text;
     int iLength;
-    if (spec.size == Size::LongDouble) {
+    if (conv.size == Size::LongDouble) {
         long double ldValue = va_arg(*pArgs, long double);
         iLength = std::snprintf(nullptr, 0, strSpec.c_str(), iWidth, iPrecision, ldValue);
         if (iLength < 0) {
@@ -387,19 +387,19 @@ bool PutFloat(CFormatOutput& out, const Spec& spec, wchar_t wcType, va_list* pAr
 
 // One conversion; false when it is not one that is known, and then no
 // argument has been read for it.
-bool Convert(CFormatOutput& out, const Spec& spec, wchar_t wcType, va_list* pArgs)
+bool Convert(CFormatOutput& out, const Conversion& conv, wchar_t wcType, va_list* pArgs)
 {
     switch (wcType) {
     case L'd':
     case L'i': {
         std::int64_t iValue = 0;
-        if (!ReadSigned(spec, pArgs, iValue)) {
+        if (!ReadSigned(conv, pArgs, iValue)) {
             return false;
         }
         bool bNegative = iValue < 0;
         // Negated as unsigned, so that INT64_MIN has a magnitude too.
         std::uint64_t uMagnitude = bNegative ? 0 - static_cast<std::uint64_t>(iValue) : static_cast<std::uint64_t>(iValue);
-        PutInteger(out, spec, uMagnitude, bNegative, 10, false);
+        PutInteger(out, conv, uMagnitude, bNegative, 10, false);
         return true;
     }
     case L'u':
@@ -407,10 +407,10 @@ bool Convert(CFormatOutput& out, const Spec& spec, wchar_t wcType, va_list* pArg
     case L'x':
     case L'X': {
         std::uint64_t uValue = 0;
-        if (!ReadUnsigned(spec, pArgs, uValue)) {
+        if (!ReadUnsigned(conv, pArgs, uValue)) {
             return false;
         }
-        Spec specUnsigned = spec;
+        Conversion specUnsigned = conv;
         specUnsigned.bPlus = false; // a sign belongs to signed conversions only
         specUnsigned.bSpace = false;
         unsigned uBase = wcType == L'u' ? 10 : wcType == L'o' ? 8 : 16;
@@ -419,31 +419,31 @@ bool Convert(CFormatOutput& out, const Spec& spec, wchar_t wcType, va_list* pArg
     }
     case L'c':
     case L'C': {
-        bool bWide = spec.size == Size::Long || spec.size == Size::Wide || (spec.size == Size::None && wcType == L'c');
-        bool bNarrow = spec.size == Size::Short || (spec.size == Size::None && wcType == L'C');
+        bool bWide = conv.size == Size::Long || conv.size == Size::Wide || (conv.size == Size::None && wcType == L'c');
+        bool bNarrow = conv.size == Size::Short || (conv.size == Size::None && wcType == L'C');
         if (!bWide && !bNarrow) {
             return false;
         }
         int iValue = va_arg(*pArgs, int); // both travel as int
-        PutChar(out, spec, bWide ? static_cast<wchar_t>(iValue) : static_cast<wchar_t>(static_cast<unsigned char>(iValue)));
+        PutChar(out, conv, bWide ? static_cast<wchar_t>(iValue) : static_cast<wchar_t>(static_cast<unsigned char>(iValue)));
         return true;
     }
     case L's':
     case L'S': {
-        bool bWide = spec.size == Size::Long || spec.size == Size::Wide || (spec.size == Size::None && wcType == L's');
-        bool bNarrow = spec.size == Size::Short || (spec.size == Size::None && wcType == L'S');
+        bool bWide = conv.size == Size::Long || conv.size == Size::Wide || (conv.size == Size::None && wcType == L's');
+        bool bNarrow = conv.size == Size::Short || (conv.size == Size::None && wcType == L'S');
         if (bWide) {
-            PutWideString(out, spec, va_arg(*pArgs, const wchar_t*));
+            PutWideString(out, conv, va_arg(*pArgs, const wchar_t*));
         } else if (bNarrow) {
-            PutNarrowString(out, spec, va_arg(*pArgs, const char*));
+            PutNarrowString(out, conv, va_arg(*pArgs, const char*));
         }
         return bWide || bNarrow;
     }
     case L'p': {
-        if (spec.size != Size::None) {
+        if (conv.size != Size::None) {
             return false;
         }
-        Spec specPointer = spec;
+        Conversion specPointer = conv;
         specPointer.bPlus = specPointer.bSpace = specPointer.bAlt = false;
         specPointer.iPrecision = static_cast<int>(2 * sizeof(void*));
         std::uintptr_t uPointer = reinterpret_cast<std::uintptr_t>(va_arg(*pArgs, void*));
@@ -464,7 +464,7 @@ bool Convert(CFormatOutput& out, const Spec& spec, wchar_t wcType, va_list* pArg
     case L'G':
     case L'a':
     case L'A':
-        return PutFloat(out, spec, wcType, pArgs);
+        return PutFloat(out, conv, wcType, pArgs);
     default:
         return false;
     }
@@ -484,15 +484,15 @@ void FormatTo(std::wstring& strOut, const wchar_t* pszFormat, va_list* pArgs)
             continue;
         }
         const wchar_t* pszConversion = pszAt++;
-        Spec spec;
-        ParseSpec(pszAt, spec, pArgs);
+        Conversion conv;
+        ParseSpec(pszAt, conv, pArgs);
         wchar_t wcType = *pszAt;
         if (wcType == L'\0') { // the format ends inside the conversion
             out.Append(pszConversion, static_cast<std::size_t>(pszAt - pszConversion));
             break;
         }
         ++pszAt;
-        if (!Convert(out, spec, wcType, pArgs)) {
+        if (!Convert(out, conv, wcType, pArgs)) {
             out.Append(pszConversion, static_cast<std::size_t>(pszAt - pszConversion));
         }
     }
