@@ -181,17 +181,6 @@ TEST(ChecksumFile, SizesAroundBlockMultiplesMatchTheModel)
     }
 }
 
-TEST(ChecksumFile, AllOnesFileWithTrailingZeroBlock)
-{
-    // Every block is 0xFF but the extra one: a loop that dropped the final
-    // zero block, or padded with anything but zeros, gives another sum.
-    kvtest::TestDrive drive;
-    const std::string bytes(3 * BLOCK, '\xFF');
-    drive.Write(L"ones.bin", bytes);
-    EXPECT_CRC(static_cast<DWORD>(3u * ModelBlockCrc(bytes.data(), BLOCK) + ZERO_BLOCK_CRC),
-               FileCrc(drive.Win(L"ones.bin")));
-}
-
 TEST(ChecksumFile, SameBytesSameChecksumWhateverTheName)
 {
     kvtest::TestDrive drive;
@@ -203,16 +192,6 @@ TEST(ChecksumFile, SameBytesSameChecksumWhateverTheName)
     EXPECT_CRC(ModelChecksum(bytes), dwA);
     EXPECT_CRC(dwA, FileCrc(drive.Win(L"sub\\other name.DAT")));
     EXPECT_CRC(dwA, FileCrc(drive.Win(L"sub\\\u00e9t\u00e9 \u65e5\u672c.bin")));
-}
-
-TEST(ChecksumFile, OneByteChangeChangesTheChecksum)
-{
-    kvtest::TestDrive drive;
-    std::string bytes = RandomBytes(40000, 11);
-    drive.Write(L"x.bin", bytes);
-    bytes[39999] = static_cast<char>(bytes[39999] ^ 0x01);
-    drive.Write(L"y.bin", bytes);
-    EXPECT_NE(FileCrc(drive.Win(L"x.bin")), FileCrc(drive.Win(L"y.bin")));
 }
 
 TEST(ChecksumFile, ReadOnlyFileIsRead)
@@ -456,15 +435,6 @@ TEST(ChecksumProgress, AbortAnswerStillReadsTheWholeFile)
     EXPECT_EQ(static_cast<__int64>(bytes.size()), probe.BytesDone());
 }
 
-TEST(ChecksumProgress, FailAnswerChangesNothing)
-{
-    kvtest::TestDrive drive;
-    drive.Write(L"f.bin", std::string(2 << 20, 'f'));
-    CProgressProbe probe(CProgressProbe::HOST, CRCVERIF_ANSWER_FAIL);
-    CCRCHelper().ComputeFileCRC(&probe, drive.Win(L"f.bin").c_str());
-    EXPECT_EQ(2u, probe.reports.size());
-    EXPECT_FALSE(probe.AbortRaised());
-}
 #endif
 
 } // namespace
