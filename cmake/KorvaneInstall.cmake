@@ -15,6 +15,7 @@ install(TARGETS ${_targets} EXPORT KorvaneTargets
 
 install(FILES
     ${PROJECT_SOURCE_DIR}/include/Korvane.h
+    ${PROJECT_SOURCE_DIR}/include/KorvaneChecksum.h
     ${PROJECT_BINARY_DIR}/include/KorvaneRevision.h
     ${PROJECT_SOURCE_DIR}/src/support/ZRString.h
     ${PROJECT_SOURCE_DIR}/src/support/ZRLog.h

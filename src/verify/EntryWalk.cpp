@@ -25,6 +25,21 @@ void CEntryWalk::FillEntry(CKorvane& k, TCHAR tchDrvLetter, IZRXmlNode* pNode, F
     k.GetFileWriteTime(desc.strWriteTime, pNode);
 }
 
+HRESULT CEntryWalk::Open(CKorvane& k, LPCTSTR strXMLFilePath, CRCVERIFCB lpCB, LPVOID lpUserParam)
+{
+    if (!strXMLFilePath) {
+        CZRLog::GetInstance()->AddError(L"CKorvane::VerifyBurning(...) No XML File strXMLFilePath = NULL !");
+        return E_INVALIDARG;
+    }
+    k.m_lpUserParam = lpUserParam;
+    k.m_lpCB = lpCB;
+    if (!k.m_pXml) {
+        CZRLog::GetInstance()->AddError(L"CKorvane::VerifyBurning(...) No XML Interface");
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
 HRESULT CEntryWalk::Run(CKorvane& k, TCHAR tchDrvLetter)
 {
     CZRString strQuery;

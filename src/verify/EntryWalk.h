@@ -7,6 +7,11 @@
 
 class CEntryWalk {
 public:
+    // The checks that open a run of the file-path overload: a null path
+    // (E_INVALIDARG, nothing stored), then the callback stored, then no XML
+    // interface (E_FAIL). S_OK when the run can go on.
+    static HRESULT Open(CKorvane& rKorvane, LPCTSTR strXMLFilePath, CRCVERIFCB lpCB, LPVOID lpUserParam);
+
     // From the first query of "/Factory/FILE[1]" to the end report. The
     // description must be loaded in rKorvane's document.
     static HRESULT Run(CKorvane& rKorvane, TCHAR tchDrvLetter);

@@ -27,16 +27,9 @@ HRESULT CKorvane::VerifyBurning(TCHAR tchDrvLetter, LPCTSTR strXMLFilePath, CRCV
     CZRLog::GetInstance()->EnterFunction(
         L"CKorvane::VerifyBurning(TCHAR tchDrvLetter=%c,LPCTSTR strXMLFilePath=%s,CRCVERIFCB lpCB,LPVOID lpUserParam)",
         tchDrvLetter, strXMLFilePath);
-    if (!strXMLFilePath) {
-        CZRLog::GetInstance()->AddError(L"CKorvane::VerifyBurning(...) No XML File strXMLFilePath = NULL !");
-        return CZRLog::GetInstance()->ExitFunction(E_INVALIDARG);
-    }
-    m_lpUserParam = lpUserParam;
-    m_lpCB = lpCB;
-    if (!m_pXml) {
-        CZRLog::GetInstance()->AddError(L"CKorvane::VerifyBurning(...) No XML Interface");
-        return CZRLog::GetInstance()->ExitFunction(E_FAIL);
-    }
+    const HRESULT hrOpen = CEntryWalk::Open(*this, strXMLFilePath, lpCB, lpUserParam);
+    if (hrOpen != S_OK)
+        return CZRLog::GetInstance()->ExitFunction(hrOpen);
     if (FAILED(m_pXml->LoadFile(strXMLFilePath))) {
         CZRLog::GetInstance()->AddError(L"CKorvane::VerifyBurning(...) Open XML rules file %s FAILED", strXMLFilePath);
         return CZRLog::GetInstance()->ExitFunction(E_FAIL);
