@@ -5,7 +5,7 @@ set -euo pipefail
 
 need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
-for pkg in cmake ninja-build g++ libgtest-dev libgmock-dev googletest libbenchmark-dev; do
+for pkg in cmake ninja-build g++ libgtest-dev libgmock-dev googletest libbenchmark-dev libxml2-dev; do
   have_pkg "$pkg" || need+=("$pkg")
 done
 for pkg in "$@"; do

@@ -1,18 +1,23 @@
 #include "Decimal.h"
 
 #include <cstdint>
-#include <cwctype>
 #include <limits>
 
 namespace korvane {
 namespace {
+
+// The same white space on every platform and in every locale.
+bool IsSpace(wchar_t c)
+{
+    return c == L' ' || (c >= L'\t' && c <= L'\r');
+}
 
 std::int64_t ParseClamped(const wchar_t* pszText, std::int64_t iMin, std::int64_t iMax)
 {
     if (!pszText)
         return 0;
     const wchar_t* p = pszText;
-    while (*p && std::iswspace(static_cast<std::wint_t>(*p)))
+    while (IsSpace(*p))
         ++p;
     bool bNegative = false;
     if (*p == L'+' || *p == L'-') {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 
 namespace {
 
@@ -10,6 +11,7 @@ struct DwordCase {
     const wchar_t* pszText;
     DWORD dwExpected;
 };
+void PrintTo(const DwordCase& c, std::ostream* os) { *os << c.dwExpected; }
 
 class DecimalToDwordTest : public testing::TestWithParam<DwordCase> {};
 
@@ -31,12 +33,14 @@ INSTANTIATE_TEST_SUITE_P(Texts, DecimalToDwordTest,
                                          DwordCase{L"-2147483649", 0x80000000u},
                                          DwordCase{L"-99999999999999999999999", 0x80000000u},
                                          DwordCase{L"--1", 0}, DwordCase{L"+-1", 0}, DwordCase{L"1 2", 1},
-                                         DwordCase{L"007", 7}, DwordCase{nullptr, 0}));
+                                         DwordCase{L"007", 7}, DwordCase{nullptr, 0},
+                                         DwordCase{L"\x3000" L"16", 0}, DwordCase{L"\r\v\f16", 16}));
 
 struct Int64Case {
     const wchar_t* pszText;
     long long iExpected;
 };
+void PrintTo(const Int64Case& c, std::ostream* os) { *os << c.iExpected; }
 
 class DecimalToInt64Test : public testing::TestWithParam<Int64Case> {};
 
