@@ -5,6 +5,8 @@
 #   package      a consumer project built against the installed CMake package
 #   win32        Windows 32-bit (revision 1.1), MinGW-w64, under Wine
 #   win64        Windows 64-bit (revision 1.0), MinGW-w64, under Wine
+#   fuzz         a short libFuzzer campaign (KORVANE_FUZZ_SECONDS per target, 60)
+#   valgrind     the verifier and tool tests under memcheck
 # With leg names as arguments, runs only those.
 set -euo pipefail
 
@@ -12,7 +14,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 jobs=${KORVANE_JOBS:-2}
 legs=("$@")
-[ ${#legs[@]} -gt 0 ] || legs=(linux-asan linux-rev10 package win32 win64)
+[ ${#legs[@]} -gt 0 ] || legs=(linux-asan linux-rev10 package win32 win64 fuzz valgrind)
 
 linux_leg() {
   local preset=$1
@@ -42,6 +44,8 @@ for leg in "${legs[@]}"; do
     linux-asan | linux-rev10 | linux) linux_leg "$leg" ;;
     package) package_leg ;;
     win32 | win64) bash .ci/windows-leg.sh "$leg" ;;
+    fuzz) bash scripts/fuzz.sh "${KORVANE_FUZZ_SECONDS:-60}" ;;
+    valgrind) bash scripts/valgrind.sh ;;
     *) echo "unknown leg '$leg'" >&2; exit 2 ;;
   esac
 done
