@@ -38,7 +38,16 @@ if(KORVANE_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-# Names a DLL as the library it stands for: ZRString.dll, not libZRString.dll.
+# Names a DLL as the library it stands for: ZRString.dll, not libZRString.dll
+# (elsewhere the usual libZRString.so).
 function(korvane_dll_names target)
-  set_target_properties(${target} PROPERTIES PREFIX "" IMPORT_PREFIX "")
+  if(WIN32)
+    set_target_properties(${target} PROPERTIES PREFIX "" IMPORT_PREFIX "")
+  endif()
 endfunction()
+
+# An installed tree is relocatable: each library finds the others beside it,
+# the tool finds them in ../lib.
+if(UNIX AND NOT APPLE)
+  set(CMAKE_INSTALL_RPATH "$ORIGIN;$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+endif()

@@ -28,13 +28,16 @@ linux_leg() {
 package_leg() {
   local build=out/build/package-lib install=out/install/package
   echo "=== package: build, install, consume"
-  rm -rf "$install"
+  rm -rf "$install" "$install-moved"
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_BUILD_TESTS=OFF -DKORVANE_BUILD_TOOL=OFF
   cmake --build "$build" -j "$jobs"
   cmake --install "$build" --prefix "$install"
+  # Relocatable: the consumer builds and runs against a moved copy too.
+  rm -rf "$install-moved" && cp -a "$install" "$install-moved" && rm -rf "$install"
+  rm -rf out/build/package-consumer
   ctest --build-and-test tests/package out/build/package-consumer \
     --build-generator Ninja \
-    --build-options "-DCMAKE_PREFIX_PATH=$root/$install" \
+    --build-options "-DCMAKE_PREFIX_PATH=$root/$install-moved" \
     --test-command ctest --output-on-failure
 }
 
