@@ -52,17 +52,37 @@ if [ ${#need_install[@]} -gt 0 ]; then
 fi
 
 # --- Build -----------------------------------------------------------------
-configure_args=()
-if [ "$leg" = win64 ]; then
-  # Until revision 1.0 lands, the 64-bit build runs 1.1 behaviour.
-  configure_args+=(-DKORVANE_REVISION=11)
+# The revision follows the architecture (x86: 1.1, x64: 1.0); extra configure
+# arguments may come in KORVANE_CI_CONFIGURE_ARGS.
+read -r -a configure_args <<<"${KORVANE_CI_CONFIGURE_ARGS:-}"
+
+# The tests run through this wrapper of wine: on a rare occasion Wine cannot
+# create the process at all ("ShellExecuteEx failed: Internal error") and
+# falls back to the shell; that one case is started once more.
+mkdir -p "$build"
+wine_run=$build/wine-run.sh
+cat >"$wine_run" <<'WRAPPER'
+#!/bin/sh
+out=$(mktemp)
+wine "$@" >"$out" 2>&1
+rc=$?
+if [ "$rc" -ne 0 ] && grep -q 'ShellExecuteEx failed: Internal error' "$out"; then
+  echo "wine-run.sh: Wine could not start $1, starting it again" >&2
+  wine "$@" >"$out" 2>&1
+  rc=$?
 fi
+cat "$out"
+rm -f "$out"
+exit "$rc"
+WRAPPER
+chmod +x "$wine_run"
 
 step "configure ($build)"
 cmake -S "$root" -B "$build" -G Ninja \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/$triplet.cmake" \
-  "${configure_args[@]}"
+  -DCMAKE_CROSSCOMPILING_EMULATOR="$wine_run" \
+  ${configure_args[@]+"${configure_args[@]}"}
 
 step "build"
 cmake --build "$build" -j "$jobs"

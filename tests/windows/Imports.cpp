@@ -57,7 +57,7 @@ std::vector<std::string> LowerImports(HMODULE hModule)
 
 TEST(KorvaneImports, OnlyTheSupportLibrariesAndWindowsDlls)
 {
-    HMODULE hModule = GetModuleHandleW(L"Korvane.dll");
+    HMODULE hModule = kvwintest::KorvaneDll();
     ASSERT_NE(nullptr, hModule);
     std::vector<std::string> dlls = LowerImports(hModule);
     for (const std::string& strDll : dlls)
@@ -77,6 +77,7 @@ class NoCompilerRuntime : public testing::TestWithParam<Image> {};
 
 TEST_P(NoCompilerRuntime, AmongTheImports)
 {
+    ASSERT_NE(nullptr, kvwintest::KorvaneDll());
     HMODULE hModule = GetModuleHandleW(GetParam().pszModule);
     ASSERT_NE(nullptr, hModule);
     for (const std::string& strDll : LowerImports(hModule)) {

@@ -146,6 +146,12 @@ MemberExports ExportedMembers(const std::vector<std::string>& names, const std::
     return members;
 }
 
+HMODULE KorvaneDll()
+{
+    static const HMODULE s_hModule = LoadLibraryW(L"Korvane.dll");
+    return s_hModule;
+}
+
 std::wstring ModulePath(HMODULE hModule)
 {
     std::wstring strPath(MAX_PATH, L'\0');

@@ -22,6 +22,10 @@ std::vector<std::string> ImportedDlls(HMODULE hModule);
 typedef std::map<std::string, std::set<std::string>> MemberExports;
 MemberExports ExportedMembers(const std::vector<std::string>& names, const std::string& strClass);
 
+// Korvane.dll, loaded by name (and with it the support libraries) for the
+// whole run: a program that calls nothing of it does not load it at start.
+HMODULE KorvaneDll();
+
 // The full path of a loaded module.
 std::wstring ModulePath(HMODULE hModule);
 

@@ -37,7 +37,7 @@ class VersionResource : public testing::Test {
 protected:
     void SetUp() override
     {
-        HMODULE hModule = GetModuleHandleW(L"Korvane.dll");
+        HMODULE hModule = kvwintest::KorvaneDll();
         ASSERT_NE(nullptr, hModule);
         m_strPath = kvwintest::ModulePath(hModule);
         DWORD dwHandle = 0;
