@@ -87,10 +87,12 @@ TEST_F(VersionResource, FixedFileAndProductVersionsFollowTheRevision)
     ASSERT_GE(cb, sizeof(VS_FIXEDFILEINFO));
     EXPECT_EQ(0xFEEF04BDu, pFixed->dwSignature);
     const WORD* w = Expected().wVersion;
-    EXPECT_EQ(MAKELONG(w[1], w[0]), pFixed->dwFileVersionMS);
-    EXPECT_EQ(MAKELONG(w[3], w[2]), pFixed->dwFileVersionLS);
-    EXPECT_EQ(MAKELONG(w[1], w[0]), pFixed->dwProductVersionMS);
-    EXPECT_EQ(MAKELONG(w[3], w[2]), pFixed->dwProductVersionLS);
+    const DWORD dwMS = static_cast<DWORD>(w[0]) << 16 | w[1];
+    const DWORD dwLS = static_cast<DWORD>(w[2]) << 16 | w[3];
+    EXPECT_EQ(dwMS, pFixed->dwFileVersionMS);
+    EXPECT_EQ(dwLS, pFixed->dwFileVersionLS);
+    EXPECT_EQ(dwMS, pFixed->dwProductVersionMS);
+    EXPECT_EQ(dwLS, pFixed->dwProductVersionLS);
     EXPECT_EQ(static_cast<DWORD>(VFT_DLL), pFixed->dwFileType);
 }
 
