@@ -4,6 +4,9 @@
 #include <ZRXml.h>
 #include <oleauto.h>
 
+#include <algorithm>
+#include <cwchar>
+
 namespace kvtool {
 
 namespace {
@@ -36,22 +39,37 @@ std::wstring TakeBstr(BSTR bstr)
     return str;
 }
 
-// The text of the first child of that name (any case) that has text.
-std::wstring ChildText(IZRXmlNode* pNode, const wchar_t* pszName)
+// The fields of one entry that the index needs, in one pass over its
+// children. Each is the text of the first child of that name (any case)
+// that has text; a child that cannot be had ends the search, leaving the
+// fields not yet found empty.
+enum EField { FIELD_FULLPATH, FIELD_TARGETPATH, FIELD_NAME, FIELD_ATTRIBUTE, FIELD_COUNT };
+
+void ReadFields(IZRXmlNode* pNode, std::wstring (&astrField)[FIELD_COUNT])
 {
-    int iCount = pNode->GetChildCount();
-    for (int i = 0; i < iCount; ++i) {
+    static const wchar_t* const s_apszNames[FIELD_COUNT] = {L"FullPath", L"TargetPath", L"Name", L"Attribute"};
+    bool abFound[FIELD_COUNT] = {};
+    int iFound = 0;
+    const int iCount = pNode->GetChildCount();
+    for (int i = 0; i < iCount && iFound < FIELD_COUNT; ++i) {
         CXmlRef<IZRXmlNode> child;
         if (pNode->GetChildAt(i, child.Out()) < 0 || !child.Get())
-            return std::wstring();
-        CZRString strName = TakeBstr(child->GetName()).c_str();
-        if (strName.CompareNoCase(pszName) != 0)
-            continue;
-        BSTR bstrText = child->GetText();
-        if (bstrText)
-            return TakeBstr(bstrText);
+            return;
+        BSTR bstrName = child->GetName();
+        const CZRString strName = bstrName ? bstrName : L"";
+        if (bstrName)
+            SysFreeString(bstrName);
+        for (int iField = 0; iField < FIELD_COUNT; ++iField) {
+            if (abFound[iField] || strName.CompareNoCase(s_apszNames[iField]) != 0)
+                continue;
+            if (BSTR bstrText = child->GetText()) {
+                astrField[iField] = TakeBstr(bstrText);
+                abFound[iField] = true;
+                ++iFound;
+            }
+            break; // the names differ: no other field can match
+        }
     }
-    return std::wstring();
 }
 
 // Leading spaces, a sign, digits; the reader's decimal rule, without clamping.
@@ -91,14 +109,27 @@ void CDescriptionIndex::AddEntry(wchar_t wcDrive, const std::wstring& strFullPat
     } else {
         strTarget += strName.c_str();
     }
-    entry.strSource = static_cast<const wchar_t*>(strSource);
-    entry.strTarget = static_cast<const wchar_t*>(strTarget);
+    // Up to the first terminator, as a copy into a std::wstring would take.
+    const wchar_t* pszSource = strSource;
+    const wchar_t* pszTarget = strTarget;
+    entry.iSource = m_strChars.size();
+    entry.cchSource = static_cast<DWORD>(std::wcslen(pszSource));
+    entry.cchTarget = static_cast<DWORD>(std::wcslen(pszTarget));
+    m_strChars.append(pszSource, entry.cchSource);
+    m_strChars.append(pszTarget, entry.cchTarget);
+    if (entry.bFolder)
+        m_vecFolders.push_back(m_vecEntries.size());
     m_vecEntries.push_back(entry);
+    m_bFilesSorted = false;
 }
 
 bool CDescriptionIndex::Load(const std::wstring& strXmlPath, wchar_t wcDrive)
 {
     m_vecEntries.clear();
+    m_strChars.clear();
+    m_vecFolders.clear();
+    m_vecFilesBySource.clear();
+    m_bFilesSorted = false;
     m_dwFileCount = 0;
     m_bLoaded = false;
     CXmlRef<IZRXml> xml(GetZRXmlInterface(XML_TYPE_LIBRARY_CORE));
@@ -112,32 +143,66 @@ bool CDescriptionIndex::Load(const std::wstring& strXmlPath, wchar_t wcDrive)
                 m_dwFileCount = static_cast<DWORD>(count->GetIntValue());
         }
     }
+    std::wstring astrField[FIELD_COUNT];
     for (int n = 1;; ++n) {
         CXmlRef<IZRXmlNode> node;
         std::wstring strQuery = L"/Factory/FILE[" + std::to_wstring(n) + L"]";
         if (xml->GetNode(strQuery.c_str(), node.Out()) < 0 || !node.Get())
             break;
-        AddEntry(wcDrive, ChildText(node.Get(), L"FullPath"), ChildText(node.Get(), L"TargetPath"),
-                 ChildText(node.Get(), L"Name"), DecimalValue(ChildText(node.Get(), L"Attribute")));
+        for (std::wstring& strField : astrField)
+            strField.clear();
+        ReadFields(node.Get(), astrField);
+        AddEntry(wcDrive, astrField[FIELD_FULLPATH], astrField[FIELD_TARGETPATH], astrField[FIELD_NAME],
+                 DecimalValue(astrField[FIELD_ATTRIBUTE]));
     }
     m_bLoaded = true;
     return true;
 }
 
+void CDescriptionIndex::SortFiles() const
+{
+    if (m_bFilesSorted)
+        return;
+    m_vecFilesBySource.clear();
+    for (size_t i = 0; i < m_vecEntries.size(); ++i)
+        if (!m_vecEntries[i].bFolder)
+            m_vecFilesBySource.push_back(i);
+    std::sort(m_vecFilesBySource.begin(), m_vecFilesBySource.end(), [this](size_t iA, size_t iB) {
+        const int iOrder = SourceView(m_vecEntries[iA]).compare(SourceView(m_vecEntries[iB]));
+        return iOrder < 0 || (iOrder == 0 && iA < iB);
+    });
+    m_bFilesSorted = true;
+}
+
 std::wstring CDescriptionIndex::TargetFor(const std::wstring& strSource) const
 {
-    for (const CEntry& entry : m_vecEntries) {
-        if (!entry.bFolder) {
-            if (strSource == entry.strSource)
-                return entry.strTarget;
-            continue;
-        }
+    // The first entry of the description that leads to strSource: the first
+    // file entry of that source, unless a folder entry before it holds it.
+    SortFiles();
+    const std::wstring_view svSource(strSource);
+    size_t iBest = m_vecEntries.size();
+    const auto it = std::lower_bound(m_vecFilesBySource.begin(), m_vecFilesBySource.end(), svSource,
+                                     [this](size_t i, std::wstring_view sv) { return SourceView(m_vecEntries[i]) < sv; });
+    if (it != m_vecFilesBySource.end() && SourceView(m_vecEntries[*it]) == svSource)
+        iBest = *it;
+    for (size_t iFolder : m_vecFolders) {
+        if (iFolder >= iBest)
+            break;
         // The folder walk names a file "<folder>\<sub>\...\<name>".
-        const std::wstring strPrefix = entry.strSource + L"\\";
-        if (strSource.size() > strPrefix.size() && strSource.compare(0, strPrefix.size(), strPrefix) == 0)
-            return entry.strTarget + strSource.substr(strPrefix.size());
+        const CEntry& folder = m_vecEntries[iFolder];
+        if (svSource.size() > folder.cchSource + 1 && svSource[folder.cchSource] == L'\\' &&
+            svSource.compare(0, folder.cchSource, SourceView(folder)) == 0) {
+            iBest = iFolder;
+            break;
+        }
     }
-    return std::wstring();
+    if (iBest == m_vecEntries.size())
+        return std::wstring();
+    const CEntry& entry = m_vecEntries[iBest];
+    std::wstring strTarget(TargetOf(entry), entry.cchTarget);
+    if (entry.bFolder)
+        strTarget.append(strSource, entry.cchSource + 1, std::wstring::npos);
+    return strTarget;
 }
 
 namespace {

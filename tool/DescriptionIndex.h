@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kvtool {
@@ -29,12 +30,27 @@ public:
                   const std::wstring& strName, DWORD dwAttribute);
 
 private:
+    // An entry's two paths lie one after the other in m_strChars: a
+    // description of a million entries must not cost two million strings.
     struct CEntry {
+        size_t iSource;   // where the source starts in m_strChars
+        DWORD cchSource;  // a folder entry's folder, without the final "\"
+        DWORD cchTarget;  // follows the source; a folder's ends with "\"
         bool bFolder;
-        std::wstring strSource; // a folder entry's folder, without the final "\"
-        std::wstring strTarget; // a folder entry's folder, with the final "\"
     };
+    const wchar_t* SourceOf(const CEntry& entry) const { return m_strChars.data() + entry.iSource; }
+    const wchar_t* TargetOf(const CEntry& entry) const { return SourceOf(entry) + entry.cchSource; }
+    std::wstring_view SourceView(const CEntry& entry) const { return {SourceOf(entry), entry.cchSource}; }
+    // The file entries ordered by source, then by position, built on the
+    // first lookup: a run with many reports must not scan every entry for
+    // each one, and a run with none pays nothing.
+    void SortFiles() const;
+
     std::vector<CEntry> m_vecEntries;
+    std::wstring m_strChars;
+    std::vector<size_t> m_vecFolders; // positions of the folder entries, in order
+    mutable std::vector<size_t> m_vecFilesBySource;
+    mutable bool m_bFilesSorted = false;
     DWORD m_dwFileCount = 0;
     bool m_bLoaded = false;
 };
