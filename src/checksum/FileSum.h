@@ -21,8 +21,8 @@ constexpr DWORD FILE_CRC_NONE = 0xFFFFFFFF;
 class CCrcWorkspace {
 public:
     // Not zero-filled here: the table is built and the block cleared before
-    // each read, and a 16 KiB clear per file is a tenth of the cost of a
-    // small file.
+    // each read anyway. One more 16 KiB clear per file cost a small file
+    // about 0.1 us of its 2.7 us.
     CCrcWorkspace() : m_pTable(new DWORD[CRC_TABLE_ENTRIES]), m_pBlock(new BYTE[CRC_BLOCK_SIZE]) {}
     DWORD* Table() { return m_pTable.get(); }
     BYTE* Block() { return m_pBlock.get(); }
