@@ -7,4 +7,5 @@
 
 #include "Korvane.h"
 
-extern "C" KORVANE_API DWORD WINAPI KorvaneFileChecksum(LPCWSTR pszPath);
+// Plain C convention, so the 32-bit DLL exports it by its plain name.
+extern "C" KORVANE_API DWORD KorvaneFileChecksum(LPCWSTR pszPath);

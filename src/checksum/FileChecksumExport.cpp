@@ -6,7 +6,7 @@
 
 #include <new>
 
-extern "C" KORVANE_API DWORD WINAPI KorvaneFileChecksum(LPCWSTR pszPath)
+extern "C" KORVANE_API DWORD KorvaneFileChecksum(LPCWSTR pszPath)
 {
     if (!pszPath)
         return kvcrc::FILE_CRC_NONE;
