@@ -53,3 +53,4 @@ for leg in "${legs[@]}"; do
   esac
 done
 echo "=== all legs passed: ${legs[*]}"
+echo "legs: ${#legs[@]} passed, 0 failed"
