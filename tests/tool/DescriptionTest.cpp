@@ -132,6 +132,33 @@ TEST(ToolIndex, TargetsAreBuiltAsTheDriverBuildsThem)
     EXPECT_EQ(L"", index.TargetFor(L"C:\\Other.txt"));
 }
 
+TEST(ToolIndex, TheFirstEntryThatLeadsToASourceWins)
+{
+    CDescriptionIndex index;
+    index.AddEntry(L'E', L"C:\\a.txt", L"\\first", L"a.txt", 32);
+    index.AddEntry(L'E', L"C:\\a.txt", L"\\second", L"a.txt", 32);
+    EXPECT_EQ(L"E:\\first\\a.txt", index.TargetFor(L"C:\\a.txt")) << "two entries of one source";
+
+    CDescriptionIndex folderFirst;
+    folderFirst.AddEntry(L'E', L"C:\\D\\*.*", L"\\Folder", L"D", 16);
+    folderFirst.AddEntry(L'E', L"C:\\D\\b.txt", L"\\File", L"b.txt", 32);
+    EXPECT_EQ(L"E:\\Folder\\b.txt", folderFirst.TargetFor(L"C:\\D\\b.txt"));
+
+    CDescriptionIndex fileFirst;
+    fileFirst.AddEntry(L'E', L"C:\\D\\b.txt", L"\\File", L"b.txt", 32);
+    fileFirst.AddEntry(L'E', L"C:\\D\\*.*", L"\\Folder", L"D", 16);
+    EXPECT_EQ(L"E:\\File\\b.txt", fileFirst.TargetFor(L"C:\\D\\b.txt"));
+}
+
+TEST(ToolIndex, EntryAddedAfterALookupIsFound)
+{
+    CDescriptionIndex index;
+    index.AddEntry(L'E', L"C:\\a.txt", L"", L"a.txt", 32);
+    EXPECT_EQ(L"", index.TargetFor(L"C:\\b.txt"));
+    index.AddEntry(L'E', L"C:\\b.txt", L"\\B", L"b.txt", 32);
+    EXPECT_EQ(L"E:\\B\\b.txt", index.TargetFor(L"C:\\b.txt"));
+}
+
 TEST(ToolIndex, LinuxFolderEntryAsDescribeWritesIt)
 {
     CDescriptionIndex index;
