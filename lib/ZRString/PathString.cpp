@@ -51,5 +51,7 @@ void CZRPathString::RemoveFileSpec()
         iCut = 0;
     }
     m_iLength = iCut;
-    m_pszData[m_iLength] = L'\0';
+    if (m_iCapacity > 0) {
+        m_pszData[m_iLength] = L'\0';
+    }
 }

@@ -4,6 +4,10 @@
 // and frees the old one last, so a source text that points into this
 // string's own block (s = (const wchar_t*)s + 3, s += s) is still readable
 // while it is copied.
+//
+// An empty string owns no block: it points at one shared, never-written
+// empty text (capacity 0), so that constructing, emptying and destroying
+// the many short-lived strings of a run allocates nothing.
 #include "ZRString.h"
 
 #include <climits>
@@ -52,12 +56,22 @@ int GrownCapacity(int iCapacity, int iNeeded)
     return iGrown > iNeeded ? iGrown : iNeeded;
 }
 
+// Read only, though not const: m_pszData is a wchar_t*. Nothing writes to
+// it because every write needs a capacity above 0.
+wchar_t s_szEmpty[1] = {L'\0'};
+
+// Frees a block NewBlock made; the shared empty text stays.
+void FreeBlock(wchar_t* pszBlock)
+{
+    if (pszBlock != s_szEmpty) {
+        delete[] pszBlock;
+    }
+}
+
 } // namespace
 
-CZRString::CZRString() : m_pszData(nullptr), m_iLength(0), m_iCapacity(0)
+CZRString::CZRString() : m_pszData(s_szEmpty), m_iLength(0), m_iCapacity(0)
 {
-    m_pszData = NewBlock(0).release();
-    m_pszData[0] = L'\0';
 }
 
 CZRString::CZRString(const CZRString& strOther) : CZRString()
@@ -72,7 +86,7 @@ CZRString::CZRString(const wchar_t* pszText) : CZRString()
 
 CZRString::~CZRString()
 {
-    delete[] m_pszData;
+    FreeBlock(m_pszData);
 }
 
 CZRString& CZRString::operator=(const CZRString& strOther)
@@ -109,7 +123,7 @@ CZRString& CZRString::operator+=(const wchar_t* pszText)
         std::unique_ptr<wchar_t[]> pBlock = NewBlock(iCapacity);
         CopyChars(pBlock.get(), m_pszData, m_iLength);
         CopyChars(pBlock.get() + m_iLength, pszText, iAdd);
-        delete[] m_pszData;
+        FreeBlock(m_pszData);
         m_pszData = pBlock.release();
         m_iCapacity = iCapacity;
     } else {
@@ -133,7 +147,9 @@ BOOL CZRString::IsEmpty() const
 void CZRString::Empty()
 {
     m_iLength = 0;
-    m_pszData[0] = L'\0';
+    if (m_iCapacity > 0) {
+        m_pszData[0] = L'\0';
+    }
 }
 
 void CZRString::Assign(const wchar_t* pszText, int iLength)
@@ -148,7 +164,7 @@ void CZRString::Assign(const wchar_t* pszText, int iLength)
     if (iLength > m_iCapacity) {
         std::unique_ptr<wchar_t[]> pBlock = NewBlock(iLength);
         CopyChars(pBlock.get(), pszText, iLength);
-        delete[] m_pszData;
+        FreeBlock(m_pszData);
         m_pszData = pBlock.release();
         m_iCapacity = iLength;
     } else {
@@ -168,7 +184,7 @@ void CZRString::Reserve(int iCapacity)
     }
     std::unique_ptr<wchar_t[]> pBlock = NewBlock(iCapacity);
     CopyChars(pBlock.get(), m_pszData, m_iLength + 1);
-    delete[] m_pszData;
+    FreeBlock(m_pszData);
     m_pszData = pBlock.release();
     m_iCapacity = iCapacity;
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <string>
 
 namespace {
@@ -132,4 +133,45 @@ TEST(PathString, InheritedOperations)
     strBase = L"Z:\\";
     strPath.RemoveBackslash();
     EXPECT_EQ(std::wstring(L"Z:"), static_cast<const wchar_t*>(strPath));
+}
+
+// Strings that never held text share nothing writable: every operation on a
+// never-filled string leaves the others empty and gives its own result.
+TEST(PathString, OperationsOnNeverFilledStrings)
+{
+    struct Case {
+        const char* pszName;
+        void (*pfnApply)(CZRPathString&);
+        const wchar_t* pszExpected;
+    };
+    const Case aCases[] = {
+        {"Empty", [](CZRPathString& str) { str.Empty(); }, L""},
+        {"RemoveFileSpec", [](CZRPathString& str) { str.RemoveFileSpec(); }, L""},
+        {"RemoveBackslash", [](CZRPathString& str) { str.RemoveBackslash(); }, L""},
+        {"AddBackslash", [](CZRPathString& str) { str.AddBackslash(); }, L"\\"},
+        {"append empty", [](CZRPathString& str) { str += L""; }, L""},
+        {"append", [](CZRPathString& str) { str += L"ab"; }, L"ab"},
+        {"assign empty", [](CZRPathString& str) { str = L""; }, L""},
+        {"assign null", [](CZRPathString& str) { str = static_cast<const wchar_t*>(nullptr); }, L""},
+        {"Format empty", [](CZRPathString& str) { str.Format(L"%s", L""); }, L""},
+        {"Format", [](CZRPathString& str) { str.Format(L"%d", 7); }, L"7"},
+        {"Replace", [](CZRPathString& str) { str.Replace(L"*.*", L"x"); }, L""},
+        {"copy of an empty", [](CZRPathString& str) { str = CZRPathString(); }, L""},
+    };
+    for (const Case& c : aCases) {
+        SCOPED_TRACE(c.pszName);
+        CZRPathString strBefore;
+        CZRPathString str;
+        CZRPathString strAfter;
+        c.pfnApply(str);
+        EXPECT_EQ(std::wstring(c.pszExpected), std::wstring(static_cast<const wchar_t*>(str)));
+        EXPECT_EQ(static_cast<int>(std::wcslen(c.pszExpected)), str.GetLength());
+        EXPECT_EQ(L"", std::wstring(static_cast<const wchar_t*>(strBefore)));
+        EXPECT_EQ(L"", std::wstring(static_cast<const wchar_t*>(strAfter)));
+        // Still usable after the operation, and the others with it.
+        str += L"z";
+        EXPECT_EQ(std::wstring(c.pszExpected) + L"z", std::wstring(static_cast<const wchar_t*>(str)));
+        EXPECT_EQ(0, strBefore.GetLength());
+        EXPECT_EQ(0, strAfter.GetLength());
+    }
 }
