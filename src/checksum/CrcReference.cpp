@@ -4,12 +4,30 @@
 
 #include "checksum/CrcPolynomial.h"
 
+#include <array>
+#include <cstring>
+
 namespace kvcrc {
+
+namespace {
+
+// Worked out by the compiler: every file checksum builds its table, and
+// copying a finished one costs a small file far less than computing it.
+constexpr std::array<DWORD, CRC_TABLE_ENTRIES> MakeReferenceTable()
+{
+    std::array<DWORD, CRC_TABLE_ENTRIES> adwTable{};
+    for (DWORD i = 0; i < CRC_TABLE_ENTRIES; ++i)
+        adwTable[i] = MulX8(i << 24);
+    return adwTable;
+}
+
+constexpr std::array<DWORD, CRC_TABLE_ENTRIES> s_adwReferenceTable = MakeReferenceTable();
+
+} // namespace
 
 void FillReferenceTable(DWORD* pTable)
 {
-    for (DWORD i = 0; i < CRC_TABLE_ENTRIES; ++i)
-        pTable[i] = MulX8(i << 24);
+    std::memcpy(pTable, s_adwReferenceTable.data(), sizeof(DWORD) * CRC_TABLE_ENTRIES);
 }
 
 DWORD UpdateReference(DWORD dwRegister, const BYTE* pData, size_t cbData, const DWORD* pTable)
