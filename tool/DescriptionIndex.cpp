@@ -95,6 +95,13 @@ DWORD DecimalValue(const std::wstring& strText)
 void CDescriptionIndex::AddEntry(wchar_t wcDrive, const std::wstring& strFullPath, const std::wstring& strTargetPath,
                                  const std::wstring& strName, DWORD dwAttribute)
 {
+    ReadPending();
+    Append(wcDrive, strFullPath, strTargetPath, strName, dwAttribute);
+}
+
+void CDescriptionIndex::Append(wchar_t wcDrive, const std::wstring& strFullPath, const std::wstring& strTargetPath,
+                               const std::wstring& strName, DWORD dwAttribute)
+{
     CZRPathString strSource = strFullPath.c_str();
     strSource.Replace(L"*.*", L"");
     CZRPathString strTarget;
@@ -123,6 +130,15 @@ void CDescriptionIndex::AddEntry(wchar_t wcDrive, const std::wstring& strFullPat
     m_bFilesSorted = false;
 }
 
+namespace {
+
+std::wstring EntryQuery(size_t n)
+{
+    return L"/Factory/FILE[" + std::to_wstring(n) + L"]";
+}
+
+} // namespace
+
 bool CDescriptionIndex::Load(const std::wstring& strXmlPath, wchar_t wcDrive)
 {
     m_vecEntries.clear();
@@ -132,31 +148,49 @@ bool CDescriptionIndex::Load(const std::wstring& strXmlPath, wchar_t wcDrive)
     m_bFilesSorted = false;
     m_dwFileCount = 0;
     m_bLoaded = false;
-    CXmlRef<IZRXml> xml(GetZRXmlInterface(XML_TYPE_LIBRARY_CORE));
-    if (!xml.Get() || xml->LoadFile(strXmlPath.c_str()) < 0)
+    m_pPending.reset();
+    m_nPending = 0;
+    m_wcDrive = wcDrive;
+    std::unique_ptr<IZRXml, CXmlRelease> pXml(GetZRXmlInterface(XML_TYPE_LIBRARY_CORE));
+    if (!pXml || pXml->LoadFile(strXmlPath.c_str()) < 0)
         return false;
     {
         CXmlRef<IZRXmlNode> info;
-        if (xml->GetNode(L"/Factory/Media/Info", info.Out()) >= 0 && info.Get()) {
+        if (pXml->GetNode(L"/Factory/Media/Info", info.Out()) >= 0 && info.Get()) {
             CXmlRef<IZRXmlNode> count;
             if (info->GetChild(L"Media_NumberFiles", count.Out()) >= 0 && count.Get())
                 m_dwFileCount = static_cast<DWORD>(count->GetIntValue());
         }
     }
-    std::wstring astrField[FIELD_COUNT];
-    for (int n = 1;; ++n) {
+    // The entries as the library's walk finds them: up to the first number
+    // that names none.
+    for (size_t n = 1;; ++n) {
         CXmlRef<IZRXmlNode> node;
-        std::wstring strQuery = L"/Factory/FILE[" + std::to_wstring(n) + L"]";
-        if (xml->GetNode(strQuery.c_str(), node.Out()) < 0 || !node.Get())
+        if (pXml->GetNode(EntryQuery(n).c_str(), node.Out()) < 0 || !node.Get())
+            break;
+        ++m_nPending;
+    }
+    m_pPending = std::move(pXml);
+    m_bLoaded = true;
+    return true;
+}
+
+void CDescriptionIndex::ReadPending()
+{
+    if (!m_pPending)
+        return;
+    const std::unique_ptr<IZRXml, CXmlRelease> pXml = std::move(m_pPending);
+    std::wstring astrField[FIELD_COUNT];
+    for (size_t n = 1; n <= m_nPending; ++n) {
+        CXmlRef<IZRXmlNode> node;
+        if (pXml->GetNode(EntryQuery(n).c_str(), node.Out()) < 0 || !node.Get())
             break;
         for (std::wstring& strField : astrField)
             strField.clear();
         ReadFields(node.Get(), astrField);
-        AddEntry(wcDrive, astrField[FIELD_FULLPATH], astrField[FIELD_TARGETPATH], astrField[FIELD_NAME],
-                 DecimalValue(astrField[FIELD_ATTRIBUTE]));
+        Append(m_wcDrive, astrField[FIELD_FULLPATH], astrField[FIELD_TARGETPATH], astrField[FIELD_NAME],
+               DecimalValue(astrField[FIELD_ATTRIBUTE]));
     }
-    m_bLoaded = true;
-    return true;
 }
 
 void CDescriptionIndex::SortFiles() const
@@ -174,8 +208,9 @@ void CDescriptionIndex::SortFiles() const
     m_bFilesSorted = true;
 }
 
-std::wstring CDescriptionIndex::TargetFor(const std::wstring& strSource) const
+std::wstring CDescriptionIndex::TargetFor(const std::wstring& strSource)
 {
+    ReadPending();
     // The first entry of the description that leads to strSource: the first
     // file entry of that source, unless a folder entry before it holds it.
     SortFiles();

@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <ZRXml.h>
+
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,22 +17,33 @@ namespace kvtool {
 class CDescriptionIndex {
 public:
     // Reads strXmlPath (a path as the library takes it) through the XML
-    // library; false when it cannot be read, and the index stays empty.
+    // library and counts its entries; false when it cannot be read, and the
+    // index stays empty. The entries' fields are read on the first lookup:
+    // a run that reports no problem never needs them.
     bool Load(const std::wstring& strXmlPath, wchar_t wcDrive);
 
     bool IsLoaded() const { return m_bLoaded; }
-    size_t EntryCount() const { return m_vecEntries.size(); }
+    size_t EntryCount() const { return m_pPending ? m_nPending : m_vecEntries.size(); }
     DWORD FileCount() const { return m_dwFileCount; } // Media_NumberFiles
 
     // The target of the pair whose source the library reported as
     // strSource; empty when no entry leads to it.
-    std::wstring TargetFor(const std::wstring& strSource) const;
+    std::wstring TargetFor(const std::wstring& strSource);
 
-    // Adds one entry from its FILE fields, as the library's driver reads them.
+    // Adds one entry from its FILE fields, as the library's driver reads them,
+    // after those of the loaded description.
     void AddEntry(wchar_t wcDrive, const std::wstring& strFullPath, const std::wstring& strTargetPath,
                   const std::wstring& strName, DWORD dwAttribute);
 
 private:
+    struct CXmlRelease {
+        void operator()(IZRXml* pXml) const { pXml->Release(); }
+    };
+    // Reads the fields of the loaded description's entries, once.
+    void ReadPending();
+    void Append(wchar_t wcDrive, const std::wstring& strFullPath, const std::wstring& strTargetPath,
+                const std::wstring& strName, DWORD dwAttribute);
+
     // An entry's two paths lie one after the other in m_strChars: a
     // description of a million entries must not cost two million strings.
     struct CEntry {
@@ -53,6 +67,10 @@ private:
     mutable bool m_bFilesSorted = false;
     DWORD m_dwFileCount = 0;
     bool m_bLoaded = false;
+    // The loaded description until its entries are read, and how many it has.
+    std::unique_ptr<IZRXml, CXmlRelease> m_pPending;
+    size_t m_nPending = 0;
+    wchar_t m_wcDrive = L'\0';
 };
 
 // 1 when the two files' sizes differ, 0 when equal, -1 when either cannot

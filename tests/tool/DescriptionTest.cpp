@@ -178,3 +178,43 @@ TEST(ToolIndex, SizeComparison)
     EXPECT_EQ(-1, CompareFileSizes(lib("a"), lib("none")));
     EXPECT_EQ(-1, CompareFileSizes(lib("a"), L""));
 }
+
+TEST(ToolIndex, LoadCountsEntriesAndReadsThemOnTheFirstLookup)
+{
+    kvtest::TempDir dir;
+    kvtest::WriteBytes(dir.Path() / "Media4.xml",
+                       "<?xml version=\"1.0\"?>\n<Factory><Media><Info><Media_NumberFiles>7</Media_NumberFiles>"
+                       "</Info></Media>"
+                       "<FILE><FullPath>C:\\Data\\a.txt</FullPath><TargetPath>\\One</TargetPath>"
+                       "<Name>a.txt</Name><Attribute>32</Attribute></FILE>"
+                       "<FILE><fullpath>C:\\Data\\Tools\\*.*</fullpath><TARGETPATH>\\Tools</TARGETPATH>"
+                       "<Name>Tools</Name><Attribute> 16</Attribute></FILE>"
+                       "<FILE><FullPath>C:\\Data\\a.txt</FullPath><TargetPath>\\Two</TargetPath>"
+                       "<Name>a.txt</Name><Attribute>32</Attribute></FILE>"
+                       "<Other/></Factory>");
+    CDescriptionIndex index;
+    ASSERT_TRUE(index.Load(LibraryPathOf(dir.Path() / "Media4.xml"), L'F'));
+    EXPECT_TRUE(index.IsLoaded());
+    EXPECT_EQ(3u, index.EntryCount());
+    EXPECT_EQ(7u, index.FileCount());
+    // Added after a load, an entry comes after the description's own.
+    index.AddEntry(L'F', L"C:\\Data\\b.txt", L"\\Added", L"b.txt", 32);
+    index.AddEntry(L'F', L"C:\\Data\\a.txt", L"\\Added", L"a.txt", 32);
+    EXPECT_EQ(5u, index.EntryCount());
+    EXPECT_EQ(L"F:\\One\\a.txt", index.TargetFor(L"C:\\Data\\a.txt"));
+    EXPECT_EQ(L"F:\\Tools\\x\\y.bin", index.TargetFor(L"C:\\Data\\Tools\\x\\y.bin"));
+    EXPECT_EQ(L"F:\\Added\\b.txt", index.TargetFor(L"C:\\Data\\b.txt"));
+    EXPECT_EQ(5u, index.EntryCount());
+
+    // Read on the first lookup, not before: the same without AddEntry.
+    CDescriptionIndex lookupFirst;
+    ASSERT_TRUE(lookupFirst.Load(LibraryPathOf(dir.Path() / "Media4.xml"), L'G'));
+    EXPECT_EQ(L"G:\\One\\a.txt", lookupFirst.TargetFor(L"C:\\Data\\a.txt"));
+    EXPECT_EQ(3u, lookupFirst.EntryCount());
+
+    // A reload starts over; a file that cannot be read leaves it empty.
+    ASSERT_FALSE(lookupFirst.Load(LibraryPathOf(dir.Path() / "none.xml"), L'G'));
+    EXPECT_FALSE(lookupFirst.IsLoaded());
+    EXPECT_EQ(0u, lookupFirst.EntryCount());
+    EXPECT_EQ(L"", lookupFirst.TargetFor(L"C:\\Data\\a.txt"));
+}
