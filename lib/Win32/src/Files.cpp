@@ -15,8 +15,9 @@ namespace {
 
 class CFileObject : public CHandleObject {
 public:
-    CFileObject(int iFd, const wchar_t* pszPath, bool bRead, bool bWrite, bool bFolder)
-        : m_iFd(iFd), m_strPath(pszPath), m_bRead(bRead), m_bWrite(bWrite), m_bFolder(bFolder)
+    CFileObject(int iFd, const wchar_t* pszPath, bool bRead, bool bWrite, bool bFolder, ULONGLONG qwRegularSize)
+        : m_iFd(iFd), m_strPath(pszPath), m_bRead(bRead), m_bWrite(bWrite), m_bFolder(bFolder),
+          m_qwRegularSize(qwRegularSize)
     {
     }
     ~CFileObject() override
@@ -34,6 +35,10 @@ public:
     const bool m_bRead;
     const bool m_bWrite;
     const bool m_bFolder;
+    // The size of a regular file when it was opened; 0 for anything else,
+    // and for files that claim no size (those of /proc hand out their text
+    // in pieces).
+    const ULONGLONG m_qwRegularSize;
     // A synchronous handle does one transfer at a time, as on Windows.
     std::mutex m_mutex;
     ULONGLONG m_qwPosition = 0;
@@ -162,7 +167,8 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwS
 
     std::shared_ptr<CFileObject> pFile;
     try {
-        pFile = std::make_shared<CFileObject>(iFd, lpFileName, bRead, bWrite, bFolder);
+        const ULONGLONG qwRegularSize = S_ISREG(st.st_mode) && st.st_size > 0 ? static_cast<ULONGLONG>(st.st_size) : 0;
+        pFile = std::make_shared<CFileObject>(iFd, lpFileName, bRead, bWrite, bFolder, qwRegularSize);
     } catch (...) {
         ::close(iFd);
         return FailOpen(ERROR_NOT_ENOUGH_MEMORY);
@@ -205,17 +211,23 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
         dwToRead = nNumberOfBytesToRead;
 
     // Fill the request unless the file ends: callers take a short count for
-    // the end of the file.
+    // the end of the file. On a regular file a short read at or past the
+    // size it had when opened is the end, and asking again would only hear
+    // 0; anywhere else (devices, pseudo files, a file that shrank) only 0
+    // is.
     char* pch = static_cast<char*>(lpBuffer);
     DWORD dwDone = 0;
     int iErr = 0;
     while (dwDone < dwToRead) {
         const ssize_t cb = ::read(pFile->m_iFd, pch + dwDone, dwToRead - dwDone);
-        if (cb > 0)
+        if (cb > 0) {
             dwDone += static_cast<DWORD>(cb);
-        else if (cb == 0)
+            if (dwDone < dwToRead && pFile->m_qwRegularSize != 0 &&
+                pFile->m_qwPosition + dwDone >= pFile->m_qwRegularSize)
+                break;
+        } else if (cb == 0) {
             break;
-        else if (errno != EINTR) {
+        } else if (errno != EINTR) {
             iErr = errno;
             break;
         }
