@@ -14,16 +14,15 @@ extern "C" {
 DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName)
 {
     CWinPath path;
-    std::string strHost;
     DWORD dwError;
     if ((dwError = ParseWinPath(lpFileName, path)) != ERROR_SUCCESS ||
-        (dwError = HostPath(path, strHost)) != ERROR_SUCCESS) {
+        (dwError = HostPathError(path)) != ERROR_SUCCESS) {
         SetLastError(dwError);
         return INVALID_FILE_ATTRIBUTES;
     }
-    const bool bHidden = !path.vecParts.empty() && IsDotName(path.vecParts.back());
+    const bool bHidden = path.cParts != 0 && IsDotName(path.svLast);
     CFileInfo info;
-    if (const int iErr = QueryFileInfo(AT_FDCWD, strHost.c_str(), bHidden, info)) {
+    if (const int iErr = QueryFileInfo(AT_FDCWD, path.strHost.c_str(), bHidden, info)) {
         SetLastError(iErr == ENOENT ? MissingError(path) : Win32FromErrno(iErr));
         return INVALID_FILE_ATTRIBUTES;
     }

@@ -93,9 +93,9 @@ FILETIME ToFileTime(const CTimeSpec& ts)
 
 } // namespace
 
-bool IsDotName(const std::wstring& strName)
+bool IsDotName(std::wstring_view svName)
 {
-    return !strName.empty() && strName[0] == L'.' && strName != L"." && strName != L"..";
+    return !svName.empty() && svName[0] == L'.' && svName != L"." && svName != L"..";
 }
 
 int QueryFileInfo(int iDirFd, const char* pszPath, bool bHiddenName, CFileInfo& info)

@@ -89,10 +89,10 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwS
         return FailOpen(dwError);
 
     CWinPath path;
-    std::string strHost;
     if ((dwError = ParseWinPath(lpFileName, path)) != ERROR_SUCCESS ||
-        (dwError = HostPath(path, strHost)) != ERROR_SUCCESS)
+        (dwError = HostPathError(path)) != ERROR_SUCCESS)
         return FailOpen(dwError);
+    const std::string& strHost = path.strHost;
 
     const bool bRead = (dwDesiredAccess & GENERIC_READ) != 0;
     const bool bWrite = (dwDesiredAccess & GENERIC_WRITE) != 0;

@@ -18,7 +18,7 @@ struct CDirCloser {
     void operator()(DIR* pDir) const { ::closedir(pDir); }
 };
 
-void FillFindData(const std::wstring& strName, const CFileInfo& info, WIN32_FIND_DATAW& data)
+void FillFindData(std::wstring_view svName, const CFileInfo& info, WIN32_FIND_DATAW& data)
 {
     std::memset(&data, 0, sizeof data);
     data.dwFileAttributes = info.dwAttributes;
@@ -30,8 +30,8 @@ void FillFindData(const std::wstring& strName, const CFileInfo& info, WIN32_FIND
     if (info.bLink)
         data.dwReserved0 = IO_REPARSE_TAG_SYMLINK;
     // Callers check the length first; the array always keeps its null.
-    const std::size_t cch = strName.size() < MAX_PATH - 1 ? strName.size() : MAX_PATH - 1;
-    std::wmemcpy(data.cFileName, strName.data(), cch);
+    const std::size_t cch = svName.size() < MAX_PATH - 1 ? svName.size() : MAX_PATH - 1;
+    std::wmemcpy(data.cFileName, svName.data(), cch);
     data.cFileName[cch] = L'\0';
 }
 
@@ -109,25 +109,31 @@ HANDLE FailFind(DWORD dwError)
     return INVALID_HANDLE_VALUE;
 }
 
+// Every search of a plain path ends with its one entry, so they all share
+// one finished search.
+const std::shared_ptr<CFindObject>& FinishedSearch()
+{
+    static const std::shared_ptr<CFindObject> s_pFinished = std::make_shared<CFindObject>();
+    return s_pFinished;
+}
+
 HANDLE FindOne(const CWinPath& path, WIN32_FIND_DATAW& data)
 {
-    std::string strHost;
-    if (const DWORD dwError = HostPath(path, strHost))
+    if (const DWORD dwError = HostPathError(path))
         return FailFind(dwError);
-    const std::wstring& strName = path.vecParts.back();
-    if (strName.size() > MAX_PATH - 1)
+    if (path.svLast.size() > MAX_PATH - 1)
         return FailFind(ERROR_FILENAME_EXCED_RANGE);
     CFileInfo info;
-    if (const int iErr = QueryFileInfo(AT_FDCWD, strHost.c_str(), IsDotName(strName), info))
+    if (const int iErr = QueryFileInfo(AT_FDCWD, path.strHost.c_str(), IsDotName(path.svLast), info))
         return FailFind(iErr == ENOENT ? MissingError(path) : Win32FromErrno(iErr));
-    FillFindData(strName, info, data);
-    return AddHandle(std::make_shared<CFindObject>());
+    FillFindData(path.svLast, info, data);
+    return AddHandle(FinishedSearch());
 }
 
 HANDLE FindInFolder(const CWinPath& path, WIN32_FIND_DATAW& data)
 {
     std::string strFolder;
-    if (const DWORD dwError = HostPath(path, path.vecParts.size() - 1, strFolder))
+    if (const DWORD dwError = ParentHostPath(path, strFolder))
         return FailFind(dwError);
     int iFd;
     do {
@@ -143,7 +149,7 @@ HANDLE FindInFolder(const CWinPath& path, WIN32_FIND_DATAW& data)
         ::close(iFd);
         return FailFind(Win32FromErrno(iErr));
     }
-    auto pFind = std::make_shared<CFindObject>(std::move(pDir), path.vecParts.back());
+    auto pFind = std::make_shared<CFindObject>(std::move(pDir), std::wstring(path.svLast));
     DWORD dwError = ERROR_SUCCESS;
     if (!pFind->Next(data, dwError))
         return FailFind(dwError == ERROR_NO_MORE_FILES ? ERROR_FILE_NOT_FOUND : dwError);
@@ -166,9 +172,9 @@ HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileDa
     if (const DWORD dwError = ParseWinPath(lpFileName, path))
         return FailFind(dwError);
     // A drive's root, or a path ending with a separator, names no entry.
-    if (path.vecParts.empty() || path.bTrailingSep)
+    if (path.cParts == 0 || path.bTrailingSep)
         return FailFind(ERROR_FILE_NOT_FOUND);
-    if (HasWildcard(path.vecParts.back()))
+    if (HasWildcard(path.svLast))
         return FindInFolder(path, *lpFindFileData);
     return FindOne(path, *lpFindFileData);
 }

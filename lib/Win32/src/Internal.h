@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kvwin32 {
@@ -15,8 +16,9 @@ namespace detail {
 
 // ---- Text -----------------------------------------------------------------
 
-// Appends the UTF-8 form of cch wide characters. False when one of them is
-// not a Unicode scalar value (a surrogate, or above U+10FFFF).
+// Appends the UTF-8 form of cch wide characters. False, with nothing
+// appended, when one of them is not a Unicode scalar value (a surrogate, or
+// above U+10FFFF).
 bool AppendUtf8(std::string& strOut, const wchar_t* pch, std::size_t cch);
 
 // The wide form of a host name. Bytes that are not valid UTF-8 become
@@ -26,25 +28,35 @@ std::wstring DecodeUtf8(const char* psz);
 
 // ---- Paths ----------------------------------------------------------------
 
-// A Windows path taken apart: the host folder it starts from and the
-// normalised components below it ("." dropped, ".." applied, never above
-// the root).
+// A Windows path taken apart and mapped: the host path it names, built while
+// the components are read ("." dropped, ".." applied, never above the
+// drive's folder), and what the calls need of its last component. One
+// buffer however deep the path is.
 struct CWinPath {
-    std::string strRoot; // host folder of the drive; "" for the host root "/"
-    std::vector<std::wstring> vecParts;
-    bool bTrailingSep = false; // the path ended with a separator
+    static constexpr std::size_t kNoBadPart = static_cast<std::size_t>(-1);
+
+    // The host path, meaningful only when HostPathError() is ERROR_SUCCESS.
+    std::string strHost;
+    std::size_t cParts = 0;     // components left after normalising
+    std::size_t cchParent = 0;  // length of strHost up to the last component's separator
+    // The first component left that holds a character no host name can
+    // hold (a surrogate, or above U+10FFFF); kNoBadPart when none does.
+    std::size_t iFirstBadPart = kNoBadPart;
+    std::wstring_view svLast;   // the last component, inside the text that was parsed
+    bool bTrailingSep = false;  // the path ended with a separator
 };
 
-// ERROR_SUCCESS, or the error a Windows call reports for this path.
+// ERROR_SUCCESS, or the error a Windows call reports for this path. The text
+// must outlive path, which points into it.
 DWORD ParseWinPath(const wchar_t* pszPath, CWinPath& path);
 
-// The host path of the first cParts components (all of them and the
-// trailing separator when cParts is the whole count).
-DWORD HostPath(const CWinPath& path, std::size_t cParts, std::string& strHost);
-inline DWORD HostPath(const CWinPath& path, std::string& strHost)
-{
-    return HostPath(path, path.vecParts.size(), strHost);
-}
+// ERROR_SUCCESS when path.strHost can be used, or the error for a name the
+// host cannot hold: the file is not found when it is the last component,
+// the path otherwise.
+DWORD HostPathError(const CWinPath& path);
+
+// The host path of the folder that holds the last component.
+DWORD ParentHostPath(const CWinPath& path, std::string& strParent);
 
 // The error for a path that the file system says does not exist: a missing
 // file in an existing folder is ERROR_FILE_NOT_FOUND, anything else is
@@ -97,13 +109,13 @@ struct CFileInfo {
 int QueryFileInfo(int iDirFd, const char* pszPath, bool bHiddenName, CFileInfo& info);
 
 // A name that Windows would show hidden: a leading dot, "." and ".." aside.
-bool IsDotName(const std::wstring& strName);
+bool IsDotName(std::wstring_view svName);
 
 FILETIME FileTimeFromUnix(std::int64_t llSeconds, long lNanoseconds);
 
 // ---- Wildcards ------------------------------------------------------------
 
-bool HasWildcard(const std::wstring& strPattern);
+bool HasWildcard(std::wstring_view svPattern);
 // Windows matching: case-insensitive, "*.*" matches every name, "x.*" also
 // matches "x", "?" may match nothing before a dot or at the end.
 bool MatchesPattern(const std::wstring& strName, const std::wstring& strPattern);

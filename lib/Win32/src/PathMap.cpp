@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <cwchar>
 
 namespace kvwin32 {
 namespace detail {
@@ -22,20 +24,58 @@ bool IsDriveLetter(wchar_t c)
 }
 
 // The folder a drive letter is mapped to, read afresh on every call so that
-// a mapping made at run time takes effect at once. False when unmapped.
-bool DriveRoot(wchar_t wcLetter, std::string& strRoot)
+// a mapping made at run time takes effect at once, appended to strOut.
+// False when unmapped.
+bool AppendDriveRoot(wchar_t wcLetter, std::string& strOut)
 {
     char szVar[] = "KORVANE_DRIVE_X";
     szVar[sizeof szVar - 2] = static_cast<char>(wcLetter >= L'a' ? wcLetter - L'a' + 'A' : wcLetter);
     const char* pszRoot = std::getenv(szVar);
     if (!pszRoot || !*pszRoot)
         return false;
-    strRoot = pszRoot;
+    std::size_t cb = std::strlen(pszRoot);
     // Joining adds the separators; "/" itself becomes "", the host root.
-    while (!strRoot.empty() && strRoot.back() == '/')
-        strRoot.pop_back();
+    while (cb > 0 && pszRoot[cb - 1] == '/')
+        --cb;
+    strOut.append(pszRoot, cb);
     return true;
 }
+
+// A component still in the path while it is read: where it starts in the
+// host path (at its separator) and in the Windows text.
+struct CPart {
+    std::size_t iHost;
+    const wchar_t* pch;
+    std::size_t cch;
+};
+
+// The components read so far. Paths on discs are a few levels deep, so they
+// live on the stack; only a deeper "\\?\" path takes memory.
+class CPartStack {
+public:
+    std::size_t Size() const { return m_c; }
+    const CPart& Top() const { return m_c <= kInline ? m_aInline[m_c - 1] : m_vecMore.back(); }
+    void Push(const CPart& part)
+    {
+        if (m_c < kInline)
+            m_aInline[m_c] = part;
+        else
+            m_vecMore.push_back(part);
+        ++m_c;
+    }
+    void Pop()
+    {
+        if (m_c > kInline)
+            m_vecMore.pop_back();
+        --m_c;
+    }
+
+private:
+    static constexpr std::size_t kInline = 32;
+    CPart m_aInline[kInline];
+    std::vector<CPart> m_vecMore;
+    std::size_t m_c = 0;
+};
 
 } // namespace
 
@@ -52,6 +92,7 @@ DWORD ParseWinPath(const wchar_t* pszPath, CWinPath& path)
         bExtended = true;
     }
 
+    std::string& strHost = path.strHost;
     bool bDrive = false;
     if (p[0] == L'/') {
         // A host path: no drive to map, the components follow as they are.
@@ -59,7 +100,7 @@ DWORD ParseWinPath(const wchar_t* pszPath, CWinPath& path)
         // "X:name" is relative to the drive's current folder, which we do not keep.
         if (p[2] != L'\0' && !IsSeparator(p[2]))
             return ERROR_PATH_NOT_FOUND;
-        if (!DriveRoot(p[0], path.strRoot))
+        if (!AppendDriveRoot(p[0], strHost))
             return ERROR_PATH_NOT_FOUND;
         bDrive = true;
         p += 2;
@@ -67,9 +108,13 @@ DWORD ParseWinPath(const wchar_t* pszPath, CWinPath& path)
         // Relative, rooted on the current drive, UNC or device: none of them here.
         return ERROR_PATH_NOT_FOUND;
     }
+    // Enough for names in ASCII, so that the usual path is one allocation.
+    strHost.reserve(strHost.size() + std::wcslen(p) + 2);
 
     // Components, normalised as Windows does, which also keeps ".." from
     // leaving the drive's folder.
+    CPartStack stack;
+    std::size_t cchParts = 0; // characters of the components left
     bool bEndsWithSep = false;
     while (*p) {
         if (IsSeparator(*p)) {
@@ -80,26 +125,46 @@ DWORD ParseWinPath(const wchar_t* pszPath, CWinPath& path)
         const wchar_t* pEnd = p;
         while (*pEnd && !IsSeparator(*pEnd))
             ++pEnd;
-        std::wstring strPart(p, pEnd);
+        const std::size_t cch = static_cast<std::size_t>(pEnd - p);
+        const wchar_t* pchPart = p;
         p = pEnd;
         bEndsWithSep = false;
-        if (strPart == L".")
+        if (cch == 1 && pchPart[0] == L'.')
             continue;
-        if (strPart == L"..") {
-            if (!path.vecParts.empty())
-                path.vecParts.pop_back();
+        if (cch == 2 && pchPart[0] == L'.' && pchPart[1] == L'.') {
+            if (stack.Size() != 0) {
+                const CPart& top = stack.Top();
+                strHost.resize(top.iHost);
+                cchParts -= top.cch;
+                // The first bad component is the lowest one, so nothing bad is left below it.
+                if (path.iFirstBadPart == stack.Size() - 1)
+                    path.iFirstBadPart = CWinPath::kNoBadPart;
+                stack.Pop();
+            }
             continue;
         }
-        path.vecParts.push_back(std::move(strPart));
+        stack.Push({strHost.size(), pchPart, cch});
+        cchParts += cch;
+        strHost += '/';
+        // A name the host cannot hold spoils the path only if no ".." takes it away.
+        if (!AppendUtf8(strHost, pchPart, cch) && path.iFirstBadPart == CWinPath::kNoBadPart)
+            path.iFirstBadPart = stack.Size() - 1;
     }
-    path.bTrailingSep = bEndsWithSep && !path.vecParts.empty();
+    path.cParts = stack.Size();
+    path.bTrailingSep = bEndsWithSep && path.cParts != 0;
+    if (path.cParts != 0) {
+        path.cchParent = stack.Top().iHost;
+        path.svLast = std::wstring_view(stack.Top().pch, stack.Top().cch);
+    }
+    if (path.bTrailingSep)
+        strHost += '/';
+    if (strHost.empty())
+        strHost = "/";
 
     // Without the "\\?\" prefix a drive path holds fewer than MAX_PATH characters.
     if (bDrive && !bExtended) {
-        std::size_t cch = 3; // "X:\"
-        for (const std::wstring& strPart : path.vecParts)
-            cch += strPart.size() + 1;
-        if (!path.bTrailingSep && !path.vecParts.empty())
+        std::size_t cch = 3 + cchParts + path.cParts; // "X:\" and a separator after each component
+        if (!path.bTrailingSep && path.cParts != 0)
             --cch;
         if (cch >= MAX_PATH)
             return ERROR_FILENAME_EXCED_RANGE;
@@ -107,30 +172,29 @@ DWORD ParseWinPath(const wchar_t* pszPath, CWinPath& path)
     return ERROR_SUCCESS;
 }
 
-DWORD HostPath(const CWinPath& path, std::size_t cParts, std::string& strHost)
+DWORD HostPathError(const CWinPath& path)
 {
-    strHost = path.strRoot;
-    for (std::size_t i = 0; i < cParts && i < path.vecParts.size(); ++i) {
-        const std::wstring& strPart = path.vecParts[i];
-        strHost += '/';
-        if (!AppendUtf8(strHost, strPart.data(), strPart.size())) {
-            strHost.clear();
-            return i + 1 == path.vecParts.size() ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
-        }
-    }
-    if (cParts >= path.vecParts.size() && path.bTrailingSep)
-        strHost += '/';
-    if (strHost.empty())
-        strHost = "/";
+    if (path.iFirstBadPart == CWinPath::kNoBadPart)
+        return ERROR_SUCCESS;
+    return path.iFirstBadPart + 1 == path.cParts ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+}
+
+DWORD ParentHostPath(const CWinPath& path, std::string& strParent)
+{
+    if (path.iFirstBadPart != CWinPath::kNoBadPart && path.iFirstBadPart + 1 < path.cParts)
+        return ERROR_PATH_NOT_FOUND;
+    strParent.assign(path.strHost, 0, path.cParts != 0 ? path.cchParent : path.strHost.size());
+    if (strParent.empty())
+        strParent = "/";
     return ERROR_SUCCESS;
 }
 
 DWORD MissingError(const CWinPath& path)
 {
-    if (path.vecParts.empty())
+    if (path.cParts == 0)
         return ERROR_PATH_NOT_FOUND;
     std::string strParent;
-    if (HostPath(path, path.vecParts.size() - 1, strParent) != ERROR_SUCCESS)
+    if (ParentHostPath(path, strParent) != ERROR_SUCCESS)
         return ERROR_PATH_NOT_FOUND;
     struct stat st;
     if (::stat(strParent.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
@@ -143,11 +207,9 @@ DWORD MissingError(const CWinPath& path)
 std::string MapPath(const wchar_t* pszPath)
 {
     detail::CWinPath path;
-    std::string strHost;
-    if (detail::ParseWinPath(pszPath, path) != ERROR_SUCCESS ||
-        detail::HostPath(path, strHost) != ERROR_SUCCESS)
+    if (detail::ParseWinPath(pszPath, path) != ERROR_SUCCESS || detail::HostPathError(path) != ERROR_SUCCESS)
         return std::string();
-    return strHost;
+    return std::move(path.strHost);
 }
 
 } // namespace kvwin32

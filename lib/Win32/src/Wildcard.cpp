@@ -57,9 +57,9 @@ std::vector<std::uint32_t> Tokens(const std::wstring& strPattern)
 
 } // namespace
 
-bool HasWildcard(const std::wstring& strPattern)
+bool HasWildcard(std::wstring_view svPattern)
 {
-    return strPattern.find_first_of(L"*?") != std::wstring::npos;
+    return svPattern.find_first_of(L"*?") != std::wstring_view::npos;
 }
 
 bool MatchesPattern(const std::wstring& strName, const std::wstring& strPattern)
