@@ -4,7 +4,7 @@
 namespace zrxml {
 
 // Char: what may appear in a document at all.
-inline bool IsXmlChar(char32_t c)
+constexpr bool IsXmlChar(char32_t c)
 {
     if (c < 0x20)
         return c == 0x09 || c == 0x0A || c == 0x0D;
@@ -17,7 +17,7 @@ inline bool IsXmlChar(char32_t c)
     return c >= 0x10000 && c <= 0x10FFFF;
 }
 
-inline bool IsNameStartChar(char32_t c)
+constexpr bool IsNameStartChar(char32_t c)
 {
     if (c < 0x80)
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
@@ -27,7 +27,7 @@ inline bool IsNameStartChar(char32_t c)
            (c >= 0xF900 && c <= 0xFDCF) || (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0xEFFFF);
 }
 
-inline bool IsNameChar(char32_t c)
+constexpr bool IsNameChar(char32_t c)
 {
     if (IsNameStartChar(c))
         return true;

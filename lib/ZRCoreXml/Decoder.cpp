@@ -6,6 +6,7 @@
 #include "XmlErrors.h"
 
 #include <cctype>
+#include <cstdint>
 #include <cstring>
 
 namespace zrxml {
@@ -134,24 +135,34 @@ bool IsContinuation(unsigned char b)
     return (b & 0xC0) == 0x80;
 }
 
-// Checks UTF-8 in place; bHasCr tells whether a copy must normalize line ends.
-HRESULT CheckUtf8(const unsigned char* p, size_t cb, bool& bHasCr)
+// Eight bytes at a time: whether all are ASCII from U+0020 on, which need
+// no further look. Per byte, (b & 0x7F) + 0x60 has its high bit set exactly
+// when b & 0x7F is at least 0x20, and no byte carries into the next.
+inline bool AllPlainAscii(const unsigned char* p)
 {
-    bHasCr = false;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+    std::uint64_t x;
+    std::memcpy(&x, p, sizeof x);
+    const std::uint64_t t = (x & 0x7F7F7F7F7F7F7F7FULL) + 0x6060606060606060ULL;
+    return (t & ~x & kHigh) == kHigh;
+}
+
+// Checks UTF-8 in place. Line ends are left as they are: the parser reads
+// CR as white space and normalizes it in the text it keeps.
+HRESULT CheckUtf8(const unsigned char* p, size_t cb)
+{
     const unsigned char* const pEnd = p + cb;
     while (p < pEnd) {
+        while (pEnd - p >= 8 && AllPlainAscii(p))
+            p += 8;
         while (p < pEnd && *p >= 0x20 && *p < 0x80)
             ++p;
         if (p == pEnd)
             break;
         const unsigned char b = *p;
         if (b < 0x80) {
-            if (b < 0x20) {
-                if (b == '\r')
-                    bHasCr = true;
-                else if (b != '\t' && b != '\n')
-                    return XML_E_BADCHAR;
-            }
+            if (b < 0x20 && b != '\t' && b != '\n' && b != '\r')
+                return XML_E_BADCHAR;
             ++p;
             continue;
         }
@@ -183,36 +194,6 @@ HRESULT CheckUtf8(const unsigned char* p, size_t cb, bool& bHasCr)
             return XML_E_BADCHAR; // U+FFFE, U+FFFF
         p += nMore + 1;
     }
-    return S_OK;
-}
-
-HRESULT NormalizeUtf8(const unsigned char* p, size_t cb, CDecodedText& text)
-{
-    bool bHasCr = false;
-    const HRESULT hr = CheckUtf8(p, cb, bHasCr);
-    if (FAILED(hr))
-        return hr;
-    if (!bHasCr) {
-        text.SetView(std::string_view(reinterpret_cast<const char*>(p), cb));
-        return S_OK;
-    }
-    std::string& str = text.Owned();
-    str.reserve(cb);
-    const char* q = reinterpret_cast<const char*>(p);
-    const char* const pEnd = q + cb;
-    while (q < pEnd) {
-        const char* pCr = static_cast<const char*>(std::memchr(q, '\r', static_cast<size_t>(pEnd - q)));
-        if (!pCr)
-            pCr = pEnd;
-        str.append(q, pCr);
-        if (pCr == pEnd)
-            break;
-        str += '\n';
-        q = pCr + 1;
-        if (q < pEnd && *q == '\n')
-            ++q;
-    }
-    text.UseOwned();
     return S_OK;
 }
 
@@ -251,8 +232,12 @@ HRESULT DecodeDocument(const unsigned char* pData, std::size_t cbData, CDecodedT
             (bUtf8Bom && eEncoding != Encoding::Utf8))
             return XML_E_ENCODING;
     }
-    if (eEncoding == Encoding::Utf8)
-        return NormalizeUtf8(pData, cbData, text);
+    if (eEncoding == Encoding::Utf8) {
+        const HRESULT hr = CheckUtf8(pData, cbData);
+        if (SUCCEEDED(hr))
+            text.SetView(std::string_view(reinterpret_cast<const char*>(pData), cbData));
+        return hr;
+    }
     const HRESULT hr = DecodeSingleByte(pData, cbData, eEncoding, text.Owned());
     if (SUCCEEDED(hr))
         text.UseOwned();

@@ -1,5 +1,6 @@
-// From the bytes of a document to the text the parser reads: UTF-8 with
-// the line ends normalized to LF, every character known to be allowed.
+// From the bytes of a document to the text the parser reads: UTF-8, every
+// character known to be allowed. Line ends may still hold CR (the parser
+// normalizes what it keeps).
 #pragma once
 
 #include <windows.h>
@@ -11,7 +12,7 @@
 namespace zrxml {
 
 // The decoded text: a view on the caller's bytes when they already are
-// that (UTF-8 without CR), else an owned copy.
+// that (UTF-8), else an owned copy.
 class CDecodedText {
   public:
     CDecodedText() = default;

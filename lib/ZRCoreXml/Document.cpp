@@ -9,7 +9,6 @@
 
 #include <exception>
 #include <new>
-#include <vector>
 
 namespace zrxml {
 
@@ -21,11 +20,11 @@ HRESULT CDocument::LoadFile(LPCWSTR pszPath)
     if (!pszPath)
         return E_INVALIDARG;
     try {
-        std::vector<unsigned char> vecBytes;
-        const HRESULT hr = ReadWholeFile(pszPath, vecBytes);
+        CRawBuffer<unsigned char> bytes;
+        const HRESULT hr = ReadWholeFile(pszPath, bytes);
         if (FAILED(hr))
             return hr;
-        return Load(vecBytes.data(), vecBytes.size());
+        return Load(bytes.Data(), bytes.Size());
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (const std::exception&) {

@@ -24,34 +24,52 @@ class CFileHandle {
     HANDLE m_h;
 };
 
+// What the file holds now, as a first guess of what reading it will
+// give; 0 when unknown. The Linux layer has no size call, and reading on
+// without one costs only a few regrowths of the buffer.
+size_t SizeHint(HANDLE hFile)
+{
+#if defined(_WIN32)
+    LARGE_INTEGER liSize;
+    if (GetFileSizeEx(hFile, &liSize) && liSize.QuadPart > 0 &&
+        static_cast<unsigned long long>(liSize.QuadPart) < static_cast<size_t>(-1) / 2)
+        return static_cast<size_t>(liSize.QuadPart);
+#else
+    (void)hFile;
+#endif
+    return 0;
+}
+
 } // namespace
 
-HRESULT ReadWholeFile(LPCWSTR pszPath, std::vector<unsigned char>& vecBytes)
+HRESULT ReadWholeFile(LPCWSTR pszPath, CRawBuffer<unsigned char>& bytes)
 {
-    vecBytes.clear();
+    bytes.Release();
     CFileHandle file(CreateFileW(pszPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.Get() == INVALID_HANDLE_VALUE)
         return HrFromWin32(GetLastError());
-    // Chunks that grow with what has been read: linear in the size without
-    // asking for it first.
+    // One byte more than the size, so that a file that did not change is
+    // read whole by the first call and the second sees its end. Without a
+    // size, or when the file grew, the buffer doubles: linear in the size.
     constexpr size_t kMinChunk = 64 * 1024;
     constexpr size_t kMaxChunk = 64 * 1024 * 1024;
-    size_t cbRead = 0;
+    const size_t cbHint = SizeHint(file.Get());
+    bytes.Reserve(cbHint != 0 ? cbHint + 1 : kMinChunk);
     for (;;) {
-        const size_t cbChunk = std::min(std::max(kMinChunk, cbRead), kMaxChunk);
-        vecBytes.resize(cbRead + cbChunk);
+        if (bytes.Size() == bytes.Capacity())
+            bytes.ReserveMore(std::max(kMinChunk, bytes.Size()));
+        const size_t cbChunk = std::min(bytes.Capacity() - bytes.Size(), kMaxChunk);
         DWORD dwRead = 0;
-        if (!ReadFile(file.Get(), vecBytes.data() + cbRead, static_cast<DWORD>(cbChunk), &dwRead, nullptr)) {
+        if (!ReadFile(file.Get(), bytes.Data() + bytes.Size(), static_cast<DWORD>(cbChunk), &dwRead, nullptr)) {
             const DWORD dwError = GetLastError();
-            vecBytes.clear();
+            bytes.Release();
             return HrFromWin32(dwError);
         }
         if (dwRead == 0)
             break;
-        cbRead += std::min<size_t>(dwRead, cbChunk);
+        bytes.ResizeUninitialized(bytes.Size() + std::min<size_t>(dwRead, cbChunk));
     }
-    vecBytes.resize(cbRead);
     return S_OK;
 }
 

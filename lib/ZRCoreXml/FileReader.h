@@ -2,13 +2,14 @@
 // drive mapping turns the Windows path into a local one).
 #pragma once
 
-#include <windows.h>
+#include "RawBuffer.h"
 
-#include <vector>
+#include <windows.h>
 
 namespace zrxml {
 
-// The file's bytes; on failure the Win32 error as an HRESULT.
-HRESULT ReadWholeFile(LPCWSTR pszPath, std::vector<unsigned char>& vecBytes);
+// The file's bytes; on failure the Win32 error as an HRESULT. May throw
+// std::bad_alloc.
+HRESULT ReadWholeFile(LPCWSTR pszPath, CRawBuffer<unsigned char>& bytes);
 
 } // namespace zrxml

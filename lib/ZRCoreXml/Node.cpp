@@ -19,7 +19,8 @@ HRESULT CNode::Create(const std::shared_ptr<const CTree>& pTree, std::uint32_t n
 
 BSTR CNode::GetName()
 {
-    return Utf8ToBstr(m_pTree->Name(m_pTree->NameOf(m_nElement)));
+    const std::wstring& strName = m_pTree->WideName(m_pTree->NameOf(m_nElement));
+    return SysAllocStringLen(strName.data(), static_cast<UINT>(strName.size()));
 }
 
 int CNode::GetIntValue()

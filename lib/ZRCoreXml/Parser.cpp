@@ -6,6 +6,8 @@
 #include "XmlErrors.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -32,6 +34,37 @@ int DigitValue(char c, bool bHex)
     return -1;
 }
 
+// Name characters among the ASCII ones, the usual case, by table.
+constexpr unsigned char kNameStart = 1;
+constexpr unsigned char kNamePart = 2;
+struct CAsciiNameTable {
+    unsigned char a[128];
+    constexpr CAsciiNameTable() : a()
+    {
+        for (char32_t c = 0; c < 128; ++c)
+            a[c] = static_cast<unsigned char>((IsNameStartChar(c) ? kNameStart : 0) | (IsNameChar(c) ? kNamePart : 0));
+    }
+};
+constexpr CAsciiNameTable kAsciiName;
+
+// Eight bytes at a time: whether any of them is one of the bytes that end
+// or interrupt a run of character data ('<', '&', ']', CR).
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+constexpr std::uint64_t HasZeroByte(std::uint64_t x)
+{
+    return (x - kOnes) & ~x & kHighBits;
+}
+
+inline bool HasCharDataStop(const char* p)
+{
+    std::uint64_t x;
+    std::memcpy(&x, p, sizeof x);
+    return (HasZeroByte(x ^ (kOnes * '<')) | HasZeroByte(x ^ (kOnes * '&')) | HasZeroByte(x ^ (kOnes * ']')) |
+            HasZeroByte(x ^ (kOnes * '\r'))) != 0;
+}
+
 // One pass over the text with an explicit stack of open elements: the
 // nesting depth costs heap, never stack.
 class CParser {
@@ -43,6 +76,7 @@ class CParser {
 
     HRESULT Run()
     {
+        m_tree.Reserve(Left());
         XmlDecl decl;
         HRESULT hr = ParseXmlDecl(m_p, m_pEnd, decl, m_p);
         if (FAILED(hr))
@@ -127,18 +161,49 @@ class CParser {
         if (m_p == m_pEnd)
             return XML_E_TRUNCATED;
         const char* const pStart = m_p;
-        const char* q = m_p;
-        if (!IsNameStartChar(DecodeValidUtf8(q)))
-            return XML_E_SYNTAX;
-        m_p = q;
+        const unsigned char bFirst = static_cast<unsigned char>(*m_p);
+        if (bFirst < 0x80) {
+            if (!(kAsciiName.a[bFirst] & kNameStart))
+                return XML_E_SYNTAX;
+            ++m_p;
+        } else {
+            const char* q = m_p;
+            if (!IsNameStartChar(DecodeValidUtf8(q)))
+                return XML_E_SYNTAX;
+            m_p = q;
+        }
         while (m_p < m_pEnd) {
-            q = m_p;
+            const unsigned char b = static_cast<unsigned char>(*m_p);
+            if (b < 0x80) {
+                if (!(kAsciiName.a[b] & kNamePart))
+                    break;
+                ++m_p;
+                continue;
+            }
+            const char* q = m_p;
             if (!IsNameChar(DecodeValidUtf8(q)))
                 break;
             m_p = q;
         }
         svName = std::string_view(pStart, static_cast<size_t>(m_p - pStart));
         return S_OK;
+    }
+
+    // Text as the element keeps it: line ends (CR LF, a lone CR) read as LF.
+    void AppendText(const char* p, const char* pEnd)
+    {
+        while (p < pEnd) {
+            const char* pCr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(pEnd - p)));
+            if (!pCr) {
+                m_strPending.append(p, pEnd);
+                return;
+            }
+            m_strPending.append(p, pCr);
+            m_strPending += '\n';
+            p = pCr + 1;
+            if (p < pEnd && *p == '\n')
+                ++p;
+        }
     }
 
     // The root element and everything in it.
@@ -296,7 +361,12 @@ class CParser {
         const Open open = m_vecOpen.back();
         if (svName != m_tree.Name(m_tree.NameOf(open.nElement)))
             return XML_E_TAGMISMATCH;
-        if (!m_tree.SetText(open.nElement, std::string_view(m_strPending).substr(open.cbTextMark)))
+        std::string_view svText = std::string_view(m_strPending).substr(open.cbTextMark);
+        if (m_bLeafText) {
+            svText = m_svLeafText;
+            m_bLeafText = false;
+        }
+        if (!m_tree.SetText(open.nElement, svText))
             return XML_E_TOOLARGE;
         m_strPending.resize(open.cbTextMark);
         m_vecOpen.pop_back();
@@ -306,12 +376,30 @@ class CParser {
     HRESULT ParseCharData()
     {
         const char* q = m_p;
-        while (q < m_pEnd && *q != '<' && *q != '&') {
-            if (*q == ']' && m_pEnd - q >= 3 && q[1] == ']' && q[2] == '>')
+        bool bCr = false;
+        for (;;) {
+            while (m_pEnd - q >= 8 && !HasCharDataStop(q))
+                q += 8;
+            if (q == m_pEnd)
+                break;
+            const char c = *q;
+            if (c == '<' || c == '&')
+                break;
+            if (c == ']' && m_pEnd - q >= 3 && q[1] == ']' && q[2] == '>')
                 return XML_E_SYNTAX;
+            if (c == '\r')
+                bCr = true;
             ++q;
         }
-        m_strPending.append(m_p, q);
+        // The whole text of an element without markup in it (the common
+        // leaf) goes to the tree straight from the input at its end tag.
+        if (!bCr && m_pEnd - q >= 2 && q[1] == '/' && *q == '<' &&
+            m_strPending.size() == m_vecOpen.back().cbTextMark) {
+            m_svLeafText = std::string_view(m_p, static_cast<size_t>(q - m_p));
+            m_bLeafText = true;
+        } else {
+            AppendText(m_p, q);
+        }
         m_p = q;
         return S_OK;
     }
@@ -322,7 +410,7 @@ class CParser {
         const char* const pClose = Find("]]>");
         if (!pClose)
             return XML_E_TRUNCATED;
-        m_strPending.append(m_p, pClose);
+        AppendText(m_p, pClose);
         m_p = pClose + 3;
         return S_OK;
     }
@@ -540,6 +628,10 @@ class CParser {
     CTree& m_tree;
     std::vector<Open> m_vecOpen;
     std::string m_strPending; // text of the open elements, innermost last
+    // The innermost element's text when it is a single run of character
+    // data up to its end tag, left in the input rather than copied.
+    std::string_view m_svLeafText;
+    bool m_bLeafText = false;
     std::vector<std::string_view> m_vecAttributes;
     std::unordered_set<std::string_view> m_setAttributes;
 };

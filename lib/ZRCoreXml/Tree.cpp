@@ -1,5 +1,9 @@
 #include "Tree.h"
 
+#include "Utf8.h"
+
+#include <algorithm>
+
 namespace zrxml {
 
 namespace {
@@ -7,26 +11,54 @@ namespace {
 // Up to this many children a scan is as quick as an index and costs nothing.
 constexpr uint32_t kScanLimit = 16;
 
+// A guess of the decoded bytes per element, on the low side of a pretty-
+// printed description; the tables grow past it and are cut to fit after.
+constexpr size_t kBytesPerElement = 16;
+
 } // namespace
+
+void CTree::Reserve(size_t cbText)
+{
+    // The text of the elements is never longer than the text they come
+    // from (references and line ends only shrink), so one block holds it;
+    // the pages it does not fill are never touched, and Finish cuts them.
+    m_strText.Reserve(std::min<size_t>(cbText, kNone));
+    const size_t nElements = std::min<size_t>(cbText / kBytesPerElement + 16, kNone);
+    m_vecElements.Reserve(nElements);
+    m_vecParents.Reserve(nElements);
+}
 
 uint32_t CTree::InternName(std::string_view svName)
 {
+    if (m_nLastName != kNone) {
+        const uint32_t nGuess = m_dqNames[m_nLastName].nNext;
+        if (nGuess != kNone && m_dqNames[nGuess].strUtf8 == svName) {
+            m_nLastName = nGuess;
+            return nGuess;
+        }
+    }
+    uint32_t nName;
     const auto it = m_mapNames.find(svName);
-    if (it != m_mapNames.end())
-        return it->second;
-    const uint32_t nName = static_cast<uint32_t>(m_dqNames.size());
-    m_dqNames.emplace_back(svName);
-    m_mapNames.emplace(m_dqNames.back(), nName);
+    if (it != m_mapNames.end()) {
+        nName = it->second;
+    } else {
+        nName = static_cast<uint32_t>(m_dqNames.size());
+        m_dqNames.push_back(NameEntry{std::string(svName), Utf8ToWide(svName), kNone});
+        m_mapNames.emplace(m_dqNames.back().strUtf8, nName);
+    }
+    if (m_nLastName != kNone)
+        m_dqNames[m_nLastName].nNext = nName;
+    m_nLastName = nName;
     return nName;
 }
 
 bool CTree::AddElement(uint32_t nName, uint32_t nParent, uint32_t& nElement)
 {
-    if (m_vecElements.size() >= kNone - 1)
+    if (m_vecElements.Size() >= kNone - 1)
         return false;
-    nElement = static_cast<uint32_t>(m_vecElements.size());
-    m_vecElements.push_back(Element{nName, 0, 0, 0, 0});
-    m_vecParents.push_back(nParent);
+    nElement = static_cast<uint32_t>(m_vecElements.Size());
+    m_vecElements.PushBack(Element{nName, 0, 0, 0, 0});
+    m_vecParents.PushBack(nParent);
     if (nParent != kNone)
         ++m_vecElements[nParent].nChildCount;
     return true;
@@ -36,12 +68,12 @@ bool CTree::SetText(uint32_t nElement, std::string_view svText)
 {
     if (svText.empty())
         return true;
-    if (svText.size() > kNone - m_strText.size())
+    if (svText.size() > kNone - m_strText.Size())
         return false;
     Element& element = m_vecElements[nElement];
-    element.nTextOffset = static_cast<uint32_t>(m_strText.size());
+    element.nTextOffset = static_cast<uint32_t>(m_strText.Size());
     element.nTextLength = static_cast<uint32_t>(svText.size());
-    m_strText.append(svText);
+    m_strText.Append(svText.data(), svText.size());
     return true;
 }
 
@@ -50,16 +82,19 @@ void CTree::Finish()
     // Each element's slice of m_vecChildren; filled from the back so the
     // children keep document order and nFirstChild ends at the start.
     uint32_t nEnd = 0;
-    for (Element& element : m_vecElements) {
+    const size_t nElements = m_vecElements.Size();
+    for (size_t i = 0; i < nElements; ++i) {
+        Element& element = m_vecElements[i];
         nEnd += element.nChildCount;
         element.nFirstChild = nEnd;
     }
-    m_vecChildren.assign(nEnd, 0);
-    for (size_t i = m_vecElements.size(); i-- > 1;)
+    m_vecChildren.ResizeUninitialized(nEnd); // every slot is written below
+    for (size_t i = nElements; i-- > 1;)
         m_vecChildren[--m_vecElements[m_vecParents[i]].nFirstChild] = static_cast<uint32_t>(i);
-    std::vector<uint32_t>().swap(m_vecParents);
-    m_vecElements.shrink_to_fit();
-    m_strText.shrink_to_fit();
+    m_vecParents.Release();
+    m_vecElements.ShrinkToFit();
+    m_strText.ShrinkToFit();
+    m_nLastName = kNone;
 }
 
 bool CTree::FindName(std::string_view svName, uint32_t& nName) const
@@ -74,7 +109,7 @@ bool CTree::FindName(std::string_view svName, uint32_t& nName) const
 std::string_view CTree::TextOf(uint32_t nElement) const
 {
     const Element& element = m_vecElements[nElement];
-    return std::string_view(m_strText.data() + element.nTextOffset, element.nTextLength);
+    return std::string_view(m_strText.Data() + element.nTextOffset, element.nTextLength);
 }
 
 bool CTree::FindChild(uint32_t nElement, uint32_t nName, uint32_t nNth, uint32_t& nChild) const

@@ -5,6 +5,8 @@
 // tree is built nor when it is destroyed.
 #pragma once
 
+#include "RawBuffer.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -25,6 +27,8 @@ class CTree {
 
     // Building, in document order; the first element added is the root.
     // AddElement and SetText fail beyond the 32-bit counts of the table.
+    // Reserve sizes the tables for a document of cbText decoded bytes.
+    void Reserve(size_t cbText);
     uint32_t InternName(std::string_view svName);
     bool AddElement(uint32_t nName, uint32_t nParent, uint32_t& nElement);
     bool SetText(uint32_t nElement, std::string_view svText);
@@ -36,7 +40,9 @@ class CTree {
 
     // The id of a name that occurs in the document.
     bool FindName(std::string_view svName, uint32_t& nName) const;
-    const std::string& Name(uint32_t nName) const { return m_dqNames[nName]; }
+    const std::string& Name(uint32_t nName) const { return m_dqNames[nName].strUtf8; }
+    // The same as wide text, converted once when the name was first seen.
+    const std::wstring& WideName(uint32_t nName) const { return m_dqNames[nName].strWide; }
     uint32_t NameOf(uint32_t nElement) const { return m_vecElements[nElement].nName; }
     std::string_view TextOf(uint32_t nElement) const;
     uint32_t ChildCount(uint32_t nElement) const { return m_vecElements[nElement].nChildCount; }
@@ -59,14 +65,23 @@ class CTree {
     // The children of one element by name, in document order.
     using ChildIndex = std::unordered_map<uint32_t, std::vector<uint32_t>>;
 
+    struct NameEntry {
+        std::string strUtf8;
+        std::wstring strWide;
+        // The name that followed this one last time: in a description of
+        // many entries the names come in the same order in each.
+        uint32_t nNext;
+    };
+
     const ChildIndex& IndexOf(uint32_t nElement) const; // m_mtxIndex held
 
-    std::vector<Element> m_vecElements;
-    std::vector<uint32_t> m_vecChildren; // each element's children side by side
-    std::vector<uint32_t> m_vecParents;  // while building only
-    std::string m_strText;
-    std::deque<std::string> m_dqNames; // stable, so the map can view them
+    CRawBuffer<Element> m_vecElements;
+    CRawBuffer<uint32_t> m_vecChildren; // each element's children side by side
+    CRawBuffer<uint32_t> m_vecParents;  // while building only
+    CRawBuffer<char> m_strText;
+    std::deque<NameEntry> m_dqNames; // stable, so the map can view them
     std::unordered_map<std::string_view, uint32_t> m_mapNames;
+    uint32_t m_nLastName = kNone; // while building only
 
     // Built on first use, for elements with many children (the FILE entries
     // under the root): a lookup by name and number is then constant time.

@@ -2,7 +2,8 @@
 
 #include <oleauto.h>
 
-#include <new>
+#include <climits>
+#include <cstddef>
 
 namespace zrxml {
 
@@ -58,12 +59,42 @@ bool WideToUtf8(const wchar_t* psz, std::string& str)
 
 BSTR Utf8ToBstr(std::string_view sv)
 {
-    try {
-        const std::wstring str = Utf8ToWide(sv);
-        return SysAllocStringLen(str.c_str(), static_cast<UINT>(str.size()));
-    } catch (const std::bad_alloc&) {
-        return nullptr;
+    // Counted first, then converted straight into the string.
+    const unsigned char* const pBegin = reinterpret_cast<const unsigned char*>(sv.data());
+    const unsigned char* const pEnd = pBegin + sv.size();
+    size_t cch = 0;
+    unsigned char bAll = 0;
+    for (const unsigned char* p = pBegin; p < pEnd; ++p) {
+        const unsigned char b = *p;
+        bAll |= b;
+        cch += (b & 0xC0) != 0x80;
+        if (kWide16)
+            cch += b >= 0xF0; // a surrogate pair
     }
+    if (static_cast<unsigned long long>(cch) > UINT_MAX)
+        return nullptr;
+    const BSTR bstr = SysAllocStringLen(nullptr, static_cast<UINT>(cch));
+    if (!bstr)
+        return nullptr;
+    wchar_t* pch = bstr;
+    if (bAll < 0x80) {
+        for (const unsigned char* p = pBegin; p < pEnd; ++p)
+            *pch++ = static_cast<wchar_t>(*p);
+        return bstr;
+    }
+    const char* p = sv.data();
+    const char* const pTextEnd = p + sv.size();
+    while (p < pTextEnd) {
+        char32_t c = DecodeValidUtf8(p);
+        if (kWide16 && c >= 0x10000) {
+            c -= 0x10000;
+            *pch++ = static_cast<wchar_t>(0xD800 + (c >> 10));
+            *pch++ = static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
+        } else {
+            *pch++ = static_cast<wchar_t>(c);
+        }
+    }
+    return bstr;
 }
 
 } // namespace zrxml

@@ -9,6 +9,8 @@
 #include <kvwin32.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 using namespace xmltest;
 
@@ -89,6 +91,58 @@ TEST_F(XmlFileFaults, FailedCallsFailTheLoad)
         Arm(c.fault);
         EXPECT_HR(c.hr, pDoc->LoadFile(Path().c_str()));
         EXPECT_TRUE(IsEmpty(pDoc.get()));
+    }
+}
+
+// A file that changes between the open and the reads: what is read is what
+// the file holds by then, however its size compares with the first guess.
+struct Change {
+    std::filesystem::path path;
+    std::string strAppend;    // added at the first read
+    std::uintmax_t cbTruncate; // or, when not 0, the size it is cut to
+    bool bDone;
+};
+
+BOOL ChangeHook(void* pContext, const kvwin32::FaultContext& ctx, DWORD*)
+{
+    Change& change = *static_cast<Change*>(pContext);
+    if (ctx.eCall == kvwin32::Call::ReadFile && !change.bDone) {
+        change.bDone = true;
+        if (change.cbTruncate != 0) {
+            std::filesystem::resize_file(change.path, change.cbTruncate);
+        } else {
+            std::ofstream file(change.path, std::ios::binary | std::ios::app);
+            file << change.strAppend;
+        }
+    }
+    return TRUE;
+}
+
+TEST_F(XmlFileFaults, AFileThatChangesWhileOpenIsReadAsItIsThen)
+{
+    const std::string strShort = "<r>x</r>";
+    const struct {
+        std::string strBefore;
+        std::string strAppend;
+        std::uintmax_t cbTruncate;
+        std::wstring strText; // /r afterwards
+    } kCases[] = {
+        {"<r>" + std::string(100000, 'a'), "b</r>", 0, std::wstring(100000, L'a') + L"b"},
+        {"<r>" + std::string(65533, 'a'), "b</r>", 0, std::wstring(65533, L'a') + L"b"},
+        {"<r>a", std::string(300000, 'b') + "</r>", 0, L"a" + std::wstring(300000, L'b')},
+        {strShort + std::string(200000, ' '), "", strShort.size(), L"x"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.strBefore.size());
+        m_drive.Write(L"Media\\Changing.xml", c.strBefore);
+        Change change{m_drive.Native(L"Media\\Changing.xml"), c.strAppend, c.cbTruncate, false};
+        kvwin32::SetFaultHook(&ChangeHook, &change);
+        DocPtr pDoc = NewDocument();
+        const HRESULT hr = pDoc->LoadFile(m_drive.Win(L"Media\\Changing.xml").c_str());
+        kvwin32::SetFaultHook(nullptr, nullptr);
+        ASSERT_TRUE(change.bDone);
+        ASSERT_HR(S_OK, hr);
+        EXPECT_EQ(TextAt(pDoc.get(), L"/r"), c.strText);
     }
 }
 
