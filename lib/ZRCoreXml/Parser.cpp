@@ -348,19 +348,26 @@ class CParser {
     HRESULT ParseEndTag()
     {
         m_p += 2; // "</"
-        std::string_view svName;
-        const HRESULT hr = ReadName(svName);
-        if (FAILED(hr))
-            return hr;
-        SkipSpace();
-        if (m_p == m_pEnd)
-            return XML_E_TRUNCATED;
-        if (*m_p != '>')
-            return XML_E_SYNTAX;
-        ++m_p;
         const Open open = m_vecOpen.back();
-        if (svName != m_tree.Name(m_tree.NameOf(open.nElement)))
-            return XML_E_TAGMISMATCH;
+        const std::string& strOpen = m_tree.Name(m_tree.NameOf(open.nElement));
+        // Usually the open element's name and '>' ('>' ends any name).
+        const size_t cchOpen = strOpen.size();
+        if (Left() > cchOpen && m_p[cchOpen] == '>' && std::memcmp(m_p, strOpen.data(), cchOpen) == 0) {
+            m_p += cchOpen + 1;
+        } else {
+            std::string_view svName;
+            const HRESULT hr = ReadName(svName);
+            if (FAILED(hr))
+                return hr;
+            SkipSpace();
+            if (m_p == m_pEnd)
+                return XML_E_TRUNCATED;
+            if (*m_p != '>')
+                return XML_E_SYNTAX;
+            ++m_p;
+            if (svName != strOpen)
+                return XML_E_TAGMISMATCH;
+        }
         std::string_view svText = std::string_view(m_strPending).substr(open.cbTextMark);
         if (m_bLeafText) {
             svText = m_svLeafText;
