@@ -16,9 +16,9 @@ namespace detail {
 
 // ---- Text -----------------------------------------------------------------
 
-// Appends the UTF-8 form of cch wide characters. False, with nothing
-// appended, when one of them is not a Unicode scalar value (a surrogate, or
-// above U+10FFFF).
+// Appends the UTF-8 form of cch wide characters. False when one of them is
+// not a Unicode scalar value (a surrogate, or above U+10FFFF); what was
+// appended before it is then of no use.
 bool AppendUtf8(std::string& strOut, const wchar_t* pch, std::size_t cch);
 
 // The wide form of a host name. Bytes that are not valid UTF-8 become

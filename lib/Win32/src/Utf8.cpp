@@ -8,40 +8,34 @@ namespace detail {
 
 bool AppendUtf8(std::string& strOut, const wchar_t* pch, std::size_t cch)
 {
-    // Checked and measured first, so the bytes go in with one resize.
+    // Encoded on the stack and appended in pieces: no zero fill, no byte-wise growth.
+    char aBuf[256];
     std::size_t cb = 0;
     for (std::size_t i = 0; i < cch; ++i) {
-        const std::uint32_t c = static_cast<std::uint32_t>(pch[i]);
-        if (c < 0x80)
-            cb += 1;
-        else if (c < 0x800)
-            cb += 2;
-        else if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)
-            return false;
-        else
-            cb += c < 0x10000 ? 3 : 4;
-    }
-    const std::size_t cbOld = strOut.size();
-    strOut.resize(cbOld + cb);
-    char* pOut = &strOut[cbOld];
-    for (std::size_t i = 0; i < cch; ++i) {
+        if (cb > sizeof aBuf - 4) {
+            strOut.append(aBuf, cb);
+            cb = 0;
+        }
         const std::uint32_t c = static_cast<std::uint32_t>(pch[i]);
         if (c < 0x80) {
-            *pOut++ = static_cast<char>(c);
+            aBuf[cb++] = static_cast<char>(c);
         } else if (c < 0x800) {
-            *pOut++ = static_cast<char>(0xC0 | (c >> 6));
-            *pOut++ = static_cast<char>(0x80 | (c & 0x3F));
+            aBuf[cb++] = static_cast<char>(0xC0 | (c >> 6));
+            aBuf[cb++] = static_cast<char>(0x80 | (c & 0x3F));
+        } else if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
+            return false;
         } else if (c < 0x10000) {
-            *pOut++ = static_cast<char>(0xE0 | (c >> 12));
-            *pOut++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            *pOut++ = static_cast<char>(0x80 | (c & 0x3F));
+            aBuf[cb++] = static_cast<char>(0xE0 | (c >> 12));
+            aBuf[cb++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            aBuf[cb++] = static_cast<char>(0x80 | (c & 0x3F));
         } else {
-            *pOut++ = static_cast<char>(0xF0 | (c >> 18));
-            *pOut++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            *pOut++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            *pOut++ = static_cast<char>(0x80 | (c & 0x3F));
+            aBuf[cb++] = static_cast<char>(0xF0 | (c >> 18));
+            aBuf[cb++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            aBuf[cb++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            aBuf[cb++] = static_cast<char>(0x80 | (c & 0x3F));
         }
     }
+    strOut.append(aBuf, cb);
     return true;
 }
 
