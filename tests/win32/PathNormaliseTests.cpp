@@ -103,6 +103,28 @@ TEST(PathNormalise, DeepPathsKeepEveryComponent)
     EXPECT_EQ(strRoot + "/0/1/2/x", kvwin32::MapPath((strNumbered + Repeat(L"\\..", 97) + L"\\x").c_str()));
 }
 
+TEST(PathNormalise, LongNamesOfEveryWidthConvertExactly)
+{
+    TestDrive drive(L'N');
+    const std::string strRoot = drive.Native().string();
+    // Names whose UTF-8 is far longer than the characters, of mixed widths,
+    // so that every kind of sequence meets every kind of boundary.
+    const std::wstring strUnits[] = {L"a", L"\u00e9", L"\u65e5", L"\U0001F600"};
+    const std::string strUtf8[] = {"a", "\xc3\xa9", "\xe6\x97\xa5", "\xf0\x9f\x98\x80"};
+    for (int iLen : {63, 64, 65, 85, 86, 127, 128, 129, 300}) {
+        std::wstring strName;
+        std::string strExpected;
+        for (int i = 0; i < iLen; ++i) {
+            const int k = (i * 7 + iLen) % 4;
+            strName += strUnits[k];
+            strExpected += strUtf8[k];
+        }
+        EXPECT_EQ(strRoot + "/" + strExpected + "/" + strExpected,
+                  kvwin32::MapPath((L"\\\\?\\N:\\" + strName + L"\\" + strName).c_str()))
+            << iLen << " characters";
+    }
+}
+
 TEST(PathNormalise, MaxPathCountsCharactersOfTheNormalisedPath)
 {
     TestDrive drive(L'N');
