@@ -124,6 +124,34 @@ void BM_Walk(benchmark::State& state)
         nFiles, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
+// The look-up alone: the node of every entry by its number, as the walk asks.
+void BM_GetNode(benchmark::State& state)
+{
+    const int nFiles = static_cast<int>(state.range(0));
+    IZRXml* pDoc = GetZRXmlInterface(XML_TYPE_LIBRARY_CORE);
+    {
+        const std::string str = Description(nFiles);
+        if (FAILED(pDoc->LoadMemory(str.data(), str.size())))
+            state.SkipWithError("LoadMemory failed");
+    }
+    wchar_t szPath[40];
+    for (auto _ : state) {
+        for (int n = 1; n <= nFiles; ++n) {
+            std::swprintf(szPath, 40, L"/Factory/FILE[%d]", n);
+            IZRXmlNode* pEntry = nullptr;
+            if (FAILED(pDoc->GetNode(szPath, &pEntry))) {
+                state.SkipWithError("GetNode failed");
+                break;
+            }
+            pEntry->Release();
+        }
+    }
+    pDoc->Release();
+    state.SetItemsProcessed(state.iterations() * nFiles);
+    state.counters["time_per_entry"] = benchmark::Counter(
+        nFiles, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
 } // namespace
 
 // --large adds descriptions of a million entries (about 330 MB of XML).
@@ -139,7 +167,8 @@ int main(int argc, char** argv)
     }
     argc = nArgs;
     for (auto* pBench : {benchmark::RegisterBenchmark("BM_Load", BM_Load),
-                         benchmark::RegisterBenchmark("BM_Walk", BM_Walk)}) {
+                         benchmark::RegisterBenchmark("BM_Walk", BM_Walk),
+                         benchmark::RegisterBenchmark("BM_GetNode", BM_GetNode)}) {
         pBench->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
         if (bLarge)
             pBench->Arg(1000000);
