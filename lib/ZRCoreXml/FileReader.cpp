@@ -25,18 +25,13 @@ class CFileHandle {
 };
 
 // What the file holds now, as a first guess of what reading it will
-// give; 0 when unknown. The Linux layer has no size call, and reading on
-// without one costs only a few regrowths of the buffer.
+// give; 0 when unknown.
 size_t SizeHint(HANDLE hFile)
 {
-#if defined(_WIN32)
     LARGE_INTEGER liSize;
     if (GetFileSizeEx(hFile, &liSize) && liSize.QuadPart > 0 &&
         static_cast<unsigned long long>(liSize.QuadPart) < static_cast<size_t>(-1) / 2)
         return static_cast<size_t>(liSize.QuadPart);
-#else
-    (void)hFile;
-#endif
     return 0;
 }
 

@@ -276,3 +276,49 @@ TEST(Files, ConcurrentHandlesNeverCollide)
 }
 
 } // namespace
+
+TEST(Files, SizeIsTheSizeNowAndFoldersHaveNone)
+{
+    TestDrive drive;
+    const std::string strBytes = Pattern(70000);
+    drive.Write(L"sized.bin", strBytes);
+    drive.Write(L"empty.bin", "");
+    HANDLE h = OpenRead(drive.Win(L"sized.bin"));
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    LARGE_INTEGER liSize;
+    liSize.QuadPart = -1;
+    ASSERT_TRUE(GetFileSizeEx(h, &liSize));
+    EXPECT_EQ(70000, liSize.QuadPart);
+    // Reading moves nothing; growing the file shows at once.
+    std::vector<char> buf(1000);
+    DWORD dwRead = 0;
+    ASSERT_TRUE(ReadFile(h, buf.data(), 1000, &dwRead, nullptr));
+    drive.Write(L"sized.bin", strBytes + strBytes);
+    ASSERT_TRUE(GetFileSizeEx(h, &liSize));
+    EXPECT_EQ(140000, liSize.QuadPart);
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_FALSE(GetFileSizeEx(h, nullptr));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+    EXPECT_TRUE(CloseHandle(h));
+
+    HANDLE hEmpty = OpenRead(drive.Win(L"empty.bin"));
+    ASSERT_NE(INVALID_HANDLE_VALUE, hEmpty);
+    liSize.QuadPart = -1;
+    ASSERT_TRUE(GetFileSizeEx(hEmpty, &liSize));
+    EXPECT_EQ(0, liSize.QuadPart);
+    EXPECT_TRUE(CloseHandle(hEmpty));
+
+    HANDLE hFolder = OpenRead(drive.Win(L""), FILE_FLAG_BACKUP_SEMANTICS);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hFolder);
+    liSize.QuadPart = -1;
+    ASSERT_TRUE(GetFileSizeEx(hFolder, &liSize));
+    EXPECT_EQ(0, liSize.QuadPart);
+    EXPECT_TRUE(CloseHandle(hFolder));
+
+    // A closed handle, and one that never was.
+    SetLastError(ERROR_SUCCESS);
+    EXPECT_FALSE(GetFileSizeEx(h, &liSize));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+    EXPECT_FALSE(GetFileSizeEx(INVALID_HANDLE_VALUE, &liSize));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_HANDLE), GetLastError());
+}

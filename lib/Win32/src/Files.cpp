@@ -242,6 +242,22 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
     return TRUE;
 }
 
+// The size now, not when opened: the file may have grown since.
+BOOL WINAPI GetFileSizeEx(HANDLE hFile, PLARGE_INTEGER lpFileSize)
+{
+    const std::shared_ptr<CFileObject> pFile = LookupFile(hFile);
+    if (!pFile)
+        return Fail(ERROR_INVALID_HANDLE);
+    if (!lpFileSize)
+        return Fail(ERROR_INVALID_PARAMETER);
+    struct stat st;
+    if (::fstat(pFile->m_iFd, &st) != 0)
+        return Fail(Win32FromErrno(errno));
+    // Windows gives folders no size; pseudo files claim none.
+    lpFileSize->QuadPart = S_ISREG(st.st_mode) && st.st_size > 0 ? static_cast<LONGLONG>(st.st_size) : 0;
+    return TRUE;
+}
+
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
                       LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped)
 {
