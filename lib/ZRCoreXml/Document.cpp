@@ -5,6 +5,7 @@
 #include "Node.h"
 #include "NodePath.h"
 #include "Parser.h"
+#include "TreeCache.h"
 #include "XmlErrors.h"
 
 #include <exception>
@@ -48,6 +49,12 @@ HRESULT CDocument::LoadMemory(const void* pData, std::size_t cbData)
 
 HRESULT CDocument::Load(const unsigned char* pData, std::size_t cbData)
 {
+    // The same bytes parse to the same tree, and trees never change.
+    const CContentHash hash = HashContent(pData, cbData);
+    if (std::shared_ptr<const CTree> pParsed = FindParsedTree(hash, cbData)) {
+        m_pTree = std::move(pParsed);
+        return S_OK;
+    }
     CDecodedText text;
     HRESULT hr = DecodeDocument(pData, cbData, text);
     if (FAILED(hr))
@@ -57,6 +64,7 @@ HRESULT CDocument::Load(const unsigned char* pData, std::size_t cbData)
     if (FAILED(hr))
         return hr;
     m_pTree = std::move(pTree);
+    RememberParsedTree(hash, cbData, m_pTree);
     return S_OK;
 }
 
