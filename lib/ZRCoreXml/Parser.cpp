@@ -20,7 +20,10 @@ enum class Match { Yes, No, Short };
 
 bool IsSpaceByte(char c)
 {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+    // One test of a bit for the four of them, all at or below ' '.
+    constexpr std::uint64_t kSpaces = (1ULL << ' ') | (1ULL << '\t') | (1ULL << '\n') | (1ULL << '\r');
+    const unsigned char b = static_cast<unsigned char>(c);
+    return b <= ' ' && ((kSpaces >> b) & 1) != 0;
 }
 
 int DigitValue(char c, bool bHex)
@@ -46,6 +49,40 @@ struct CAsciiNameTable {
     }
 };
 constexpr CAsciiNameTable kAsciiName;
+
+// Whether a name read at p ends before this byte: any ASCII byte that
+// cannot continue a name does; others need decoding to tell.
+inline bool EndsAsciiName(char c)
+{
+    const unsigned char b = static_cast<unsigned char>(c);
+    return b < 0x80 && !(kAsciiName.a[b] & kNamePart);
+}
+
+void AppendUtf8To(CRawBuffer<char>& buf, char32_t c)
+{
+    char ach[4];
+    size_t cb;
+    if (c < 0x80) {
+        ach[0] = static_cast<char>(c);
+        cb = 1;
+    } else if (c < 0x800) {
+        ach[0] = static_cast<char>(0xC0 | (c >> 6));
+        ach[1] = static_cast<char>(0x80 | (c & 0x3F));
+        cb = 2;
+    } else if (c < 0x10000) {
+        ach[0] = static_cast<char>(0xE0 | (c >> 12));
+        ach[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        ach[2] = static_cast<char>(0x80 | (c & 0x3F));
+        cb = 3;
+    } else {
+        ach[0] = static_cast<char>(0xF0 | (c >> 18));
+        ach[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        ach[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        ach[3] = static_cast<char>(0x80 | (c & 0x3F));
+        cb = 4;
+    }
+    buf.Append(ach, cb);
+}
 
 // Eight bytes at a time: whether any of them is one of the bytes that end
 // or interrupt a run of character data ('<', '&', ']', CR).
@@ -126,9 +163,11 @@ class CParser {
     }
 
   private:
-    struct Open {
+    struct OpenElement {
         uint32_t nElement;
-        size_t cbTextMark; // where its text starts in m_strPending
+        uint32_t nChildMark; // where its children start in m_bufChildren
+        size_t cbTextMark;   // where its text starts in m_bufPending
+        std::string_view svName;
     };
 
     size_t Left() const { return static_cast<size_t>(m_pEnd - m_p); }
@@ -195,11 +234,11 @@ class CParser {
         while (p < pEnd) {
             const char* pCr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(pEnd - p)));
             if (!pCr) {
-                m_strPending.append(p, pEnd);
+                m_bufPending.Append(p, static_cast<size_t>(pEnd - p));
                 return;
             }
-            m_strPending.append(p, pCr);
-            m_strPending += '\n';
+            m_bufPending.Append(p, static_cast<size_t>(pCr - p));
+            m_bufPending.PushBack('\n');
             p = pCr + 1;
             if (p < pEnd && *p == '\n')
                 ++p;
@@ -214,7 +253,7 @@ class CParser {
             if (m_p == m_pEnd)
                 return XML_E_TRUNCATED;
             if (*m_p == '&') {
-                hr = ParseReference(&m_strPending);
+                hr = ParseReference(&m_bufPending);
                 continue;
             }
             if (*m_p != '<') {
@@ -252,14 +291,48 @@ class CParser {
     HRESULT ParseStartTag()
     {
         ++m_p; // '<'
-        std::string_view svName;
-        HRESULT hr = ReadName(svName);
-        if (FAILED(hr))
-            return hr;
-        const uint32_t nParent = m_vecOpen.empty() ? CTree::kNone : m_vecOpen.back().nElement;
+        uint32_t nName = m_tree.GuessedName();
+        if (nName != CTree::kNone && IsAtCursor(m_tree.NameBytes(nName))) {
+            // The name the last entry had here, and nothing more of a name
+            // after it: it reads the same as ReadName and InternName would.
+            m_p += m_tree.NameBytes(nName).size();
+            m_tree.TakeGuess(nName);
+        } else {
+            std::string_view svName;
+            const HRESULT hr = ReadName(svName);
+            if (FAILED(hr))
+                return hr;
+            nName = m_tree.InternName(svName);
+        }
         uint32_t nElement = 0;
-        if (!m_tree.AddElement(m_tree.InternName(svName), nParent, nElement))
+        if (!m_tree.AddElement(nName, nElement))
             return XML_E_TOOLARGE;
+        if (!m_vecOpen.empty())
+            m_bufChildren.PushBack(nElement);
+        if (m_p < m_pEnd && *m_p == '>') {
+            ++m_p;
+            Open(nElement, nName);
+            return S_OK;
+        }
+        return ParseRestOfStartTag(nElement, nName);
+    }
+
+    // Whether the bytes at m_p are the name svName and end it.
+    bool IsAtCursor(std::string_view svName) const
+    {
+        return Left() > svName.size() && EndsAsciiName(m_p[svName.size()]) &&
+               std::memcmp(m_p, svName.data(), svName.size()) == 0;
+    }
+
+    void Open(uint32_t nElement, uint32_t nName)
+    {
+        m_vecOpen.push_back(OpenElement{nElement, static_cast<uint32_t>(m_bufChildren.Size()), m_bufPending.Size(),
+                                        m_tree.NameBytes(nName)});
+    }
+
+    // Attributes, white space and the end of a start tag after its name.
+    HRESULT ParseRestOfStartTag(uint32_t nElement, uint32_t nName)
+    {
         m_vecAttributes.clear();
         if (!m_setAttributes.empty())
             m_setAttributes = {}; // also drops a large bucket array
@@ -269,7 +342,7 @@ class CParser {
                 return XML_E_TRUNCATED;
             if (*m_p == '>') {
                 ++m_p;
-                m_vecOpen.push_back(Open{nElement, m_strPending.size()});
+                Open(nElement, nName);
                 return S_OK;
             }
             if (*m_p == '/') {
@@ -282,7 +355,7 @@ class CParser {
             }
             if (!bSpace)
                 return XML_E_SYNTAX;
-            hr = ParseAttribute();
+            const HRESULT hr = ParseAttribute();
             if (FAILED(hr))
                 return hr;
         }
@@ -348,11 +421,10 @@ class CParser {
     HRESULT ParseEndTag()
     {
         m_p += 2; // "</"
-        const Open open = m_vecOpen.back();
-        const std::string& strOpen = m_tree.Name(m_tree.NameOf(open.nElement));
+        const OpenElement& open = m_vecOpen.back();
         // Usually the open element's name and '>' ('>' ends any name).
-        const size_t cchOpen = strOpen.size();
-        if (Left() > cchOpen && m_p[cchOpen] == '>' && std::memcmp(m_p, strOpen.data(), cchOpen) == 0) {
+        const size_t cchOpen = open.svName.size();
+        if (Left() > cchOpen && m_p[cchOpen] == '>' && std::memcmp(m_p, open.svName.data(), cchOpen) == 0) {
             m_p += cchOpen + 1;
         } else {
             std::string_view svName;
@@ -365,17 +437,19 @@ class CParser {
             if (*m_p != '>')
                 return XML_E_SYNTAX;
             ++m_p;
-            if (svName != strOpen)
+            if (svName != open.svName)
                 return XML_E_TAGMISMATCH;
         }
-        std::string_view svText = std::string_view(m_strPending).substr(open.cbTextMark);
+        std::string_view svText(m_bufPending.Data() + open.cbTextMark, m_bufPending.Size() - open.cbTextMark);
         if (m_bLeafText) {
             svText = m_svLeafText;
             m_bLeafText = false;
         }
-        if (!m_tree.SetText(open.nElement, svText))
+        if (!m_tree.CloseElement(open.nElement, m_bufChildren.Data() + open.nChildMark,
+                                 static_cast<uint32_t>(m_bufChildren.Size() - open.nChildMark), svText))
             return XML_E_TOOLARGE;
-        m_strPending.resize(open.cbTextMark);
+        m_bufPending.Truncate(open.cbTextMark);
+        m_bufChildren.Truncate(open.nChildMark);
         m_vecOpen.pop_back();
         return S_OK;
     }
@@ -384,6 +458,20 @@ class CParser {
     {
         const char* q = m_p;
         bool bCr = false;
+        // White space up to markup (the indentation of a pretty-printed
+        // document) needs none of the checks of other text.
+        while (q < m_pEnd && IsSpaceByte(*q)) {
+            bCr |= *q == '\r';
+            ++q;
+        }
+        if (q < m_pEnd && *q == '<' && q != m_p) {
+            if (bCr)
+                AppendText(m_p, q);
+            else
+                m_bufPending.Append(m_p, static_cast<size_t>(q - m_p));
+            m_p = q;
+            return S_OK;
+        }
         for (;;) {
             while (m_pEnd - q >= 8 && !HasCharDataStop(q))
                 q += 8;
@@ -401,7 +489,7 @@ class CParser {
         // The whole text of an element without markup in it (the common
         // leaf) goes to the tree straight from the input at its end tag.
         if (!bCr && m_pEnd - q >= 2 && q[1] == '/' && *q == '<' &&
-            m_strPending.size() == m_vecOpen.back().cbTextMark) {
+            m_bufPending.Size() == m_vecOpen.back().cbTextMark) {
             m_svLeafText = std::string_view(m_p, static_cast<size_t>(q - m_p));
             m_bLeafText = true;
         } else {
@@ -424,7 +512,7 @@ class CParser {
 
     // After '&': a character reference or one of the five predefined
     // entities. Declared entities are never expanded, so any other name fails.
-    HRESULT ParseReference(std::string* pOut)
+    HRESULT ParseReference(CRawBuffer<char>* pOut)
     {
         ++m_p;
         if (m_p == m_pEnd)
@@ -452,7 +540,7 @@ class CParser {
             if (!IsXmlChar(c))
                 return XML_E_CHARREF;
             if (pOut)
-                AppendUtf8(*pOut, c);
+                AppendUtf8To(*pOut, c);
             return S_OK;
         }
         std::string_view svName;
@@ -471,7 +559,7 @@ class CParser {
         for (const auto& entity : kEntities) {
             if (entity.svName == svName) {
                 if (pOut)
-                    *pOut += entity.c;
+                    pOut->PushBack(entity.c);
                 return S_OK;
             }
         }
@@ -633,8 +721,9 @@ class CParser {
     const char* m_p;
     const char* const m_pEnd;
     CTree& m_tree;
-    std::vector<Open> m_vecOpen;
-    std::string m_strPending; // text of the open elements, innermost last
+    std::vector<OpenElement> m_vecOpen;
+    CRawBuffer<char> m_bufPending;       // text of the open elements, innermost last
+    CRawBuffer<uint32_t> m_bufChildren; // children of the open elements, innermost last
     // The innermost element's text when it is a single run of character
     // data up to its end tag, left in the input rather than copied.
     std::string_view m_svLeafText;

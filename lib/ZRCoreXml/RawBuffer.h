@@ -45,6 +45,10 @@ template <class T> class CRawBuffer {
         Reserve(n);
         m_n = n;
     }
+    // Cuts the size to n, at most the size.
+    void Truncate(std::size_t n) { m_n = n; }
+    // A value where Capacity() is known to leave room for it.
+    void PushBackInPlace(const T& value) { m_p[m_n++] = value; }
     void PushBack(const T& value)
     {
         if (m_n == m_nCapacity)

@@ -15,6 +15,9 @@ constexpr uint32_t kScanLimit = 16;
 // printed description; the tables grow past it and are cut to fit after.
 constexpr size_t kBytesPerElement = 16;
 
+// Element ids and counts are 32-bit, kNone excluded.
+constexpr size_t kMaxElements = CTree::kNone - 1;
+
 } // namespace
 
 void CTree::Reserve(size_t cbText)
@@ -23,16 +26,25 @@ void CTree::Reserve(size_t cbText)
     // from (references and line ends only shrink), so one block holds it;
     // the pages it does not fill are never touched, and Finish cuts them.
     m_strText.Reserve(std::min<size_t>(cbText, kNone));
-    const size_t nElements = std::min<size_t>(cbText / kBytesPerElement + 16, kNone);
+    const size_t nElements = std::min<size_t>(cbText / kBytesPerElement + 16, kMaxElements);
     m_vecElements.Reserve(nElements);
-    m_vecParents.Reserve(nElements);
+    m_vecChildren.Reserve(nElements);
+}
+
+bool CTree::GrowElements()
+{
+    const size_t nSize = m_vecElements.Size();
+    if (nSize >= kMaxElements)
+        return false;
+    m_vecElements.Reserve(nSize > kMaxElements / 2 ? kMaxElements : std::max<size_t>(16, nSize * 2));
+    return true;
 }
 
 uint32_t CTree::InternName(std::string_view svName)
 {
     if (m_nLastName != kNone) {
-        const uint32_t nGuess = m_dqNames[m_nLastName].nNext;
-        if (nGuess != kNone && m_dqNames[nGuess].strUtf8 == svName) {
+        const uint32_t nGuess = m_vecNameRefs[m_nLastName].nNext;
+        if (nGuess != kNone && NameBytes(nGuess) == svName) {
             m_nLastName = nGuess;
             return nGuess;
         }
@@ -43,57 +55,23 @@ uint32_t CTree::InternName(std::string_view svName)
         nName = it->second;
     } else {
         nName = static_cast<uint32_t>(m_dqNames.size());
-        m_dqNames.push_back(NameEntry{std::string(svName), Utf8ToWide(svName), kNone});
-        m_mapNames.emplace(m_dqNames.back().strUtf8, nName);
+        m_dqNames.push_back(NameEntry{std::string(svName), Utf8ToWide(svName)});
+        const std::string& strName = m_dqNames.back().strUtf8;
+        m_vecNameRefs.PushBack(NameRef{strName.data(), strName.size(), kNone});
+        m_mapNames.emplace(strName, nName);
     }
     if (m_nLastName != kNone)
-        m_dqNames[m_nLastName].nNext = nName;
+        m_vecNameRefs[m_nLastName].nNext = nName;
     m_nLastName = nName;
     return nName;
 }
 
-bool CTree::AddElement(uint32_t nName, uint32_t nParent, uint32_t& nElement)
-{
-    if (m_vecElements.Size() >= kNone - 1)
-        return false;
-    nElement = static_cast<uint32_t>(m_vecElements.Size());
-    m_vecElements.PushBack(Element{nName, 0, 0, 0, 0});
-    m_vecParents.PushBack(nParent);
-    if (nParent != kNone)
-        ++m_vecElements[nParent].nChildCount;
-    return true;
-}
-
-bool CTree::SetText(uint32_t nElement, std::string_view svText)
-{
-    if (svText.empty())
-        return true;
-    if (svText.size() > kNone - m_strText.Size())
-        return false;
-    Element& element = m_vecElements[nElement];
-    element.nTextOffset = static_cast<uint32_t>(m_strText.Size());
-    element.nTextLength = static_cast<uint32_t>(svText.size());
-    m_strText.Append(svText.data(), svText.size());
-    return true;
-}
-
 void CTree::Finish()
 {
-    // Each element's slice of m_vecChildren; filled from the back so the
-    // children keep document order and nFirstChild ends at the start.
-    uint32_t nEnd = 0;
-    const size_t nElements = m_vecElements.Size();
-    for (size_t i = 0; i < nElements; ++i) {
-        Element& element = m_vecElements[i];
-        nEnd += element.nChildCount;
-        element.nFirstChild = nEnd;
-    }
-    m_vecChildren.ResizeUninitialized(nEnd); // every slot is written below
-    for (size_t i = nElements; i-- > 1;)
-        m_vecChildren[--m_vecElements[m_vecParents[i]].nFirstChild] = static_cast<uint32_t>(i);
-    m_vecParents.Release();
     m_vecElements.ShrinkToFit();
+    m_vecChildren.ShrinkToFit();
     m_strText.ShrinkToFit();
+    m_vecNameRefs.Release();
     m_nLastName = kNone;
 }
 

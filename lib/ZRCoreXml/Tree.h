@@ -26,13 +26,26 @@ class CTree {
     CTree& operator=(const CTree&) = delete;
 
     // Building, in document order; the first element added is the root.
-    // AddElement and SetText fail beyond the 32-bit counts of the table.
-    // Reserve sizes the tables for a document of cbText decoded bytes.
+    // AddElement and CloseElement fail beyond the 32-bit counts of the
+    // tables. Reserve sizes the tables for a document of cbText decoded bytes.
     void Reserve(size_t cbText);
     uint32_t InternName(std::string_view svName);
-    bool AddElement(uint32_t nName, uint32_t nParent, uint32_t& nElement);
-    bool SetText(uint32_t nElement, std::string_view svText);
-    // Lays the children out; the tree is read-only afterwards.
+    // The name InternName expects next (kNone when it has no guess); a
+    // caller that finds it at its position takes it with TakeGuess instead
+    // of interning it.
+    uint32_t GuessedName() const { return m_nLastName == kNone ? kNone : m_vecNameRefs[m_nLastName].nNext; }
+    void TakeGuess(uint32_t nName) { m_nLastName = nName; }
+    // The bytes of a name, while building.
+    std::string_view NameBytes(uint32_t nName) const
+    {
+        return std::string_view(m_vecNameRefs[nName].pch, m_vecNameRefs[nName].cch);
+    }
+    inline bool AddElement(uint32_t nName, uint32_t& nElement);
+    // The element's children (in document order) and text, once its end is
+    // read; an element that is never closed (an empty-element tag) has neither.
+    inline bool CloseElement(uint32_t nElement, const uint32_t* pChildren, uint32_t nChildren,
+                             std::string_view svText);
+    // Cuts the tables to fit; the tree is read-only afterwards.
     void Finish();
 
     static constexpr uint32_t kNone = UINT32_MAX;
@@ -68,18 +81,24 @@ class CTree {
     struct NameEntry {
         std::string strUtf8;
         std::wstring strWide;
+    };
+    // What building reads of a name, without the deque's arithmetic.
+    struct NameRef {
+        const char* pch; // strUtf8 of the entry
+        size_t cch;
         // The name that followed this one last time: in a description of
         // many entries the names come in the same order in each.
         uint32_t nNext;
     };
 
+    bool GrowElements();
     const ChildIndex& IndexOf(uint32_t nElement) const; // m_mtxIndex held
 
     CRawBuffer<Element> m_vecElements;
     CRawBuffer<uint32_t> m_vecChildren; // each element's children side by side
-    CRawBuffer<uint32_t> m_vecParents;  // while building only
     CRawBuffer<char> m_strText;
     std::deque<NameEntry> m_dqNames; // stable, so the map can view them
+    CRawBuffer<NameRef> m_vecNameRefs;
     std::unordered_map<std::string_view, uint32_t> m_mapNames;
     uint32_t m_nLastName = kNone; // while building only
 
@@ -88,5 +107,36 @@ class CTree {
     mutable std::mutex m_mtxIndex;
     mutable std::unordered_map<uint32_t, std::unique_ptr<ChildIndex>> m_mapIndex;
 };
+
+inline bool CTree::AddElement(uint32_t nName, uint32_t& nElement)
+{
+    // The capacity never passes the limit of the count (see GrowElements),
+    // so a full table is the only case to look at.
+    if (m_vecElements.Size() == m_vecElements.Capacity() && !GrowElements())
+        return false;
+    nElement = static_cast<uint32_t>(m_vecElements.Size());
+    m_vecElements.PushBackInPlace(Element{nName, 0, 0, 0, 0});
+    return true;
+}
+
+inline bool CTree::CloseElement(uint32_t nElement, const uint32_t* pChildren, uint32_t nChildren,
+                                std::string_view svText)
+{
+    Element& element = m_vecElements[nElement];
+    if (nChildren != 0) {
+        // Fewer children than elements, whose count is within 32 bits.
+        element.nChildCount = nChildren;
+        element.nFirstChild = static_cast<uint32_t>(m_vecChildren.Size());
+        m_vecChildren.Append(pChildren, nChildren);
+    }
+    if (!svText.empty()) {
+        if (svText.size() > kNone - m_strText.Size())
+            return false;
+        element.nTextOffset = static_cast<uint32_t>(m_strText.Size());
+        element.nTextLength = static_cast<uint32_t>(svText.size());
+        m_strText.Append(svText.data(), svText.size());
+    }
+    return true;
+}
 
 } // namespace zrxml
