@@ -38,6 +38,9 @@ HRESULT CKorvane::GetFileChild(CZRString& strValue, IZRXmlNode* pRuleNode, LPCTS
         hr = E_FAIL;
     } else {
         const int iCount = pRuleNode->GetChildCount();
+        // One string for every child's name: most fit the block of the one
+        // before, so looking at a child allocates nothing for its name.
+        CZRString strName;
         for (int i = 0; i < iCount; ++i) {
             NodeRef child;
             if (FAILED(pRuleNode->GetChildAt(i, child.Out())) || !child) {
@@ -45,7 +48,6 @@ HRESULT CKorvane::GetFileChild(CZRString& strValue, IZRXmlNode* pRuleNode, LPCTS
                 hr = E_FAIL;
                 break;
             }
-            CZRString strName;
             if (!korvane::TakeBstr(child->GetName(), strName)) {
                 CZRLog::GetInstance()->AddError(L"CKorvane::GetFileChild(...) GetName FAILED");
                 hr = E_FAIL;
