@@ -165,6 +165,7 @@ class CParser {
   private:
     struct OpenElement {
         uint32_t nElement;
+        uint32_t nName;
         uint32_t nChildMark; // where its children start in m_bufChildren
         size_t cbTextMark;   // where its text starts in m_bufPending
         std::string_view svName;
@@ -245,6 +246,25 @@ class CParser {
         }
     }
 
+    // White space as AppendText keeps it, for the short runs of indentation.
+    void AppendSpace(const char* p, const char* pEnd)
+    {
+        const size_t cbOld = m_bufPending.Size();
+        m_bufPending.ReserveMore(static_cast<size_t>(pEnd - p));
+        char* const pOut = m_bufPending.Data() + cbOld;
+        size_t cb = 0;
+        for (; p < pEnd; ++p) {
+            if (*p == '\r') {
+                pOut[cb++] = '\n';
+                if (p + 1 < pEnd && p[1] == '\n')
+                    ++p;
+            } else {
+                pOut[cb++] = *p;
+            }
+        }
+        m_bufPending.ResizeUninitialized(cbOld + cb);
+    }
+
     // The root element and everything in it.
     HRESULT ParseElements()
     {
@@ -292,7 +312,7 @@ class CParser {
     {
         ++m_p; // '<'
         uint32_t nName = m_tree.GuessedName();
-        if (nName != CTree::kNone && IsAtCursor(m_tree.NameBytes(nName))) {
+        if (nName != CTree::kNone && IsNameAtCursor(nName)) {
             // The name the last entry had here, and nothing more of a name
             // after it: it reads the same as ReadName and InternName would.
             m_p += m_tree.NameBytes(nName).size();
@@ -317,17 +337,17 @@ class CParser {
         return ParseRestOfStartTag(nElement, nName);
     }
 
-    // Whether the bytes at m_p are the name svName and end it.
-    bool IsAtCursor(std::string_view svName) const
+    // Whether the bytes at m_p are the name and end it.
+    bool IsNameAtCursor(uint32_t nName) const
     {
-        return Left() > svName.size() && EndsAsciiName(m_p[svName.size()]) &&
-               std::memcmp(m_p, svName.data(), svName.size()) == 0;
+        const size_t cch = m_tree.NameBytes(nName).size();
+        return Left() > cch && EndsAsciiName(m_p[cch]) && m_tree.IsNameAt(nName, m_p, m_pEnd);
     }
 
     void Open(uint32_t nElement, uint32_t nName)
     {
-        m_vecOpen.push_back(OpenElement{nElement, static_cast<uint32_t>(m_bufChildren.Size()), m_bufPending.Size(),
-                                        m_tree.NameBytes(nName)});
+        m_vecOpen.push_back(OpenElement{nElement, nName, static_cast<uint32_t>(m_bufChildren.Size()),
+                                        m_bufPending.Size(), m_tree.NameBytes(nName)});
     }
 
     // Attributes, white space and the end of a start tag after its name.
@@ -424,7 +444,7 @@ class CParser {
         const OpenElement& open = m_vecOpen.back();
         // Usually the open element's name and '>' ('>' ends any name).
         const size_t cchOpen = open.svName.size();
-        if (Left() > cchOpen && m_p[cchOpen] == '>' && std::memcmp(m_p, open.svName.data(), cchOpen) == 0) {
+        if (Left() > cchOpen && m_p[cchOpen] == '>' && m_tree.IsNameAt(open.nName, m_p, m_pEnd)) {
             m_p += cchOpen + 1;
         } else {
             std::string_view svName;
@@ -466,7 +486,7 @@ class CParser {
         }
         if (q < m_pEnd && *q == '<' && q != m_p) {
             if (bCr)
-                AppendText(m_p, q);
+                AppendSpace(m_p, q);
             else
                 m_bufPending.Append(m_p, static_cast<size_t>(q - m_p));
             m_p = q;

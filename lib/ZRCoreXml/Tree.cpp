@@ -57,13 +57,29 @@ uint32_t CTree::InternName(std::string_view svName)
         nName = static_cast<uint32_t>(m_dqNames.size());
         m_dqNames.push_back(NameEntry{std::string(svName), Utf8ToWide(svName)});
         const std::string& strName = m_dqNames.back().strUtf8;
-        m_vecNameRefs.PushBack(NameRef{strName.data(), strName.size(), kNone});
+        m_vecNameRefs.PushBack(MakeNameRef(strName));
         m_mapNames.emplace(strName, nName);
     }
     if (m_nLastName != kNone)
         m_vecNameRefs[m_nLastName].nNext = nName;
     m_nLastName = nName;
     return nName;
+}
+
+CTree::NameRef CTree::MakeNameRef(const std::string& strName)
+{
+    NameRef ref{strName.data(), strName.size(), kNone, {0, 0}, {0, 0}};
+    if (strName.size() < kHeadBytes) {
+        // Built from bytes, so the words hold them in the order a load of
+        // the input does, whatever the byte order of the machine.
+        unsigned char abHead[kHeadBytes] = {};
+        unsigned char abMask[kHeadBytes] = {};
+        std::memcpy(abHead, strName.data(), strName.size());
+        std::memset(abMask, 0xFF, strName.size());
+        std::memcpy(ref.aqwHead, abHead, kHeadBytes);
+        std::memcpy(ref.aqwMask, abMask, kHeadBytes);
+    }
+    return ref;
 }
 
 void CTree::Finish()

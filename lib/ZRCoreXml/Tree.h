@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -40,6 +41,8 @@ class CTree {
     {
         return std::string_view(m_vecNameRefs[nName].pch, m_vecNameRefs[nName].cch);
     }
+    // Whether the bytes from p on (to pEnd) begin with the name, while building.
+    inline bool IsNameAt(uint32_t nName, const char* p, const char* pEnd) const;
     inline bool AddElement(uint32_t nName, uint32_t& nElement);
     // The element's children (in document order) and text, once its end is
     // read; an element that is never closed (an empty-element tag) has neither.
@@ -89,7 +92,13 @@ class CTree {
         // The name that followed this one last time: in a description of
         // many entries the names come in the same order in each.
         uint32_t nNext;
+        // A name shorter than kHeadBytes as two words, zero beyond its end,
+        // and the mask of its bytes: compared with the input without a loop.
+        std::uint64_t aqwHead[2];
+        std::uint64_t aqwMask[2];
     };
+    static constexpr size_t kHeadBytes = 2 * sizeof(std::uint64_t);
+    static NameRef MakeNameRef(const std::string& strName);
 
     bool GrowElements();
     const ChildIndex& IndexOf(uint32_t nElement) const; // m_mtxIndex held
@@ -107,6 +116,17 @@ class CTree {
     mutable std::mutex m_mtxIndex;
     mutable std::unordered_map<uint32_t, std::unique_ptr<ChildIndex>> m_mapIndex;
 };
+
+inline bool CTree::IsNameAt(uint32_t nName, const char* p, const char* pEnd) const
+{
+    const NameRef& ref = m_vecNameRefs[nName];
+    if (ref.cch < kHeadBytes && static_cast<size_t>(pEnd - p) >= kHeadBytes) {
+        std::uint64_t aqw[2];
+        std::memcpy(aqw, p, sizeof aqw);
+        return ((aqw[0] & ref.aqwMask[0]) ^ ref.aqwHead[0]) == 0 && ((aqw[1] & ref.aqwMask[1]) ^ ref.aqwHead[1]) == 0;
+    }
+    return static_cast<size_t>(pEnd - p) >= ref.cch && std::memcmp(p, ref.pch, ref.cch) == 0;
+}
 
 inline bool CTree::AddElement(uint32_t nName, uint32_t& nElement)
 {
