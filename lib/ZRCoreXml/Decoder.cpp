@@ -135,16 +135,31 @@ bool IsContinuation(unsigned char b)
     return (b & 0xC0) == 0x80;
 }
 
-// Eight bytes at a time: whether all are ASCII from U+0020 on, which need
-// no further look. Per byte, (b & 0x7F) + 0x60 has its high bit set exactly
-// when b & 0x7F is at least 0x20, and no byte carries into the next.
+// Eight bytes at a time: whether all are ASCII characters XML allows
+// (U+0020 on, tab, LF, CR), which need no further look. The tests are
+// exact per byte: no sum carries from one byte into the next.
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+
+// The high bit of each byte of x (all below 0x80) that equals b.
+inline std::uint64_t BytesEqual(std::uint64_t x, unsigned char b)
+{
+    const std::uint64_t z = x ^ (kOnes * b);
+    return ~(z + kLow7) & kHigh;
+}
+
 inline bool AllPlainAscii(const unsigned char* p)
 {
-    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
     std::uint64_t x;
     std::memcpy(&x, p, sizeof x);
-    const std::uint64_t t = (x & 0x7F7F7F7F7F7F7F7FULL) + 0x6060606060606060ULL;
-    return (t & ~x & kHigh) == kHigh;
+    if ((x & kHigh) != 0)
+        return false;
+    // x + 0x60 has its high bit set exactly where a byte is 0x20 or more.
+    const std::uint64_t qwControls = ~(x + 0x6060606060606060ULL) & kHigh;
+    if (qwControls == 0)
+        return true;
+    return (qwControls & ~(BytesEqual(x, '\n') | BytesEqual(x, '\r') | BytesEqual(x, '\t'))) == 0;
 }
 
 // Checks UTF-8 in place. Line ends are left as they are: the parser reads
