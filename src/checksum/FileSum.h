@@ -20,9 +20,8 @@ constexpr DWORD FILE_CRC_NONE = 0xFFFFFFFF;
 // be allocated; whatever was allocated is released on every path.
 class CCrcWorkspace {
 public:
-    // Not zero-filled here: the table is built and the block cleared before
-    // each read anyway. One more 16 KiB clear per file cost a small file
-    // about 0.1 us of its 2.7 us.
+    // Not zero-filled here: the table is built before the reads and the
+    // block cleared after each read beyond what it read.
     CCrcWorkspace() : m_pTable(new DWORD[CRC_TABLE_ENTRIES]), m_pBlock(new BYTE[CRC_BLOCK_SIZE]) {}
     DWORD* Table() { return m_pTable.get(); }
     BYTE* Block() { return m_pBlock.get(); }
@@ -73,13 +72,19 @@ DWORD SumFileBlocks(CCRCHelper& helper, CCrcWorkspace& workspace, LPCWSTR strFil
     BOOL bReadsOk = TRUE;
     DWORD dwRead = 0;
     do {
-        std::memset(workspace.Block(), 0, CRC_BLOCK_SIZE);
         // Only the count feeds the sum: a read that fails counts 0 bytes and
         // ends the loop, its all-zero block summed like any other. Its result
         // only tells the caller, through *pbComplete, that the sum is partial.
         dwRead = 0;
-        if (!ReadFile(file.Get(), workspace.Block(), CRC_BLOCK_SIZE, &dwRead, nullptr))
+        if (!ReadFile(file.Get(), workspace.Block(), CRC_BLOCK_SIZE, &dwRead, nullptr)) {
             bReadsOk = FALSE;
+            dwRead = 0;
+        }
+        if (dwRead > CRC_BLOCK_SIZE)
+            dwRead = CRC_BLOCK_SIZE;
+        // Zeros after what was read, whatever the call left there: a full
+        // block, the usual case, needs no clearing at all.
+        std::memset(workspace.Block() + dwRead, 0, CRC_BLOCK_SIZE - dwRead);
         dwSum += helper.ComputeBlockCRC(workspace.Block(), workspace.Table());
         fnOnRead(dwRead);
     } while (dwRead == CRC_BLOCK_SIZE);
