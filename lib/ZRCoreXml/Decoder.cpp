@@ -168,6 +168,10 @@ HRESULT CheckUtf8(const unsigned char* p, size_t cb)
 {
     const unsigned char* const pEnd = p + cb;
     while (p < pEnd) {
+#if ZRXML_BLOCK_SCAN
+        while (static_cast<size_t>(pEnd - p) >= kBlockBytes && AllPlainAsciiBlock(p))
+            p += kBlockBytes;
+#endif
         while (pEnd - p >= 8 && AllPlainAscii(p))
             p += 8;
         while (p < pEnd && *p >= 0x20 && *p < 0x80)

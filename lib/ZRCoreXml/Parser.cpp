@@ -493,6 +493,16 @@ class CParser {
             return S_OK;
         }
         for (;;) {
+#if ZRXML_BLOCK_SCAN
+            while (static_cast<size_t>(m_pEnd - q) >= kBlockBytes) {
+                const unsigned nStops = CharDataStops(q);
+                if (nStops != 0) {
+                    q += LowestBit(nStops);
+                    break;
+                }
+                q += kBlockBytes;
+            }
+#endif
             while (m_pEnd - q >= 8 && !HasCharDataStop(q))
                 q += 8;
             if (q == m_pEnd)
