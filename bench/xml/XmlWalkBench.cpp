@@ -127,7 +127,9 @@ void BM_LoadLf(benchmark::State& state)
     LoadBench(state, true);
 }
 
-void BM_Walk(benchmark::State& state)
+// fnPass(pDoc, nFiles) once per iteration over a loaded description of
+// state.range(0) entries, timed per entry.
+template <class FnPass> void PassBench(benchmark::State& state, FnPass fnPass)
 {
     const int nFiles = static_cast<int>(state.range(0));
     IZRXml* pDoc = GetZRXmlInterface(XML_TYPE_LIBRARY_CORE);
@@ -137,39 +139,33 @@ void BM_Walk(benchmark::State& state)
             state.SkipWithError("LoadMemory failed");
     }
     for (auto _ : state)
-        benchmark::DoNotOptimize(WalkAll(pDoc));
+        fnPass(pDoc, nFiles);
     pDoc->Release();
     state.SetItemsProcessed(state.iterations() * nFiles);
     state.counters["time_per_entry"] = benchmark::Counter(
         nFiles, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
+void BM_Walk(benchmark::State& state)
+{
+    PassBench(state, [](IZRXml* pDoc, int) { benchmark::DoNotOptimize(WalkAll(pDoc)); });
+}
+
 // The look-up alone: the node of every entry by its number, as the walk asks.
 void BM_GetNode(benchmark::State& state)
 {
-    const int nFiles = static_cast<int>(state.range(0));
-    IZRXml* pDoc = GetZRXmlInterface(XML_TYPE_LIBRARY_CORE);
-    {
-        const std::string str = Description(nFiles);
-        if (FAILED(pDoc->LoadMemory(str.data(), str.size())))
-            state.SkipWithError("LoadMemory failed");
-    }
-    wchar_t szPath[40];
-    for (auto _ : state) {
+    PassBench(state, [&state](IZRXml* pDoc, int nFiles) {
+        wchar_t szPath[40];
         for (int n = 1; n <= nFiles; ++n) {
             std::swprintf(szPath, 40, L"/Factory/FILE[%d]", n);
             IZRXmlNode* pEntry = nullptr;
             if (FAILED(pDoc->GetNode(szPath, &pEntry))) {
                 state.SkipWithError("GetNode failed");
-                break;
+                return;
             }
             pEntry->Release();
         }
-    }
-    pDoc->Release();
-    state.SetItemsProcessed(state.iterations() * nFiles);
-    state.counters["time_per_entry"] = benchmark::Counter(
-        nFiles, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    });
 }
 
 } // namespace
