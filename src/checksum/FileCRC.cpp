@@ -1,19 +1,21 @@
-// Revision 1.1 file checksum: every read feeds the verifier's progress.
+// The file checksum: every read's count goes to the caller's sink.
 #include "checksum/CRCHelper.h"
 
-#include "Korvane.h"
 #include "checksum/FileSum.h"
 
-DWORD CCRCHelper::ComputeFileCRC(CKorvane* pVerifier, LPCWSTR strFilePath, BOOL* pbComplete)
+namespace kvcrc {
+
+void IgnoreRead(void* /*pContext*/, DWORD /*dwRead*/) {}
+
+} // namespace kvcrc
+
+DWORD CCRCHelper::ComputeFileCRC(const kvcrc::ReadSink* pSink, LPCWSTR strFilePath, BOOL* pbComplete)
 {
     kvcrc::CCrcWorkspace workspace;
     if (pbComplete)
         *pbComplete = FALSE;
-    if (!pVerifier)
+    if (!pSink)
         return kvcrc::FILE_CRC_NONE;
-    return kvcrc::SumFileBlocks(*this, workspace, strFilePath, [pVerifier](DWORD dwRead) {
-        // An abort answer only raises m_bAbortVerif, which the caller tests
-        // once the whole file has been read.
-        pVerifier->CBProgress(0, nullptr, dwRead, nullptr);
-    }, pbComplete);
+    return kvcrc::SumFileBlocks(*this, workspace, strFilePath,
+                                [pSink](DWORD dwRead) { pSink->pfnOnRead(pSink->pContext, dwRead); }, pbComplete);
 }

@@ -52,7 +52,7 @@ HRESULT CKorvane::CheckFileCRC(FDesc* pFDesc)
     DWORD dwSource = kNoChecksum;
     BOOL bSourceComputed = FALSE;
     if (korvane::FileExists(pszSource)) {
-        dwSource = crc.ComputeFileCRC(korvane::FileCallPath(pszSource), &bSourceComputed);
+        dwSource = crc.ComputeFileCRC(&kvcrc::NO_READ_REPORTS, korvane::FileCallPath(pszSource), &bSourceComputed);
     } else {
         if (!m_lpCB) {
             log()->AddError(kMsgNoSource, pszSource);
@@ -67,7 +67,7 @@ HRESULT CKorvane::CheckFileCRC(FDesc* pFDesc)
     DWORD dwTarget = kNoChecksum;
     BOOL bTargetComputed = FALSE;
     if (korvane::FileExists(pszTarget)) {
-        dwTarget = crc.ComputeFileCRC(korvane::FileCallPath(pszTarget), &bTargetComputed);
+        dwTarget = crc.ComputeFileCRC(&kvcrc::NO_READ_REPORTS, korvane::FileCallPath(pszTarget), &bTargetComputed);
     } else {
         if (!m_lpCB) {
             log()->AddError(kMsgNoTarget, pszTarget, pszSource);
