@@ -3,6 +3,8 @@
 // skips; nothing aborts.
 #include "Korvane.h"
 
+#if KORVANE_REVISION < 11
+
 #include "LongPath.h"
 #include "ReportBuffer.h"
 #include "ZRLog.h"
@@ -99,3 +101,5 @@ HRESULT CKorvane::CheckFileCRC(FDesc* pFDesc)
     }
     return leave(S_OK);
 }
+
+#endif // KORVANE_REVISION < 11

@@ -3,6 +3,8 @@
 // answer skips it, fails the pair or aborts the run.
 #include "Korvane.h"
 
+#if KORVANE_REVISION >= 11
+
 #include "FileLookup.h"
 #include "LongPath.h"
 #include "Progress.h"
@@ -200,3 +202,5 @@ HRESULT CKorvane::CheckFileCRC(FDesc* pFDesc)
     }
     return leave(S_OK);
 }
+
+#endif // KORVANE_REVISION >= 11

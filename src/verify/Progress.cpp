@@ -1,5 +1,8 @@
-// Progress accounting: bytes read by the checksum become whole-MiB reports.
+// Progress accounting (revision 1.1): bytes read by the checksum become
+// whole-MiB reports. Revision 1.0 reports nothing while reading.
 #include "Progress.h"
+
+#if KORVANE_REVISION >= 11
 
 #include "ZRLog.h"
 
@@ -37,3 +40,5 @@ DWORD CKorvane::CBProgress(UINT /*uiCmd*/, LPVOID /*pParam1*/, DWORD dwParam2, L
         L"CKorvane::CBProgress(UINT uiCmd,LPVOID pParam1,DWORD dwParam2,LPVOID pPraram3) Abort Verification !!!!!!");
     return static_cast<DWORD>(E_ABORT);
 }
+
+#endif // KORVANE_REVISION >= 11

@@ -4,6 +4,8 @@
 #include "Korvane.h"
 #include "checksum/CRCHelper.h"
 
+#if KORVANE_REVISION >= 11
+
 namespace korvane {
 
 // A sink that hands each read's count to verifier.CBProgress; it points at
@@ -11,3 +13,5 @@ namespace korvane {
 kvcrc::ReadSink ProgressSink(CKorvane& verifier);
 
 } // namespace korvane
+
+#endif // KORVANE_REVISION >= 11
