@@ -5,9 +5,20 @@
 
 #include <windows.h>
 
-#include "KorvaneRevision.h"
+namespace kvcrc {
 
-class CKorvane;
+// Where a file checksum hands the byte count of each read, in the order of
+// the reads: pfnOnRead(pContext, dwRead).
+struct ReadSink {
+    void (*pfnOnRead)(void* pContext, DWORD dwRead);
+    void* pContext;
+};
+
+// A sink for callers that follow nothing while a file is read.
+void IgnoreRead(void* pContext, DWORD dwRead);
+constexpr ReadSink NO_READ_REPORTS = {&IgnoreRead, nullptr};
+
+} // namespace kvcrc
 
 class CCRCHelper {
 public:
@@ -22,18 +33,11 @@ public:
     // value as a byte-wise pass through it.
     DWORD ComputeBlockCRC(const BYTE* pBlock, const DWORD* pTable);
 
-#if KORVANE_REVISION >= 11
     // The checksum of the file strFilePath. Every read's byte count goes to
-    // pVerifier->CBProgress; the file is read to its end even when the host
-    // asks for an abort there. 0xFFFFFFFF without a verifier or when the file
+    // pSink; the file is read to its end whatever the sink does with it.
+    // 0xFFFFFFFF without a sink (the file is not opened) or when the file
     // cannot be opened. Throws std::bad_alloc when its buffers cannot be had.
     // *pbComplete, when given, tells whether the file was opened and read to
     // its end without a failed read: 0xFFFFFFFF alone cannot tell.
-    DWORD ComputeFileCRC(CKorvane* pVerifier, LPCWSTR strFilePath, BOOL* pbComplete = nullptr);
-#else
-    // The checksum of the file strFilePath; 0xFFFFFFFF when the file cannot be
-    // opened. Throws std::bad_alloc when its buffers cannot be had.
-    // *pbComplete as for revision 1.1.
-    DWORD ComputeFileCRC(LPCWSTR strFilePath, BOOL* pbComplete = nullptr);
-#endif
+    DWORD ComputeFileCRC(const kvcrc::ReadSink* pSink, LPCWSTR strFilePath, BOOL* pbComplete = nullptr);
 };

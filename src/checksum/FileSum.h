@@ -1,5 +1,5 @@
-// The read loop of a file checksum, shared by both revisions: they differ
-// only in what each read's byte count is handed to.
+// The read loop of a file checksum, shared by CCRCHelper::ComputeFileCRC and
+// the checksum export: they differ only in what each read's count goes to.
 #pragma once
 
 #include <windows.h>
@@ -12,7 +12,7 @@
 
 namespace kvcrc {
 
-// The checksum when none can be taken: no verifier, or the file does not open.
+// The checksum when none can be taken: no sink, or the file does not open.
 constexpr DWORD FILE_CRC_NONE = 0xFFFFFFFF;
 
 // The table and the block buffer of one file checksum, on the heap for the

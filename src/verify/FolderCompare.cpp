@@ -7,7 +7,6 @@
 
 #include "LongPath.h"
 #include "ReportBuffer.h"
-#include "Revision.h"
 #include "ZRLog.h"
 
 namespace {
@@ -62,6 +61,42 @@ private:
     bool m_bLink;
 };
 
+// The walk's two rules in which the revisions differ.
+#if KORVANE_REVISION >= 11
+
+// Only a failure or an abort stops the walk, and its code passes up.
+HRESULT FolderWalkStop(HRESULT hrEntry)
+{
+    return (hrEntry == E_ABORT || hrEntry == E_FAIL) ? hrEntry : S_OK;
+}
+
+// The host's answer to a missing-file report turned into a result: E_ABORT,
+// E_FAIL, or S_FALSE for a skip.
+HRESULT MissingFileAnswer(DWORD dwAnswer)
+{
+    if (dwAnswer == CRCVERIF_ANSWER_ABORT)
+        return E_ABORT;
+    if (dwAnswer == CRCVERIF_ANSWER_FAIL)
+        return E_FAIL;
+    return S_FALSE;
+}
+
+#else
+
+// Any negative result stops the walk, which then fails as a whole.
+HRESULT FolderWalkStop(HRESULT hrEntry)
+{
+    return FAILED(hrEntry) ? E_FAIL : S_OK;
+}
+
+// Revision 1.0 knows no abort: every answer but "fail" skips.
+HRESULT MissingFileAnswer(DWORD dwAnswer)
+{
+    return dwAnswer == CRCVERIF_ANSWER_FAIL ? E_FAIL : S_FALSE;
+}
+
+#endif
+
 } // namespace
 
 HRESULT CKorvane::CheckDirCRC(FDesc* pFDesc)
@@ -95,7 +130,7 @@ HRESULT CKorvane::CheckDirCRC(FDesc* pFDesc)
         if (m_lpCB) {
             wchar_t szReport[MAX_PATH];
             korvane::CopyToReportBuffer(szReport, strShown);
-            hr = korvane::MissingFileAnswer(
+            hr = MissingFileAnswer(
                 m_lpCB(CRCVERIF_FILEERROR, szReport, CRCVERIF_ERROR_MISSING, m_lpUserParam));
         }
         if (hr == S_FALSE)
@@ -128,7 +163,7 @@ HRESULT CKorvane::CheckDirCRC(FDesc* pFDesc)
             hr = CheckFileCRC(pFDesc);
         }
         // A stopping result leaves the paths naming the entry that stopped.
-        const HRESULT hrStop = korvane::FolderWalkStop(hr);
+        const HRESULT hrStop = FolderWalkStop(hr);
         if (hrStop != S_OK)
             return hrStop;
         saved.Restore();

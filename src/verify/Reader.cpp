@@ -1,5 +1,5 @@
 // The media description reader: the file count and the fields of one FILE
-// entry. (The media size, revision 1.1 only, is in rev11/MediaSize.cpp.)
+// entry. (The media size, revision 1.1 only, is in MediaSize.cpp.)
 #include "Korvane.h"
 
 #include "Decimal.h"

@@ -1,11 +1,10 @@
 // The file checksum when the file system misbehaves, through the Win32
 // layer's fault seam: opens and reads that fail, reads cut short, and a
-// progress callback that throws.
+// read sink that throws.
 #if !defined(_WIN32)
 
 #include "checksum/CRCHelper.h"
 
-#include "Korvane.h"
 #include "TestSupport.h"
 #include "kvwin32.h"
 
@@ -107,53 +106,29 @@ private:
     }
 };
 
-#if KORVANE_REVISION >= 11
-// A verifier that reports every read: the total starts at 1 MiB and the
-// callback pulls the last reported count back to 0, so each CBProgress call
-// reaches the host and the growth of the total is the read's count.
-class CReadWatcher : public CKorvane {
+// A sink that records every read's count, and throws when told to.
+class CReadWatcher {
 public:
-    CReadWatcher()
-    {
-        m_dwFileCount = 0;
-        m_llBytesDone = PRELOAD;
-        m_dwLastMiB = 0;
-        m_bAbortVerif = FALSE;
-        m_lpCB = &CReadWatcher::Callback;
-        m_lpUserParam = this;
-    }
     std::vector<DWORD> reads;
     bool bThrow = false;
 
+    const kvcrc::ReadSink* Sink() const { return &m_sink; }
+
 private:
-    static const __int64 PRELOAD = 0x100000;
-    static DWORD CALLBACK Callback(UINT, LPVOID, DWORD, LPVOID pParam3)
+    static void OnRead(void* pContext, DWORD dwRead)
     {
-        CReadWatcher* pSelf = static_cast<CReadWatcher*>(pParam3);
-        pSelf->reads.push_back(static_cast<DWORD>(pSelf->m_llBytesDone - pSelf->m_llLast));
-        pSelf->m_llLast = pSelf->m_llBytesDone;
-        pSelf->m_dwLastMiB = 0;
+        CReadWatcher* pSelf = static_cast<CReadWatcher*>(pContext);
+        pSelf->reads.push_back(dwRead);
         if (pSelf->bThrow)
             throw std::runtime_error("host gave up");
-        return 0;
     }
-    __int64 m_llLast = PRELOAD;
+    const kvcrc::ReadSink m_sink = {&CReadWatcher::OnRead, this};
 };
 
 DWORD FileCrc(CReadWatcher& watcher, const std::wstring& strPath, BOOL* pbComplete = nullptr)
 {
-    return CCRCHelper().ComputeFileCRC(&watcher, strPath.c_str(), pbComplete);
+    return CCRCHelper().ComputeFileCRC(watcher.Sink(), strPath.c_str(), pbComplete);
 }
-#else
-// Revision 1.0 reports no progress; the fault hook sees the reads instead.
-struct CReadWatcher {
-};
-
-DWORD FileCrc(CReadWatcher&, const std::wstring& strPath, BOOL* pbComplete = nullptr)
-{
-    return CCRCHelper().ComputeFileCRC(strPath.c_str(), pbComplete);
-}
-#endif
 
 size_t OpenDescriptors()
 {
@@ -179,9 +154,7 @@ TEST(ChecksumFault, ReadFailingPartWayEndsWithAZeroBlock)
     EXPECT_CRC(ModelChecksum(bytes.substr(0, 2 * BLOCK)), FileCrc(watcher, drive.Win(L"f.bin"), &bComplete));
     EXPECT_FALSE(bComplete);
     EXPECT_EQ(3u, faults.Count(kvwin32::Call::ReadFile));
-#if KORVANE_REVISION >= 11
     EXPECT_EQ((std::vector<DWORD>{16384, 16384, 0}), watcher.reads);
-#endif
 }
 
 TEST(ChecksumFault, FirstReadFailing)
@@ -194,9 +167,7 @@ TEST(ChecksumFault, FirstReadFailing)
     CReadWatcher watcher;
     EXPECT_CRC(0x614B2AD5, FileCrc(watcher, drive.Win(L"f.bin")));
     EXPECT_EQ(1u, faults.Count(kvwin32::Call::ReadFile));
-#if KORVANE_REVISION >= 11
     EXPECT_EQ((std::vector<DWORD>{0}), watcher.reads);
-#endif
 }
 
 TEST(ChecksumFault, ShortReadEndsTheLoop)
@@ -214,9 +185,7 @@ TEST(ChecksumFault, ShortReadEndsTheLoop)
     // A short count is no failed read.
     EXPECT_TRUE(bComplete);
     EXPECT_EQ(2u, faults.Count(kvwin32::Call::ReadFile));
-#if KORVANE_REVISION >= 11
     EXPECT_EQ((std::vector<DWORD>{16384, 100}), watcher.reads);
-#endif
 }
 
 TEST(ChecksumFault, OpenFailingGivesNoChecksumAndNoRead)
@@ -233,9 +202,7 @@ TEST(ChecksumFault, OpenFailingGivesNoChecksumAndNoRead)
         EXPECT_FALSE(bComplete);
         EXPECT_EQ(1u, faults.Count(kvwin32::Call::CreateFile));
         EXPECT_EQ(0u, faults.Count(kvwin32::Call::ReadFile));
-#if KORVANE_REVISION >= 11
         EXPECT_TRUE(watcher.reads.empty());
-#endif
     }
 }
 
@@ -250,8 +217,7 @@ TEST(ChecksumFault, EveryOpenedFileIsClosed)
     EXPECT_EQ(nBefore, OpenDescriptors());
 }
 
-#if KORVANE_REVISION >= 11
-TEST(ChecksumFault, NoVerifierOpensNothing)
+TEST(ChecksumFault, NoSinkOpensNothing)
 {
     kvtest::TestDrive drive;
     drive.Write(L"f.bin", "abc");
@@ -271,7 +237,6 @@ TEST(ChecksumFault, ThrowingCallbackLeavesNoFileOpen)
     EXPECT_EQ(1u, watcher.reads.size());
     EXPECT_EQ(nBefore, OpenDescriptors());
 }
-#endif
 
 } // namespace
 

@@ -4,6 +4,7 @@
 #include "checksum/CRCHelper.h"
 
 #include "Korvane.h"
+#include "Progress.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -130,19 +131,19 @@ private:
     DWORD m_dwAnswer;
     __int64 m_llLastTotal = 0;
 };
+
+// The checksum with every read fed to the probe's progress accounting.
+DWORD ProbedCrc(CProgressProbe& probe, const std::wstring& strPath)
+{
+    const kvcrc::ReadSink sink = korvane::ProgressSink(probe);
+    return CCRCHelper().ComputeFileCRC(&sink, strPath.c_str());
+}
 #endif
 
-// The checksum as the revision of this build computes it, with no host.
+// The checksum of a file, nothing followed while it is read.
 DWORD FileCrc(const std::wstring& strPath, BOOL* pbComplete = nullptr)
 {
-    CCRCHelper helper;
-#if KORVANE_REVISION >= 11
-    CProgressProbe probe;
-    probe.Mute();
-    return helper.ComputeFileCRC(&probe, strPath.c_str(), pbComplete);
-#else
-    return helper.ComputeFileCRC(strPath.c_str(), pbComplete);
-#endif
+    return CCRCHelper().ComputeFileCRC(&kvcrc::NO_READ_REPORTS, strPath.c_str(), pbComplete);
 }
 
 // ---------------------------------------------------------------------------
@@ -229,11 +230,10 @@ TEST(ChecksumFile, CompletenessTellsAReadFileFromAnUnopenedOne)
     bComplete = TRUE;
     EXPECT_CRC(NO_CHECKSUM, FileCrc(drive.Win(L"missing.bin"), &bComplete));
     EXPECT_FALSE(bComplete);
-#if KORVANE_REVISION >= 11
+    // No sink: no checksum, the file not even opened.
     bComplete = TRUE;
     EXPECT_CRC(NO_CHECKSUM, CCRCHelper().ComputeFileCRC(nullptr, drive.Win(L"full.bin").c_str(), &bComplete));
     EXPECT_FALSE(bComplete);
-#endif
 }
 
 // ---------------------------------------------------------------------------
@@ -327,10 +327,9 @@ TEST(ChecksumFile, OneGibibyteFile)
     for (const auto& b : marked)
         expected += ModelBlockCrc(b.second.data(), BLOCK);
 
-    CCRCHelper helper;
 #if KORVANE_REVISION >= 11
     CProgressProbe probe;
-    EXPECT_CRC(expected, helper.ComputeFileCRC(&probe, drive.Win(L"big.bin").c_str()));
+    EXPECT_CRC(expected, ProbedCrc(probe, drive.Win(L"big.bin")));
     // One report per MiB, each after the 64th block of its MiB.
     ASSERT_EQ(1024u, probe.reports.size());
     for (size_t i = 0; i < probe.reports.size(); ++i) {
@@ -339,7 +338,7 @@ TEST(ChecksumFile, OneGibibyteFile)
     }
     EXPECT_EQ(static_cast<__int64>(qwSize), probe.BytesDone());
 #else
-    EXPECT_CRC(expected, helper.ComputeFileCRC(drive.Win(L"big.bin").c_str()));
+    EXPECT_CRC(expected, FileCrc(drive.Win(L"big.bin")));
 #endif
 }
 
@@ -367,7 +366,7 @@ TEST(ChecksumProgress, ReadCountsAroundBlockMultiples)
         const std::string bytes = RandomBytes(c.cbSize, 3);
         drive.Write(strName, bytes);
         CProgressProbe probe(CProgressProbe::READ_BY_READ);
-        EXPECT_CRC(ModelChecksum(bytes), CCRCHelper().ComputeFileCRC(&probe, drive.Win(strName).c_str()));
+        EXPECT_CRC(ModelChecksum(bytes), ProbedCrc(probe, drive.Win(strName)));
         EXPECT_EQ(c.reads, probe.reads);
         EXPECT_EQ(CProgressProbe::PRELOAD + static_cast<__int64>(c.cbSize), probe.BytesDone());
     }
@@ -377,12 +376,12 @@ TEST(ChecksumProgress, MissingFileReportsNothing)
 {
     kvtest::TestDrive drive;
     CProgressProbe probe(CProgressProbe::READ_BY_READ);
-    EXPECT_CRC(NO_CHECKSUM, CCRCHelper().ComputeFileCRC(&probe, drive.Win(L"missing.bin").c_str()));
+    EXPECT_CRC(NO_CHECKSUM, ProbedCrc(probe, drive.Win(L"missing.bin")));
     EXPECT_TRUE(probe.reads.empty());
     EXPECT_EQ(CProgressProbe::PRELOAD, probe.BytesDone());
 }
 
-TEST(ChecksumProgress, NoVerifierGivesNoChecksum)
+TEST(ChecksumProgress, NoSinkGivesNoChecksum)
 {
     kvtest::TestDrive drive;
     drive.Write(L"abc.txt", "abc");
@@ -394,7 +393,7 @@ TEST(ChecksumProgress, OneMebibyteReportsOnceAfterTheLastFullBlock)
     kvtest::TestDrive drive;
     drive.Write(L"mib.bin", std::string(1 << 20, 'm'));
     CProgressProbe probe;
-    CCRCHelper().ComputeFileCRC(&probe, drive.Win(L"mib.bin").c_str());
+    ProbedCrc(probe, drive.Win(L"mib.bin"));
     ASSERT_EQ(1u, probe.reports.size());
     EXPECT_EQ(1u, probe.reports[0].dwMiB);
     // Block 64 brought the total to 1 MiB; the 65th read found the end.
@@ -409,10 +408,9 @@ TEST(ChecksumProgress, TotalRunsOnAcrossFiles)
     drive.Write(L"a.bin", std::string(600 * 1024, 'a'));
     drive.Write(L"b.bin", std::string(600 * 1024, 'b'));
     CProgressProbe probe;
-    CCRCHelper helper;
-    helper.ComputeFileCRC(&probe, drive.Win(L"a.bin").c_str());
+    ProbedCrc(probe, drive.Win(L"a.bin"));
     EXPECT_TRUE(probe.reports.empty());
-    helper.ComputeFileCRC(&probe, drive.Win(L"b.bin").c_str());
+    ProbedCrc(probe, drive.Win(L"b.bin"));
     ASSERT_EQ(1u, probe.reports.size());
     EXPECT_EQ(1u, probe.reports[0].dwMiB);
     // 614,400 bytes from the first file; the second passes 1,048,576 with its
@@ -427,7 +425,7 @@ TEST(ChecksumProgress, AbortAnswerStillReadsTheWholeFile)
     const std::string bytes = RandomBytes(3 * (1 << 20) + 1000, 17);
     drive.Write(L"abort.bin", bytes);
     CProgressProbe probe(CProgressProbe::HOST, CRCVERIF_ANSWER_ABORT);
-    EXPECT_CRC(ModelChecksum(bytes), CCRCHelper().ComputeFileCRC(&probe, drive.Win(L"abort.bin").c_str()));
+    EXPECT_CRC(ModelChecksum(bytes), ProbedCrc(probe, drive.Win(L"abort.bin")));
     EXPECT_TRUE(probe.AbortRaised());
     ASSERT_EQ(3u, probe.reports.size());
     for (DWORD i = 0; i < 3; ++i)

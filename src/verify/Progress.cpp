@@ -1,10 +1,27 @@
-// Progress accounting: bytes read by the checksum become whole-MiB reports.
-#include "Korvane.h"
+// Progress accounting (revision 1.1): bytes read by the checksum become
+// whole-MiB reports. Revision 1.0 reports nothing while reading.
+#include "Progress.h"
+
+#if KORVANE_REVISION >= 11
 
 #include "ZRLog.h"
 
 namespace {
+
 const __int64 kBytesPerMiB = 0x100000;
+
+void ReportRead(void* pContext, DWORD dwRead)
+{
+    // An abort answer only raises m_bAbortVerif, which the file comparison
+    // tests once the whole file has been read.
+    static_cast<CKorvane*>(pContext)->CBProgress(0, nullptr, dwRead, nullptr);
+}
+
+} // namespace
+
+kvcrc::ReadSink korvane::ProgressSink(CKorvane& verifier)
+{
+    return {&ReportRead, &verifier};
 }
 
 DWORD CKorvane::CBProgress(UINT /*uiCmd*/, LPVOID /*pParam1*/, DWORD dwParam2, LPVOID /*pPraram3*/)
@@ -23,3 +40,5 @@ DWORD CKorvane::CBProgress(UINT /*uiCmd*/, LPVOID /*pParam1*/, DWORD dwParam2, L
         L"CKorvane::CBProgress(UINT uiCmd,LPVOID pParam1,DWORD dwParam2,LPVOID pPraram3) Abort Verification !!!!!!");
     return static_cast<DWORD>(E_ABORT);
 }
+
+#endif // KORVANE_REVISION >= 11

@@ -1,5 +1,8 @@
 // The medium's size in bytes: revision 1.1 announces twice it as the work.
+// Revision 1.0 has no media size.
 #include "Korvane.h"
+
+#if KORVANE_REVISION >= 11
 
 #include "InfoReader.h"
 #include "ZRLog.h"
@@ -23,3 +26,5 @@ __int64 CKorvane::GetMediaSize(LPCTSTR strXMLFilePath)
     const __int64 iSize = child->GetInt64Value();
     return CZRLog::GetInstance()->ExitFunction(iSize);
 }
+
+#endif // KORVANE_REVISION >= 11

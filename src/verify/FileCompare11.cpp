@@ -3,8 +3,11 @@
 // answer skips it, fails the pair or aborts the run.
 #include "Korvane.h"
 
+#if KORVANE_REVISION >= 11
+
 #include "FileLookup.h"
 #include "LongPath.h"
+#include "Progress.h"
 #include "ReportBuffer.h"
 #include "ZRLog.h"
 #include "checksum/CRCHelper.h"
@@ -59,6 +62,7 @@ HRESULT CKorvane::CheckFileCRC(FDesc* pFDesc)
     WIN32_FIND_DATAW fd = {};
     wchar_t szReport[MAX_PATH];
     CCRCHelper crc;
+    const kvcrc::ReadSink progress = korvane::ProgressSink(*this);
 
     auto log = [] { return CZRLog::GetInstance(); };
     auto leave = [&](HRESULT hr) { return log()->ExitFunction(hr); };
@@ -102,7 +106,7 @@ HRESULT CKorvane::CheckFileCRC(FDesc* pFDesc)
         return hrSkip;
     };
     auto checksum = [&](const wchar_t* pszPath, Checksum& result) {
-        result.dwValue = crc.ComputeFileCRC(this, korvane::FileCallPath(pszPath), &result.bComputed);
+        result.dwValue = crc.ComputeFileCRC(&progress, korvane::FileCallPath(pszPath), &result.bComputed);
     };
     auto mismatchDetails = [&] {
         log()->AddError(kMsgCrcSizes, pszTarget, iTargetSize, target.dwValue, pszSource, iSourceSize, source.dwValue);
@@ -198,3 +202,5 @@ HRESULT CKorvane::CheckFileCRC(FDesc* pFDesc)
     }
     return leave(S_OK);
 }
+
+#endif // KORVANE_REVISION >= 11

@@ -3,6 +3,8 @@
 // skips; nothing aborts.
 #include "Korvane.h"
 
+#if KORVANE_REVISION < 11
+
 #include "LongPath.h"
 #include "ReportBuffer.h"
 #include "ZRLog.h"
@@ -52,7 +54,7 @@ HRESULT CKorvane::CheckFileCRC(FDesc* pFDesc)
     DWORD dwSource = kNoChecksum;
     BOOL bSourceComputed = FALSE;
     if (korvane::FileExists(pszSource)) {
-        dwSource = crc.ComputeFileCRC(korvane::FileCallPath(pszSource), &bSourceComputed);
+        dwSource = crc.ComputeFileCRC(&kvcrc::NO_READ_REPORTS, korvane::FileCallPath(pszSource), &bSourceComputed);
     } else {
         if (!m_lpCB) {
             log()->AddError(kMsgNoSource, pszSource);
@@ -67,7 +69,7 @@ HRESULT CKorvane::CheckFileCRC(FDesc* pFDesc)
     DWORD dwTarget = kNoChecksum;
     BOOL bTargetComputed = FALSE;
     if (korvane::FileExists(pszTarget)) {
-        dwTarget = crc.ComputeFileCRC(korvane::FileCallPath(pszTarget), &bTargetComputed);
+        dwTarget = crc.ComputeFileCRC(&kvcrc::NO_READ_REPORTS, korvane::FileCallPath(pszTarget), &bTargetComputed);
     } else {
         if (!m_lpCB) {
             log()->AddError(kMsgNoTarget, pszTarget, pszSource);
@@ -99,3 +101,5 @@ HRESULT CKorvane::CheckFileCRC(FDesc* pFDesc)
     }
     return leave(S_OK);
 }
+
+#endif // KORVANE_REVISION < 11
