@@ -28,6 +28,40 @@ constexpr DWORD kReadAheadSize = 256 * 1024;
 // later call reads the file again, so no change older than this is missed.
 constexpr Clock::duration kReadAheadMaxAge = std::chrono::milliseconds(1);
 
+// Buffers of closed handles, kept for the next: a fresh one of this size is
+// a mapping of its own, whose pages each cost a fault when first written,
+// and a verifier opens one file after another.
+class CReadAheadPool {
+public:
+    std::unique_ptr<char[]> Take()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_cSpare != 0)
+                return std::move(m_apSpare[--m_cSpare]);
+        }
+        return std::unique_ptr<char[]>(new (std::nothrow) char[kReadAheadSize]);
+    }
+    void Give(std::unique_ptr<char[]> pBuffer)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_cSpare < kMaxSpare)
+            m_apSpare[m_cSpare++] = std::move(pBuffer);
+    }
+
+private:
+    static constexpr std::size_t kMaxSpare = 4;
+    std::mutex m_mutex;
+    std::unique_ptr<char[]> m_apSpare[kMaxSpare];
+    std::size_t m_cSpare = 0;
+};
+
+CReadAheadPool& ReadAheadPool()
+{
+    static CReadAheadPool* const s_pPool = new CReadAheadPool; // never destroyed: handles may outlive statics
+    return *s_pPool;
+}
+
 class CFileObject : public CHandleObject {
 public:
     CFileObject(int iFd, const wchar_t* pszPath, bool bRead, bool bWrite, bool bFolder, ULONGLONG qwRegularSize)
@@ -39,6 +73,8 @@ public:
     {
         // Not retried on EINTR: the descriptor is gone either way.
         ::close(m_iFd);
+        if (m_pAhead)
+            ReadAheadPool().Give(std::move(m_pAhead));
     }
     CFileObject(const CFileObject&) = delete;
     CFileObject& operator=(const CFileObject&) = delete;
@@ -104,7 +140,7 @@ bool HaveReadAheadBuffer(CFileObject& file)
         return true;
     if (file.m_bAheadFailed)
         return false;
-    file.m_pAhead.reset(new (std::nothrow) char[kReadAheadSize]);
+    file.m_pAhead = ReadAheadPool().Take();
     if (!file.m_pAhead) {
         file.m_bAheadFailed = true;
         return false;
@@ -157,7 +193,10 @@ DWORD ReadRegular(CFileObject& file, char* pch, DWORD dwToRead, int& iErr)
     while (dwDone < dwToRead) {
         const DWORD cbWant = dwToRead - dwDone;
         const ULONGLONG qwAt = file.m_qwPosition + dwDone;
-        const bool bAhead = file.m_bReadingOn && cbWant < kReadAheadSize && HaveReadAheadBuffer(file);
+        // Not for what the file, as it was opened, ends within: reading ahead
+        // would only add a copy.
+        const bool bAhead = file.m_bReadingOn && cbWant < kReadAheadSize && qwAt + cbWant < file.m_qwRegularSize &&
+                            HaveReadAheadBuffer(file);
         ssize_t cb;
         if (bAhead) {
             const Clock::time_point tBefore = Clock::now();
