@@ -130,3 +130,14 @@ void SetWriteTime(const std::filesystem::path& path, int iYear, int iMonth, int 
 }
 
 } // namespace kvtest
+
+namespace kvtest {
+
+bool MakeFolderLink(const std::filesystem::path& target, const std::filesystem::path& link)
+{
+    std::error_code ec;
+    std::filesystem::create_directory_symlink(target, link, ec);
+    return !ec;
+}
+
+} // namespace kvtest
