@@ -3,15 +3,7 @@
 
 #include <windows.h>
 
-#if defined(_WIN32)
-#if defined(ZRLOG_EXPORTS)
-#define ZRLOG_API __declspec(dllexport)
-#else
-#define ZRLOG_API __declspec(dllimport)
-#endif
-#else
-#define ZRLOG_API __attribute__((visibility("default")))
-#endif
+#include "ZRLogExport.h"
 
 enum ZRLogLevel { ZRLOG_ENTER = 0, ZRLOG_EXIT = 1, ZRLOG_ERROR = 2, ZRLOG_INFO = 3 };
 
