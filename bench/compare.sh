@@ -53,7 +53,7 @@ fi
 echo "=== Release build in $build"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVANE_BUILD_BENCH=ON \
   -DKORVANE_BUILD_TESTS=OFF -DKORVANE_INSTALL=OFF >/dev/null
-cmake --build "$build" -j "$jobs" --target korvane korvane_bench_walk >/dev/null
+cmake --build "$build" -j "$jobs" --target korvane korvane_bench_walk korvane_bench_host >/dev/null
 korvane=$build/bin/korvane
 mkdir -p "$work" "$results"
 benchfiles=$work/BenchFiles
@@ -126,6 +126,7 @@ verify_small="$korvane verify --drive E --xml $small/Media2.xml --on-error fail 
 time_set small \
   -n korvane "$verify_small" \
   -n korvane-folder "$korvane verify --drive E --xml $small/Media3.xml --on-error fail --map E=$small/disc" \
+  -n host "env KORVANE_DRIVE_E=$small/disc $build/bin/korvane_bench_host E $small/Media2.xml" \
   -n floor "$benchfiles list $small/files.txt" \
   -n cat "sh -c 'find $small/src $small/disc -type f -exec cat {} + >/dev/null'" \
   -n hashdeep "sh -c 'cd $small/src && hashdeep -c md5 -j0 -l -r small >$work/small-hashes.txt && cd $small/disc && hashdeep -c md5 -j0 -l -a -k $work/small-hashes.txt -r small >/dev/null'" \
@@ -142,6 +143,9 @@ check_run() {
 check_run "the 1 GiB pair" 1 --drive E --xml "$big/Media1.xml" --on-error fail --map E="$big/disc"
 check_run "the small pairs" $small_count --drive E --xml "$small/Media2.xml" --on-error fail --map E="$small/disc"
 check_run "the small folder" $small_count --drive E --xml "$small/Media3.xml" --on-error fail --map E="$small/disc"
+# The host that holds no tree: one parse per run (it says so, or fails).
+KORVANE_DRIVE_E=$small/disc "$build/bin/korvane_bench_host" E "$small/Media2.xml" 3 | tee "$results/host.txt" ||
+  { echo "compare.sh: the host did not verify the small pairs with one parse per run" >&2; exit 1; }
 
 # --- scale -------------------------------------------------------------------
 # The whole tool over 20,000 and 200,000 entries naming the same two files:
@@ -181,6 +185,7 @@ k_big=$(median verify-big korvane)
 c_big=$(median verify-big cmp)
 k_small=$(median small korvane)
 k_folder=$(median small korvane-folder)
+k_host=$(median small host)
 f_small=$(median small floor)
 cat_small=$(median small cat)
 h_small=$(median small hashdeep)
@@ -206,6 +211,8 @@ printf '%-58s %8s  %s\n' "korvane verify / cmp, 1 GiB pair" "$s" "<= 0.50: $(ver
 s=$(ratio "$k_small" "$f_small")
 printf '%-58s %8s  %s\n' "korvane verify / open-read-close floor, 20,000 pairs" "$s" "<= 2.00: $(verdict "$s" '<=' 2.0)"
 printf '%-58s %8s\n' "korvane verify (one folder entry) / floor, 20,000 pairs" "$(ratio "$k_folder" "$f_small")"
+s=$(ratio "$k_host" "$k_small")
+printf '%-58s %8s  %s\n' "host holding no tree / korvane verify, 20,000 pairs" "$s" "<= 1.10: $(verdict "$s" '<=' 1.1)"
 printf '%-58s %8s\n' "korvane verify / find -exec cat, 20,000 pairs" "$(ratio "$k_small" "$cat_small")"
 printf '%-58s %8s\n' "korvane verify / hashdeep both trees, 20,000 pairs" "$(ratio "$k_small" "$h_small")"
 printf '%-58s %8s\n' "korvane verify / hashdeep audit of the disc tree alone" "$(ratio "$k_small" "$ha_small")"

@@ -11,18 +11,20 @@ endif()
 install(TARGETS ${_targets} EXPORT KorvaneTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  # The support libraries' headers and their generated export macros.
+  FILE_SET HEADERS DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/korvane)
 
 install(FILES
     ${PROJECT_SOURCE_DIR}/include/Korvane.h
     ${PROJECT_SOURCE_DIR}/include/KorvaneChecksum.h
     ${PROJECT_BINARY_DIR}/include/KorvaneRevision.h
-    ${PROJECT_SOURCE_DIR}/src/support/ZRString.h
-    ${PROJECT_SOURCE_DIR}/src/support/ZRLog.h
-    ${PROJECT_SOURCE_DIR}/src/support/ZRXml.h
+    ${PROJECT_BINARY_DIR}/include/KorvaneExport.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/korvane)
 if(NOT WIN32)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/lib/Win32/include/
+    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/korvane/win32)
+  install(FILES ${PROJECT_BINARY_DIR}/lib/Win32/include/KvWin32Export.h
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/korvane/win32)
 endif()
 

@@ -7,19 +7,10 @@
 
 #include <windows.h>
 
+#include "KorvaneExport.h"
 #include "KorvaneRevision.h"
 #include "ZRString.h"
 #include "ZRXml.h"
-
-#if defined(_WIN32)
-#if defined(KORVANE_EXPORTS)
-#define KORVANE_API __declspec(dllexport)
-#else
-#define KORVANE_API __declspec(dllimport)
-#endif
-#else
-#define KORVANE_API __attribute__((visibility("default")))
-#endif
 
 // Commands (uiCmd) sent to the host.
 #define CRCVERIF_BEGIN 0      // dwParam2: total work (revision 1.1: MiB; 1.0: file count)

@@ -8,7 +8,7 @@
 
 #include <ZRXml.h>
 
-#include "../../lib/ZRCoreXml/XmlErrors.h"
+#include "../../lib/ZRCoreXml/src/XmlErrors.h"
 
 #include <memory>
 #include <string>

@@ -8,11 +8,7 @@
 #include <cstdint>
 #include <cwchar>
 
-#if defined(KVWIN32_EXPORTS)
-#define KVWIN32_API __attribute__((visibility("default")))
-#else
-#define KVWIN32_API
-#endif
+#include "KvWin32Export.h"
 
 // `unsigned __int64` must stay valid, so this is a macro, not a typedef.
 #ifndef __int64

@@ -20,4 +20,7 @@ std::shared_ptr<const CTree> FindParsedTree(const CContentHash& hash, std::size_
 // Remembers a tree just parsed from bytes of that hash and length.
 void RememberParsedTree(const CContentHash& hash, std::size_t cbData, const std::shared_ptr<const CTree>& pTree);
 
+// Counts one parse for ZRXmlParseCount.
+void CountParse();
+
 } // namespace zrxml

@@ -5,15 +5,7 @@
 
 #include <cstdarg>
 
-#if defined(_WIN32)
-#if defined(ZRSTRING_EXPORTS)
-#define ZRSTRING_API __declspec(dllexport)
-#else
-#define ZRSTRING_API __declspec(dllimport)
-#endif
-#else
-#define ZRSTRING_API __attribute__((visibility("default")))
-#endif
+#include "ZRStringExport.h"
 
 // A growable wide string with value semantics. The text is kept in a plain
 // heap block so that the exported layout carries no library types across

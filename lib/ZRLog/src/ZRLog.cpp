@@ -1,6 +1,6 @@
 // The process-wide trace writer: one lock, a destination, a sink, and the
 // open entries of each thread.
-#include "ZRLog.h"
+#include "ZRLogInternal.h"
 #include "ZRString.h"
 
 #include <atomic>

@@ -1,5 +1,5 @@
 // Where the records go: standard error or a file they are appended to.
-#include "ZRLog.h"
+#include "ZRLogInternal.h"
 
 #include <cstdlib>
 

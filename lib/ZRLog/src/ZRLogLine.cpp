@@ -1,5 +1,5 @@
 // How one record looks in the file: time, level, indented UTF-8 text.
-#include "ZRLog.h"
+#include "ZRLogInternal.h"
 
 #include <chrono>
 #include <cstdio>

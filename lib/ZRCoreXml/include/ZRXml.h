@@ -8,15 +8,7 @@
 
 #include <cstddef>
 
-#if defined(_WIN32)
-#if defined(ZRXML_EXPORTS)
-#define ZRXML_API __declspec(dllexport)
-#else
-#define ZRXML_API __declspec(dllimport)
-#endif
-#else
-#define ZRXML_API __attribute__((visibility("default")))
-#endif
+#include "ZRXmlExport.h"
 
 // Values of the argument of GetZRXmlInterface.
 enum XML_TYPE_LIBRARY { XML_TYPE_LIBRARY_NONE = 0, XML_TYPE_LIBRARY_CORE = 2 };

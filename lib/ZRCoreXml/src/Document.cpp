@@ -15,46 +15,59 @@ namespace zrxml {
 
 HRESULT CDocument::LoadFile(LPCWSTR pszPath)
 {
-    // Emptied first: a failed load leaves nothing, and the old tree is not
-    // kept in memory beside the new one.
-    m_pTree.reset();
-    if (!pszPath)
+    if (!pszPath) {
+        m_pTree.reset();
         return E_INVALIDARG;
+    }
     try {
         CRawBuffer<unsigned char> bytes;
         const HRESULT hr = ReadWholeFile(pszPath, bytes);
-        if (FAILED(hr))
+        if (FAILED(hr)) {
+            m_pTree.reset();
             return hr;
+        }
         return Load(bytes.Data(), bytes.Size());
     } catch (const std::bad_alloc&) {
+        m_pTree.reset();
         return E_OUTOFMEMORY;
     } catch (const std::exception&) {
+        m_pTree.reset();
         return E_FAIL;
     }
 }
 
 HRESULT CDocument::LoadMemory(const void* pData, std::size_t cbData)
 {
-    m_pTree.reset();
-    if (!pData && cbData != 0)
+    if (!pData && cbData != 0) {
+        m_pTree.reset();
         return E_INVALIDARG;
+    }
     try {
         return Load(static_cast<const unsigned char*>(pData), cbData);
     } catch (const std::bad_alloc&) {
+        m_pTree.reset();
         return E_OUTOFMEMORY;
     } catch (const std::exception&) {
+        m_pTree.reset();
         return E_FAIL;
     }
 }
 
 HRESULT CDocument::Load(const unsigned char* pData, std::size_t cbData)
 {
-    // The same bytes parse to the same tree, and trees never change.
+    // The same bytes parse to the same tree, and trees never change. The
+    // look-up comes before the document lets its tree go: a caller that
+    // loads one file again and again, holding nothing else, keeps it alive
+    // that way, and the description is parsed once per run, not per load.
     const CContentHash hash = HashContent(pData, cbData);
     if (std::shared_ptr<const CTree> pParsed = FindParsedTree(hash, cbData)) {
         m_pTree = std::move(pParsed);
         return S_OK;
     }
+    // Emptied before parsing: a failed load leaves nothing, and the old tree
+    // is not kept in memory beside the new one.
+    m_pTree.reset();
+    CountParse();
     CDecodedText text;
     HRESULT hr = DecodeDocument(pData, cbData, text);
     if (FAILED(hr))

@@ -1,5 +1,8 @@
 #include "TreeCache.h"
 
+#include <ZRXmlParseCount.h>
+
+#include <atomic>
 #include <mutex>
 
 namespace zrxml {
@@ -27,6 +30,8 @@ CTreeCache& Cache()
     static CTreeCache* const s_pCache = new CTreeCache();
     return *s_pCache;
 }
+
+std::atomic<long> s_nParses{0};
 
 } // namespace
 
@@ -63,4 +68,14 @@ void RememberParsedTree(const CContentHash& hash, std::size_t cbData, const std:
     pSlot->pTree = pTree;
 }
 
+void CountParse()
+{
+    s_nParses.fetch_add(1, std::memory_order_relaxed);
+}
+
 } // namespace zrxml
+
+extern "C" ZRXML_API long ZRXmlParseCount()
+{
+    return zrxml::s_nParses.load(std::memory_order_relaxed);
+}
