@@ -27,7 +27,9 @@ protected:
         disc.Write(rel, bytes);
         Entry e;
         e.strFullPath = src.Win(rel);
-        e.strTargetPath = disc.Below(strDir);
+        // "\\" for the root: an empty element has no text, and reading it is
+        // logged as a failure.
+        e.strTargetPath = disc.Below(strDir).empty() ? L"\\" : disc.Below(strDir);
         e.strName = strName;
         e.iSize = static_cast<long long>(bytes.size());
         return e;
@@ -106,7 +108,7 @@ TEST_F(DriverTest, MatchingFilesAndFolderPass)
     LogCapture log;
     EXPECT_HR(S_OK, Run(Describe({a, b, folder}, 4, 0)));
     EXPECT_EQ(Cmd(CRCVERIF_END, 4), host.calls.back());
-    EXPECT_TRUE(log.Texts(ZRLOG_ERROR).empty());
+    EXPECT_EQ(std::vector<std::wstring>{}, log.Texts(ZRLOG_ERROR));
     EXPECT_EQ(4u, log.Texts(ZRLOG_INFO).size()) << "one CRC OK per file";
 }
 
