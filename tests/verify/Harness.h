@@ -117,6 +117,9 @@ private:
 
 namespace kvtest {
 
+// A native path the test's own file calls can take at any length.
+std::filesystem::path LongNative(const std::filesystem::path& path);
+
 // A link to a folder (relative targets are taken from the link's folder);
 // false where the platform refuses to make one.
 bool MakeFolderLink(const std::filesystem::path& target, const std::filesystem::path& link);
