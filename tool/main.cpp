@@ -1,13 +1,13 @@
 // korvane: a command-line host of the Korvane library.
-#include "ChecksumCommand.h"
-#include "Console.h"
-#include "DemoCommand.h"
-#include "DescribeCommand.h"
-#include "Results.h"
-#include "Text.h"
-#include "Usage.h"
-#include "UsageError.h"
-#include "VerifyCommand.h"
+#include "commands/ChecksumCommand.h"
+#include "commands/DemoCommand.h"
+#include "commands/DescribeCommand.h"
+#include "commands/Usage.h"
+#include "commands/VerifyCommand.h"
+#include "output/Console.h"
+#include "output/Results.h"
+#include "output/Text.h"
+#include "output/UsageError.h"
 
 #include <KorvaneRevision.h>
 

@@ -1,11 +1,11 @@
 // The description file the describe command writes, and the tool's own
 // reading of one.
-#include "DescriptionIndex.h"
-#include "DescriptionWriter.h"
-#include "HostPath.h"
-#include "MediaDescription.h"
-#include "Text.h"
-#include "UsageError.h"
+#include "description/DescriptionIndex.h"
+#include "description/DescriptionWriter.h"
+#include "description/MediaDescription.h"
+#include "host/HostPath.h"
+#include "output/Text.h"
+#include "output/UsageError.h"
 
 #include "TestSupport.h"
 

@@ -1,6 +1,6 @@
 // Paths from the command line to the library.
-#include "HostPath.h"
-#include "Text.h"
+#include "host/HostPath.h"
+#include "output/Text.h"
 
 #include "TestSupport.h"
 

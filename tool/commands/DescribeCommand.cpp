@@ -1,12 +1,12 @@
-#include "DescribeCommand.h"
+#include "commands/DescribeCommand.h"
 
-#include "CommandLine.h"
-#include "Console.h"
-#include "DescriptionWriter.h"
-#include "HostPath.h"
-#include "Results.h"
-#include "Text.h"
-#include "UsageError.h"
+#include "commands/CommandLine.h"
+#include "description/DescriptionWriter.h"
+#include "host/HostPath.h"
+#include "output/Console.h"
+#include "output/Results.h"
+#include "output/Text.h"
+#include "output/UsageError.h"
 
 #include <fstream>
 #include <system_error>

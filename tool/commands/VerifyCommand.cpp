@@ -1,13 +1,13 @@
-#include "VerifyCommand.h"
+#include "commands/VerifyCommand.h"
 
-#include "CommandLine.h"
-#include "Console.h"
-#include "DescriptionIndex.h"
-#include "HostPath.h"
-#include "Results.h"
-#include "Summary.h"
-#include "Text.h"
-#include "UsageError.h"
+#include "commands/CommandLine.h"
+#include "description/DescriptionIndex.h"
+#include "host/HostPath.h"
+#include "output/Console.h"
+#include "output/Results.h"
+#include "output/Summary.h"
+#include "output/Text.h"
+#include "output/UsageError.h"
 
 #include <Korvane.h>
 #include <ZRLog.h>

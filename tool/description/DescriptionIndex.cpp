@@ -1,4 +1,4 @@
-#include "DescriptionIndex.h"
+#include "description/DescriptionIndex.h"
 
 #include <ZRString.h>
 #include <ZRXml.h>

@@ -1,7 +1,7 @@
-#include "DescriptionWriter.h"
+#include "description/DescriptionWriter.h"
 
-#include "Text.h"
-#include "UsageError.h"
+#include "output/Text.h"
+#include "output/UsageError.h"
 
 namespace kvtool {
 

@@ -2,7 +2,7 @@
 // Factory, the totals under Media/Info, one FILE per entry.
 #pragma once
 
-#include "MediaDescription.h"
+#include "description/MediaDescription.h"
 
 #include <string>
 

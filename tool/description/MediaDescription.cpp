@@ -1,9 +1,9 @@
-#include "MediaDescription.h"
+#include "description/MediaDescription.h"
 
-#include "FileTime.h"
-#include "HostPath.h"
-#include "Text.h"
-#include "UsageError.h"
+#include "description/FileTime.h"
+#include "host/HostPath.h"
+#include "output/Text.h"
+#include "output/UsageError.h"
 
 #include <system_error>
 

@@ -1,6 +1,6 @@
-#include "HostPath.h"
+#include "host/HostPath.h"
 
-#include "Text.h"
+#include "output/Text.h"
 
 #include <windows.h>
 
