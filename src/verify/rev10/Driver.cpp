@@ -2,6 +2,7 @@
 // No abort flag, no media size, and an exception reaches the host.
 #include "Korvane.h"
 
+#include "DescriptionRules.h"
 #include "EntryWalk.h"
 #include "ZRLog.h"
 
@@ -12,7 +13,7 @@ HRESULT CKorvane::VerifyBurning(TCHAR tchDrvLetter, int iNumber, LPCTSTR strFile
                                          L"strFilePath=%s,CRCVERIFCB lpCB,LPVOID lpUserParam)",
                                          tchDrvLetter, iNumber, strFilePath);
     CZRString strXMLFilePath;
-    korvane::DescriptionPath(strXMLFilePath, iNumber, strFilePath);
+    kvdesc::DescriptionPath(strXMLFilePath, iNumber, strFilePath);
     return CZRLog::GetInstance()->ExitFunction(VerifyBurning(tchDrvLetter, strXMLFilePath, lpCB, lpUserParam));
 }
 

@@ -2,6 +2,7 @@
 // walk the entries.
 #include "Korvane.h"
 
+#include "DescriptionRules.h"
 #include "EntryWalk.h"
 #include "ZRLog.h"
 
@@ -14,7 +15,7 @@ HRESULT CKorvane::VerifyBurning(TCHAR tchDrvLetter, int iNumber, LPCTSTR strFile
     CZRString strXMLFilePath;
     try {
         m_bAbortVerif = FALSE;
-        korvane::DescriptionPath(strXMLFilePath, iNumber, strFilePath);
+        kvdesc::DescriptionPath(strXMLFilePath, iNumber, strFilePath);
         return CZRLog::GetInstance()->ExitFunction(VerifyBurning(tchDrvLetter, strXMLFilePath, lpCB, lpUserParam));
     } catch (...) {
         // Nothing may escape into the host.
