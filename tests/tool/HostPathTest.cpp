@@ -4,15 +4,17 @@
 
 #include "TestSupport.h"
 
+#include <DescriptionRules.h>
+
 #include <gtest/gtest.h>
 
 using namespace kvtool;
 
 TEST(ToolPath, DescriptionPathDropsOneTrailingBackslash)
 {
-    EXPECT_EQ(L"D:\\Media\\Media3.xml", DescriptionPathFor(L"D:\\Media", 3));
-    EXPECT_EQ(L"D:\\Media\\Media3.xml", DescriptionPathFor(L"D:\\Media\\", 3));
-    EXPECT_EQ(L"/tmp/m\\Media-1.xml", DescriptionPathFor(L"/tmp/m", -1));
+    EXPECT_EQ(L"D:\\Media\\Media3.xml", kvdesc::DescriptionPath(L"D:\\Media", 3));
+    EXPECT_EQ(L"D:\\Media\\Media3.xml", kvdesc::DescriptionPath(L"D:\\Media\\", 3));
+    EXPECT_EQ(L"/tmp/m\\Media-1.xml", kvdesc::DescriptionPath(L"/tmp/m", -1));
 }
 
 TEST(ToolPath, DrivePaths)

@@ -8,6 +8,8 @@
 #include "output/Text.h"
 #include "output/UsageError.h"
 
+#include <DescriptionRules.h>
+
 #include <fstream>
 #include <system_error>
 
@@ -19,7 +21,7 @@ std::filesystem::path WriteDescriptionFile(const std::filesystem::path& outFolde
     const std::string strXml = DescriptionXml(desc);
     std::error_code ec;
     std::filesystem::create_directories(outFolder, ec);
-    std::filesystem::path file = outFolder / DescriptionFileName(iNumber);
+    std::filesystem::path file = outFolder / kvdesc::DescriptionFileName(iNumber);
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(strXml.data(), static_cast<std::streamsize>(strXml.size()));
     out.close();

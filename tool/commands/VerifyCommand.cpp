@@ -2,6 +2,7 @@
 
 #include "commands/CommandLine.h"
 #include "description/DescriptionIndex.h"
+#include "host/FileSizes.h"
 #include "host/HostPath.h"
 #include "output/Console.h"
 #include "output/Results.h"
@@ -9,6 +10,7 @@
 #include "output/Text.h"
 #include "output/UsageError.h"
 
+#include <DescriptionRules.h>
 #include <Korvane.h>
 #include <ZRLog.h>
 
@@ -92,7 +94,7 @@ int RunVerify(const CVerifyOptions& opt)
         throw CUsageError("verify: drive " + Utf8FromWide(std::wstring(1, opt.wcDrive)) + ": is not mapped; give --map " +
                           Utf8FromWide(std::wstring(1, opt.wcDrive)) + "=FOLDER or set " + DriveVariable(opt.wcDrive));
 #endif
-    const std::wstring strDescription = opt.bByNumber ? DescriptionPathFor(opt.strFolder, opt.iNumber) : opt.strXml;
+    const std::wstring strDescription = opt.bByNumber ? kvdesc::DescriptionPath(opt.strFolder, opt.iNumber) : opt.strXml;
     if (!LibraryFileExists(strDescription))
         throw CUsageError("verify: description file " + Utf8FromWide(strDescription) + " not found");
 

@@ -14,7 +14,5 @@ namespace kvtool {
 // controls, lone surrogates, U+FFFE, U+FFFF) throw CUsageError.
 std::string XmlText(const std::wstring& strText);
 std::string DescriptionXml(const CMediaDescription& desc);
-// "Media3.xml".
-std::wstring DescriptionFileName(int iNumber);
 
 } // namespace kvtool

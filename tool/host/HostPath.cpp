@@ -32,14 +32,6 @@ std::wstring LibraryPathFromArgument(const std::wstring& strArg)
     return LibraryPathOf(AbsoluteNative(strArg));
 }
 
-std::wstring DescriptionPathFor(const std::wstring& strFolder, int iNumber)
-{
-    std::wstring strPath = strFolder;
-    if (!strPath.empty() && strPath.back() == L'\\')
-        strPath.pop_back();
-    return strPath + L"\\Media" + std::to_wstring(iNumber) + L".xml";
-}
-
 bool LibraryFileExists(const std::wstring& strLibraryPath)
 {
     DWORD dwAttributes = GetFileAttributesW(strLibraryPath.c_str());
