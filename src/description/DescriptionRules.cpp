@@ -40,8 +40,8 @@ bool IsFolderEntry(DWORD dwAttribute)
 void EntrySource(CZRPathString& strFullPath, DWORD dwAttribute)
 {
     int iPos = 0;
-    if (strFullPath.Find(L"*.*", &iPos, 0))
-        strFullPath.Replace(L"*.*", L"");
+    if (strFullPath.Find(kEveryFile, &iPos, 0))
+        strFullPath.Replace(kEveryFile, L"");
     if (IsFolderEntry(dwAttribute))
         strFullPath.RemoveFileSpec();
 }

@@ -30,6 +30,9 @@ inline constexpr wchar_t kExclusion[] = L"Exclusion";
 inline constexpr wchar_t kFileSize[] = L"FileSize";
 inline constexpr wchar_t kWriteTime[] = L"WriteTime";
 
+// What a folder entry's FullPath ends with after its folder and a "\".
+inline constexpr wchar_t kEveryFile[] = L"*.*";
+
 // The file of medium iNumber: "<folder>\Media<n>.xml" with one trailing "\"
 // of the folder dropped, or "c:\Temp\Media<n>.xml" when pszFolder is null.
 void DescriptionPath(CZRString& strOut, int iNumber, const wchar_t* pszFolder);
@@ -42,9 +45,9 @@ void EntryQuery(CZRString& strOut, int iNumber);
 
 bool IsFolderEntry(DWORD dwAttribute);
 
-// An entry's source from its FullPath, in place: every "*.*" removed (a
-// folder entry names its files with it), and for a folder entry the last
-// component after that, which leaves the folder itself.
+// An entry's source from its FullPath, in place: every kEveryFile removed,
+// and for a folder entry the last component after that, which leaves the
+// folder itself.
 void EntrySource(CZRPathString& strFullPath, DWORD dwAttribute);
 
 // Where the entry lies on the disc in drive wcDrive:
