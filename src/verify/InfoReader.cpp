@@ -1,5 +1,6 @@
 #include "InfoReader.h"
 
+#include "DescriptionRules.h"
 #include "ZRLog.h"
 
 namespace korvane {
@@ -19,7 +20,7 @@ BOOL FindInfoChild(IZRXml* pXml, LPCTSTR pszPath, const InfoTexts& texts, NodeRe
         return FALSE;
     }
     NodeRef info;
-    if (FAILED(pXml->GetNode(L"/Factory/Media/Info", info.Out())) || !info) {
+    if (FAILED(pXml->GetNode(kvdesc::kInfoNode, info.Out())) || !info) {
         CZRLog::GetInstance()->AddError(texts.pszNoInfo, pszPath);
         return FALSE;
     }
