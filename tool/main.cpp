@@ -1,15 +1,9 @@
 // korvane: a command-line host of the Korvane library.
-#include "ChecksumCommand.h"
-#include "Console.h"
-#include "DemoCommand.h"
-#include "DescribeCommand.h"
-#include "Results.h"
-#include "Text.h"
-#include "Usage.h"
-#include "UsageError.h"
-#include "VerifyCommand.h"
-
-#include <KorvaneRevision.h>
+#include "commands/Commands.h"
+#include "output/Console.h"
+#include "output/Results.h"
+#include "output/Text.h"
+#include "output/UsageError.h"
 
 #include <cstdio>
 #include <exception>
@@ -18,38 +12,11 @@
 
 namespace {
 
-int Run(const std::vector<std::wstring>& vecArgs)
-{
-    using namespace kvtool;
-    if (vecArgs.empty())
-        throw CUsageError("no command given (verify, checksum, describe or demo)");
-    const std::wstring& strCommand = vecArgs.front();
-    const std::vector<std::wstring> vecRest(vecArgs.begin() + 1, vecArgs.end());
-    if (strCommand == L"verify")
-        return VerifyCommand(vecRest);
-    if (strCommand == L"checksum")
-        return ChecksumCommand(vecRest);
-    if (strCommand == L"describe")
-        return DescribeCommand(vecRest);
-    if (strCommand == L"demo")
-        return DemoCommand(vecRest);
-    if (strCommand == L"help" || strCommand == L"--help" || strCommand == L"-h") {
-        CFileSink(stdout).Write(UsageText());
-        return EXIT_OK;
-    }
-    if (strCommand == L"--version") {
-        CFileSink(stdout).Write("korvane, library revision " + std::to_string(KORVANE_REVISION / 10) + "." +
-                                std::to_string(KORVANE_REVISION % 10) + "\n");
-        return EXIT_OK;
-    }
-    throw CUsageError("unknown command '" + Utf8FromWide(strCommand) + "'");
-}
-
 int Main(const std::vector<std::wstring>& vecArgs)
 {
     kvtool::PrepareProcess();
     try {
-        return Run(vecArgs);
+        return kvtool::RunCommand(vecArgs);
     } catch (const kvtool::CUsageError& e) {
         kvtool::CFileSink(stderr).Write(std::string("korvane: ") + e.what() + " (see 'korvane help')\n");
         return kvtool::EXIT_USAGE;

@@ -3,6 +3,7 @@
 // has its own pair of functions.
 #include "Korvane.h"
 
+#include "DescriptionRules.h"
 #include "EntryWalk.h"
 #include "LongPath.h"
 #include "ZRLog.h"
@@ -21,7 +22,7 @@ HRESULT CKorvane::VerifyBurning(TCHAR tchDrvLetter, int iNumber, LPCTSTR strFile
     CZRString strXMLFilePath;
     try {
         m_bAbortVerif = FALSE;
-        korvane::DescriptionPath(strXMLFilePath, iNumber, strFilePath);
+        kvdesc::DescriptionPath(strXMLFilePath, iNumber, strFilePath);
         return CZRLog::GetInstance()->ExitFunction(VerifyBurning(tchDrvLetter, strXMLFilePath, lpCB, lpUserParam));
     } catch (...) {
         // Nothing may escape into the host.
@@ -63,7 +64,7 @@ HRESULT CKorvane::VerifyBurning(TCHAR tchDrvLetter, int iNumber, LPCTSTR strFile
                                          L"strFilePath=%s,CRCVERIFCB lpCB,LPVOID lpUserParam)",
                                          tchDrvLetter, iNumber, strFilePath);
     CZRString strXMLFilePath;
-    korvane::DescriptionPath(strXMLFilePath, iNumber, strFilePath);
+    kvdesc::DescriptionPath(strXMLFilePath, iNumber, strFilePath);
     return CZRLog::GetInstance()->ExitFunction(VerifyBurning(tchDrvLetter, strXMLFilePath, lpCB, lpUserParam));
 }
 

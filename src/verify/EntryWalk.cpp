@@ -1,10 +1,11 @@
 #include "EntryWalk.h"
 
+#include "DescriptionRules.h"
 #include "NodeRef.h"
 #include "ZRLog.h"
 
 void CEntryWalk::FillEntry(CKorvane& k, TCHAR tchDrvLetter, IZRXmlNode* pNode, FDesc& desc,
-                           CZRPathString& strScratch)
+                           CZRPathString& strScratch, CZRString& strName)
 {
     // The accessors' results are not examined: a missing element reads as
     // empty text or 0, and the entry is compared with that.
@@ -12,16 +13,12 @@ void CEntryWalk::FillEntry(CKorvane& k, TCHAR tchDrvLetter, IZRXmlNode* pNode, F
     k.GetFileSize(desc.iSize, pNode);
     k.GetFileFullPath(desc.strFullPath, pNode);
     k.GetFilePath(desc.strPath, pNode);
-    int iPos = 0;
-    if (desc.strFullPath.Find(L"*.*", &iPos, 0))
-        desc.strFullPath.Replace(L"*.*", L"");
+    kvdesc::EntrySource(desc.strFullPath, desc.dwAttribute);
     k.GetFileTargetPath(strScratch, pNode);
-    desc.strTargetPath.Format(L"%c:%s", tchDrvLetter, static_cast<const wchar_t*>(strScratch));
-    desc.strTargetPath.AddBackslash();
-    if (!(desc.dwAttribute & FILE_ATTRIBUTE_DIRECTORY)) {
-        k.GetFileName(strScratch, pNode);
-        desc.strTargetPath += strScratch;
-    }
+    // A folder's name is part of its TargetPath: it is not read.
+    if (!kvdesc::IsFolderEntry(desc.dwAttribute))
+        k.GetFileName(strName, pNode);
+    kvdesc::EntryTarget(desc.strTargetPath, tchDrvLetter, strScratch, desc.dwAttribute, strName);
     k.GetFileWriteTime(desc.strWriteTime, pNode);
 }
 
@@ -44,16 +41,16 @@ HRESULT CEntryWalk::Run(CKorvane& k, TCHAR tchDrvLetter)
 {
     CZRString strQuery;
     CZRPathString strScratch;
+    CZRString strName;
     FDesc desc;
     korvane::NodeRef node;
     int iNext = 1;
 
-    strQuery.Format(L"/Factory/FILE[%d]", iNext++);
+    kvdesc::EntryQuery(strQuery, iNext++);
     HRESULT hrQuery = k.m_pXml->GetNode(strQuery, node.Out());
     while (SUCCEEDED(hrQuery) && node) {
-        FillEntry(k, tchDrvLetter, node.Get(), desc, strScratch);
-        if (desc.dwAttribute & FILE_ATTRIBUTE_DIRECTORY) {
-            desc.strFullPath.RemoveFileSpec();
+        FillEntry(k, tchDrvLetter, node.Get(), desc, strScratch, strName);
+        if (kvdesc::IsFolderEntry(desc.dwAttribute)) {
             const HRESULT hr = k.CheckDirCRC(&desc);
             if (FAILED(hr)) {
                 CZRLog::GetInstance()->AddError(L"CKorvane::VerifyBurning CheckDirCRC FAILED pNode FullPath = %s",
@@ -69,7 +66,7 @@ HRESULT CEntryWalk::Run(CKorvane& k, TCHAR tchDrvLetter)
             }
         }
         node.Reset();
-        strQuery.Format(L"/Factory/FILE[%d]", iNext++);
+        kvdesc::EntryQuery(strQuery, iNext++);
         hrQuery = k.m_pXml->GetNode(strQuery, node.Out());
     }
     // Only a missing node is the end of the entries; a query that fails
@@ -85,17 +82,6 @@ HRESULT CEntryWalk::Run(CKorvane& k, TCHAR tchDrvLetter)
 }
 
 namespace korvane {
-
-void DescriptionPath(CZRString& strOut, int iNumber, LPCTSTR strFilePath)
-{
-    if (!strFilePath) {
-        strOut.Format(L"c:\\Temp\\Media%i.xml", iNumber);
-        return;
-    }
-    CZRPathString strFolder(strFilePath);
-    strFolder.RemoveBackslash();
-    strOut.Format(L"%s\\Media%i.xml", static_cast<const wchar_t*>(strFolder), iNumber);
-}
 
 DWORD TotalWorkMiB(__int64 iMediaSize)
 {

@@ -18,13 +18,10 @@ public:
 
 private:
     static void FillEntry(CKorvane& rKorvane, TCHAR tchDrvLetter, IZRXmlNode* pNode, FDesc& desc,
-                          CZRPathString& strScratch);
+                          CZRPathString& strScratch, CZRString& strName);
 };
 
 namespace korvane {
-
-// "<folder>\Media<n>.xml", or "c:\Temp\Media<n>.xml" without a folder.
-void DescriptionPath(CZRString& strOut, int iNumber, LPCTSTR strFilePath);
 
 // Twice the media size (disc copy and source are both read) in whole MiB,
 // low 32 bits.

@@ -1,5 +1,6 @@
 #include "InfoReader.h"
 
+#include "DescriptionRules.h"
 #include "LongPath.h"
 #include "ZRLog.h"
 
@@ -21,7 +22,7 @@ BOOL FindInfoChild(IZRXml* pXml, LPCTSTR pszPath, const InfoTexts& texts, NodeRe
         return FALSE;
     }
     NodeRef info;
-    if (FAILED(pXml->GetNode(L"/Factory/Media/Info", info.Out())) || !info) {
+    if (FAILED(pXml->GetNode(kvdesc::kInfoNode, info.Out())) || !info) {
         CZRLog::GetInstance()->AddError(texts.pszNoInfo, pszPath);
         return FALSE;
     }

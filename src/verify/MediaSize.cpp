@@ -4,6 +4,7 @@
 
 #if KORVANE_REVISION >= 11
 
+#include "DescriptionRules.h"
 #include "InfoReader.h"
 #include "ZRLog.h"
 
@@ -11,7 +12,7 @@ __int64 CKorvane::GetMediaSize(LPCTSTR strXMLFilePath)
 {
     CZRLog::GetInstance()->EnterFunction(L"CKorvane::GetMediaSize(LPCTSTR strXMLFilePath=%s)", strXMLFilePath);
     static const korvane::InfoTexts kTexts = {
-        L"Media_Size",
+        kvdesc::kMediaSize,
         L"CKorvane::GetMediaSize(...) No XML File strXMLFilePath = NULL !",
         L"CKorvane::GetMediaSize(...) No XML Interface",
         L"CKorvane::GetMediaSize(...) Open XML Media file %s FAILED",

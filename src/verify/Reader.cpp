@@ -3,6 +3,7 @@
 #include "Korvane.h"
 
 #include "Decimal.h"
+#include "DescriptionRules.h"
 #include "InfoReader.h"
 #include "NodeRef.h"
 #include "ZRLog.h"
@@ -13,7 +14,7 @@ DWORD CKorvane::GetFileCount(LPCTSTR strXMLFilePath)
 {
     CZRLog::GetInstance()->EnterFunction(L"GetFileCount(LPCTSTR strXMLFilePath=%s)", strXMLFilePath);
     static const korvane::InfoTexts kTexts = {
-        L"Media_NumberFiles",
+        kvdesc::kFileCount,
         L"CKorvane::GetFileCount(...) No XML File strXMLFilePath = NULL !",
         L"CKorvane::GetFileCount(...) No XML Interface",
         L"CKorvane::GetFileCount(...) Open XML Media file %s FAILED",
@@ -68,7 +69,7 @@ HRESULT CKorvane::GetFileFullPath(CZRPathString& strFullPath, IZRXmlNode* pNode)
 {
     CZRLog::GetInstance()->EnterFunction(L"CKorvane::GetFileFullPath(CZRPathString& strFullPath,IZRXmlNode *pNode)");
     CZRString strText;
-    const HRESULT hr = GetFileChild(strText, pNode, L"FullPath");
+    const HRESULT hr = GetFileChild(strText, pNode, kvdesc::kFullPath);
     strFullPath = static_cast<const wchar_t*>(strText);
     return CZRLog::GetInstance()->ExitFunction(hr);
 }
@@ -76,7 +77,7 @@ HRESULT CKorvane::GetFileFullPath(CZRPathString& strFullPath, IZRXmlNode* pNode)
 HRESULT CKorvane::GetFilePath(CZRString& strFilePath, IZRXmlNode* pNode)
 {
     CZRLog::GetInstance()->EnterFunction(L"CKorvane::GetFilePath(CZRString& strFilePath, IZRXmlNode *pNode)");
-    return CZRLog::GetInstance()->ExitFunction(GetFileChild(strFilePath, pNode, L"Path"));
+    return CZRLog::GetInstance()->ExitFunction(GetFileChild(strFilePath, pNode, kvdesc::kPath));
 }
 
 HRESULT CKorvane::GetFileTargetPath(CZRPathString& strTargetPath, IZRXmlNode* pNode)
@@ -84,7 +85,7 @@ HRESULT CKorvane::GetFileTargetPath(CZRPathString& strTargetPath, IZRXmlNode* pN
     CZRLog::GetInstance()->EnterFunction(
         L"CKorvane::GetFileTargetPath(CZRPathString& strTargetPath, IZRXmlNode *pNode)");
     CZRString strText;
-    const HRESULT hr = GetFileChild(strText, pNode, L"TargetPath");
+    const HRESULT hr = GetFileChild(strText, pNode, kvdesc::kTargetPath);
     strTargetPath = static_cast<const wchar_t*>(strText);
     return CZRLog::GetInstance()->ExitFunction(hr);
 }
@@ -92,14 +93,14 @@ HRESULT CKorvane::GetFileTargetPath(CZRPathString& strTargetPath, IZRXmlNode* pN
 HRESULT CKorvane::GetFileName(CZRString& strFileName, IZRXmlNode* pNode)
 {
     CZRLog::GetInstance()->EnterFunction(L"CKorvane::GetFileName(CZRString& strFileName, IZRXmlNode *pNode)");
-    return CZRLog::GetInstance()->ExitFunction(GetFileChild(strFileName, pNode, L"Name"));
+    return CZRLog::GetInstance()->ExitFunction(GetFileChild(strFileName, pNode, kvdesc::kName));
 }
 
 HRESULT CKorvane::GetFileAttribute(DWORD& dwAttribute, IZRXmlNode* pNode)
 {
     CZRLog::GetInstance()->EnterFunction(L"CKorvane::GetFileAttribute(DWORD& dwAttribute, IZRXmlNode *pNode)");
     CZRString strText;
-    const HRESULT hr = GetFileChild(strText, pNode, L"Attribute");
+    const HRESULT hr = GetFileChild(strText, pNode, kvdesc::kAttribute);
     if (SUCCEEDED(hr))
         dwAttribute = korvane::DecimalToDword(strText);
     return CZRLog::GetInstance()->ExitFunction(hr);
@@ -109,7 +110,7 @@ HRESULT CKorvane::GetFileExclusion(DWORD& dwExclusion, IZRXmlNode* pNode)
 {
     CZRLog::GetInstance()->EnterFunction(L"CKorvane::GetFileExclusion(DWORD& dwExclusion, IZRXmlNode *pNode)");
     CZRString strText;
-    const HRESULT hr = GetFileChild(strText, pNode, L"Exclusion");
+    const HRESULT hr = GetFileChild(strText, pNode, kvdesc::kExclusion);
     if (SUCCEEDED(hr))
         dwExclusion = korvane::DecimalToDword(strText);
     return CZRLog::GetInstance()->ExitFunction(hr);
@@ -118,14 +119,14 @@ HRESULT CKorvane::GetFileExclusion(DWORD& dwExclusion, IZRXmlNode* pNode)
 HRESULT CKorvane::GetFileWriteTime(CZRString& strWriteTime, IZRXmlNode* pNode)
 {
     CZRLog::GetInstance()->EnterFunction(L"CKorvane::GetFileWriteTime(CZRString& strWriteTime, IZRXmlNode *pNode)");
-    return CZRLog::GetInstance()->ExitFunction(GetFileChild(strWriteTime, pNode, L"WriteTime"));
+    return CZRLog::GetInstance()->ExitFunction(GetFileChild(strWriteTime, pNode, kvdesc::kWriteTime));
 }
 
 HRESULT CKorvane::GetFileSize(__int64& iSize, IZRXmlNode* pNode)
 {
     CZRLog::GetInstance()->EnterFunction(L"CKorvane::GetFileSize(__int64& iSize, IZRXmlNode *pNode)");
     CZRString strText;
-    const HRESULT hr = GetFileChild(strText, pNode, L"FileSize");
+    const HRESULT hr = GetFileChild(strText, pNode, kvdesc::kFileSize);
     if (SUCCEEDED(hr))
         iSize = korvane::DecimalToInt64(strText);
     return CZRLog::GetInstance()->ExitFunction(hr);

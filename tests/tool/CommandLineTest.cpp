@@ -1,6 +1,6 @@
 // The option parser: what it accepts and the one-line messages it refuses with.
-#include "CommandLine.h"
-#include "UsageError.h"
+#include "commands/CommandLine.h"
+#include "output/UsageError.h"
 
 #include <gtest/gtest.h>
 

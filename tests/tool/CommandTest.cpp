@@ -2,8 +2,8 @@
 #include "Medium.h"
 #include "ToolRunner.h"
 
-#include "HostPath.h"
-#include "Text.h"
+#include "host/HostPath.h"
+#include "output/Text.h"
 
 #include <KorvaneRevision.h>
 

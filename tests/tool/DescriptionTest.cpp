@@ -1,13 +1,16 @@
 // The description file the describe command writes, and the tool's own
 // reading of one.
-#include "DescriptionIndex.h"
-#include "DescriptionWriter.h"
-#include "HostPath.h"
-#include "MediaDescription.h"
-#include "Text.h"
-#include "UsageError.h"
+#include "description/DescriptionIndex.h"
+#include "description/DescriptionWriter.h"
+#include "description/MediaDescription.h"
+#include "host/FileSizes.h"
+#include "host/HostPath.h"
+#include "output/Text.h"
+#include "output/UsageError.h"
 
 #include "TestSupport.h"
+
+#include <DescriptionRules.h>
 
 #include <gtest/gtest.h>
 
@@ -69,7 +72,7 @@ TEST(ToolDescribe, XmlDocumentShape)
               "  </FILE>\n"
               "</Factory>\n",
               DescriptionXml(desc));
-    EXPECT_EQ(L"Media12.xml", DescriptionFileName(12));
+    EXPECT_EQ(L"Media12.xml", kvdesc::DescriptionFileName(12));
 }
 
 TEST(ToolDescribe, FilesAndFoldersOfATree)

@@ -1,8 +1,10 @@
 // Paths from the command line to the library.
-#include "HostPath.h"
-#include "Text.h"
+#include "host/HostPath.h"
+#include "output/Text.h"
 
 #include "TestSupport.h"
+
+#include <DescriptionRules.h>
 
 #include <gtest/gtest.h>
 
@@ -10,9 +12,9 @@ using namespace kvtool;
 
 TEST(ToolPath, DescriptionPathDropsOneTrailingBackslash)
 {
-    EXPECT_EQ(L"D:\\Media\\Media3.xml", DescriptionPathFor(L"D:\\Media", 3));
-    EXPECT_EQ(L"D:\\Media\\Media3.xml", DescriptionPathFor(L"D:\\Media\\", 3));
-    EXPECT_EQ(L"/tmp/m\\Media-1.xml", DescriptionPathFor(L"/tmp/m", -1));
+    EXPECT_EQ(L"D:\\Media\\Media3.xml", kvdesc::DescriptionPath(L"D:\\Media", 3));
+    EXPECT_EQ(L"D:\\Media\\Media3.xml", kvdesc::DescriptionPath(L"D:\\Media\\", 3));
+    EXPECT_EQ(L"/tmp/m\\Media-1.xml", kvdesc::DescriptionPath(L"/tmp/m", -1));
 }
 
 TEST(ToolPath, DrivePaths)

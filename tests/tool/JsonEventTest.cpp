@@ -1,5 +1,5 @@
 // The --events lines: escaping and the shape of one line.
-#include "JsonEvent.h"
+#include "output/JsonEvent.h"
 
 #include <Korvane.h>
 

@@ -1,8 +1,8 @@
 #include "Medium.h"
 
-#include "HostPath.h"
-#include "Text.h"
 #include "ToolRunner.h"
+#include "host/HostPath.h"
+#include "output/Text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Placing problem reports: size or checksum, and which reports are one pair.
-#include "ProblemTracker.h"
+#include "host/ProblemTracker.h"
 
 #include <Korvane.h>
 

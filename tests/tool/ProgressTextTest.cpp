@@ -1,5 +1,5 @@
 // The progress bar and lines.
-#include "ProgressText.h"
+#include "output/ProgressText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The summary lines and the exit codes.
-#include "Results.h"
-#include "Summary.h"
+#include "output/Results.h"
+#include "output/Summary.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // UTF-8 in and out of the tool, and its integer parsing.
-#include "Text.h"
+#include "output/Text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The tool's callback: its answers, prompts, progress and event lines.
-#include "VerifyHost.h"
+#include "host/VerifyHost.h"
 
 #include <Korvane.h>
 

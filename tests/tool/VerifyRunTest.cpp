@@ -3,8 +3,8 @@
 #include "Medium.h"
 #include "ToolRunner.h"
 
-#include "JsonEvent.h"
-#include "Text.h"
+#include "output/JsonEvent.h"
+#include "output/Text.h"
 
 #include <KorvaneRevision.h>
 

@@ -1,4 +1,4 @@
-#include "Results.h"
+#include "output/Results.h"
 
 #include <cstdio>
 

@@ -1,11 +1,11 @@
-#include "ChecksumCommand.h"
+#include "commands/ChecksumCommand.h"
 
-#include "CommandLine.h"
-#include "Console.h"
-#include "HostPath.h"
-#include "Results.h"
-#include "Text.h"
-#include "UsageError.h"
+#include "commands/CommandLine.h"
+#include "host/HostPath.h"
+#include "output/Console.h"
+#include "output/Results.h"
+#include "output/Text.h"
+#include "output/UsageError.h"
 
 #include <KorvaneChecksum.h>
 

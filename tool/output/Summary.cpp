@@ -1,6 +1,6 @@
-#include "Summary.h"
+#include "output/Summary.h"
 
-#include "Results.h"
+#include "output/Results.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "FileTime.h"
+#include "description/FileTime.h"
 
 #include <cstdio>
 #include <ctime>

@@ -1,7 +1,7 @@
-#include "CommandLine.h"
+#include "commands/CommandLine.h"
 
-#include "Text.h"
-#include "UsageError.h"
+#include "output/Text.h"
+#include "output/UsageError.h"
 
 namespace kvtool {
 

@@ -1,7 +1,7 @@
 // korvane describe --number N --out DIR --target \Path SOURCE...
 #pragma once
 
-#include "MediaDescription.h"
+#include "description/MediaDescription.h"
 
 #include <filesystem>
 #include <string>

@@ -1,9 +1,9 @@
-#include "DriveMap.h"
+#include "host/DriveMap.h"
 
-#include "Console.h"
-#include "HostPath.h"
-#include "Text.h"
-#include "UsageError.h"
+#include "host/HostPath.h"
+#include "output/Console.h"
+#include "output/Text.h"
+#include "output/UsageError.h"
 
 #include <cwctype>
 #include <system_error>

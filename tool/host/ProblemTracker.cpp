@@ -1,4 +1,4 @@
-#include "ProblemTracker.h"
+#include "host/ProblemTracker.h"
 
 #include <Korvane.h>
 

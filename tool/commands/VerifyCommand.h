@@ -3,8 +3,8 @@
 //                [--map E=/folder]...
 #pragma once
 
-#include "DriveMap.h"
-#include "VerifyHost.h"
+#include "host/DriveMap.h"
+#include "host/VerifyHost.h"
 
 #include <string>
 #include <vector>

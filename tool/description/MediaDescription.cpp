@@ -1,9 +1,11 @@
-#include "MediaDescription.h"
+#include "description/MediaDescription.h"
 
-#include "FileTime.h"
-#include "HostPath.h"
-#include "Text.h"
-#include "UsageError.h"
+#include "description/FileTime.h"
+#include "host/HostPath.h"
+#include "output/Text.h"
+#include "output/UsageError.h"
+
+#include <DescriptionRules.h>
 
 #include <system_error>
 
@@ -81,7 +83,7 @@ CMediaDescription DescribeSources(const std::vector<std::filesystem::path>& vecS
             if (entry.strName.empty())
                 throw CUsageError("source " + strShown + " is a root folder; give the folders below it");
             // The library drops "*.*" and then the last "\": what is left is the folder.
-            entry.strFullPath = LibraryPathOf(path) + L"\\*.*";
+            entry.strFullPath = LibraryPathOf(path) + L"\\" + kvdesc::kEveryFile;
             entry.strTargetPath = JoinBelowRoot(strBelow, entry.strName);
             entry.strPath = entry.strTargetPath;
             entry.dwAttribute = FILE_ATTRIBUTE_DIRECTORY;

@@ -1,6 +1,6 @@
-#include "JsonEvent.h"
+#include "output/JsonEvent.h"
 
-#include "Text.h"
+#include "output/Text.h"
 
 #include <Korvane.h>
 

@@ -1,12 +1,14 @@
-#include "DescribeCommand.h"
+#include "commands/DescribeCommand.h"
 
-#include "CommandLine.h"
-#include "Console.h"
-#include "DescriptionWriter.h"
-#include "HostPath.h"
-#include "Results.h"
-#include "Text.h"
-#include "UsageError.h"
+#include "commands/CommandLine.h"
+#include "description/DescriptionWriter.h"
+#include "host/HostPath.h"
+#include "output/Console.h"
+#include "output/Results.h"
+#include "output/Text.h"
+#include "output/UsageError.h"
+
+#include <DescriptionRules.h>
 
 #include <fstream>
 #include <system_error>
@@ -19,7 +21,7 @@ std::filesystem::path WriteDescriptionFile(const std::filesystem::path& outFolde
     const std::string strXml = DescriptionXml(desc);
     std::error_code ec;
     std::filesystem::create_directories(outFolder, ec);
-    std::filesystem::path file = outFolder / DescriptionFileName(iNumber);
+    std::filesystem::path file = outFolder / kvdesc::DescriptionFileName(iNumber);
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(strXml.data(), static_cast<std::streamsize>(strXml.size()));
     out.close();

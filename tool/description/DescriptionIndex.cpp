@@ -1,5 +1,6 @@
-#include "DescriptionIndex.h"
+#include "description/DescriptionIndex.h"
 
+#include <DescriptionRules.h>
 #include <ZRString.h>
 #include <ZRXml.h>
 #include <oleauto.h>
@@ -47,7 +48,8 @@ enum EField { FIELD_FULLPATH, FIELD_TARGETPATH, FIELD_NAME, FIELD_ATTRIBUTE, FIE
 
 void ReadFields(IZRXmlNode* pNode, std::wstring (&astrField)[FIELD_COUNT])
 {
-    static const wchar_t* const s_apszNames[FIELD_COUNT] = {L"FullPath", L"TargetPath", L"Name", L"Attribute"};
+    static const wchar_t* const s_apszNames[FIELD_COUNT] = {kvdesc::kFullPath, kvdesc::kTargetPath, kvdesc::kName,
+                                                            kvdesc::kAttribute};
     bool abFound[FIELD_COUNT] = {};
     int iFound = 0;
     const int iCount = pNode->GetChildCount();
@@ -103,19 +105,14 @@ void CDescriptionIndex::Append(wchar_t wcDrive, const std::wstring& strFullPath,
                                const std::wstring& strName, DWORD dwAttribute)
 {
     CZRPathString strSource = strFullPath.c_str();
-    strSource.Replace(L"*.*", L"");
+    kvdesc::EntrySource(strSource, dwAttribute);
     CZRPathString strTarget;
-    strTarget.Format(L"%c:%s", wcDrive, strTargetPath.c_str());
-    strTarget.AddBackslash();
+    kvdesc::EntryTarget(strTarget, wcDrive, strTargetPath.c_str(), dwAttribute, strName.c_str());
 
     CEntry entry;
-    entry.bFolder = (dwAttribute & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (entry.bFolder) {
-        strSource.RemoveFileSpec();
-        strSource.RemoveBackslash();
-    } else {
-        strTarget += strName.c_str();
-    }
+    entry.bFolder = kvdesc::IsFolderEntry(dwAttribute);
+    if (entry.bFolder)
+        strSource.RemoveBackslash(); // the index keeps a folder without its final "\"
     // Up to the first terminator, as a copy into a std::wstring would take.
     const wchar_t* pszSource = strSource;
     const wchar_t* pszTarget = strTarget;
@@ -129,15 +126,6 @@ void CDescriptionIndex::Append(wchar_t wcDrive, const std::wstring& strFullPath,
     m_vecEntries.push_back(entry);
     m_bFilesSorted = false;
 }
-
-namespace {
-
-std::wstring EntryQuery(size_t n)
-{
-    return L"/Factory/FILE[" + std::to_wstring(n) + L"]";
-}
-
-} // namespace
 
 bool CDescriptionIndex::Load(const std::wstring& strXmlPath, wchar_t wcDrive)
 {
@@ -156,17 +144,19 @@ bool CDescriptionIndex::Load(const std::wstring& strXmlPath, wchar_t wcDrive)
         return false;
     {
         CXmlRef<IZRXmlNode> info;
-        if (pXml->GetNode(L"/Factory/Media/Info", info.Out()) >= 0 && info.Get()) {
+        if (pXml->GetNode(kvdesc::kInfoNode, info.Out()) >= 0 && info.Get()) {
             CXmlRef<IZRXmlNode> count;
-            if (info->GetChild(L"Media_NumberFiles", count.Out()) >= 0 && count.Get())
+            if (info->GetChild(kvdesc::kFileCount, count.Out()) >= 0 && count.Get())
                 m_dwFileCount = static_cast<DWORD>(count->GetIntValue());
         }
     }
     // The entries as the library's walk finds them: up to the first number
     // that names none.
-    for (size_t n = 1;; ++n) {
+    CZRString strQuery;
+    for (int n = 1;; ++n) {
+        kvdesc::EntryQuery(strQuery, n);
         CXmlRef<IZRXmlNode> node;
-        if (pXml->GetNode(EntryQuery(n).c_str(), node.Out()) < 0 || !node.Get())
+        if (pXml->GetNode(strQuery, node.Out()) < 0 || !node.Get())
             break;
         ++m_nPending;
     }
@@ -181,9 +171,11 @@ void CDescriptionIndex::ReadPending()
         return;
     const std::unique_ptr<IZRXml, CXmlRelease> pXml = std::move(m_pPending);
     std::wstring astrField[FIELD_COUNT];
+    CZRString strQuery;
     for (size_t n = 1; n <= m_nPending; ++n) {
+        kvdesc::EntryQuery(strQuery, static_cast<int>(n));
         CXmlRef<IZRXmlNode> node;
-        if (pXml->GetNode(EntryQuery(n).c_str(), node.Out()) < 0 || !node.Get())
+        if (pXml->GetNode(strQuery, node.Out()) < 0 || !node.Get())
             break;
         for (std::wstring& strField : astrField)
             strField.clear();
@@ -238,30 +230,6 @@ std::wstring CDescriptionIndex::TargetFor(const std::wstring& strSource)
     if (entry.bFolder)
         strTarget.append(strSource, entry.cchSource + 1, std::wstring::npos);
     return strTarget;
-}
-
-namespace {
-
-bool LookUpSize(const std::wstring& strPath, unsigned long long& ullSize)
-{
-    WIN32_FIND_DATAW data;
-    HANDLE hFind = FindFirstFileW(strPath.c_str(), &data);
-    if (hFind == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(hFind);
-    ullSize = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    return true;
-}
-
-} // namespace
-
-int CompareFileSizes(const std::wstring& strSource, const std::wstring& strTarget)
-{
-    unsigned long long ullSource = 0;
-    unsigned long long ullTarget = 0;
-    if (strTarget.empty() || !LookUpSize(strSource, ullSource) || !LookUpSize(strTarget, ullTarget))
-        return -1;
-    return ullSource != ullTarget ? 1 : 0;
 }
 
 } // namespace kvtool

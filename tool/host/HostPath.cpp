@@ -1,6 +1,6 @@
-#include "HostPath.h"
+#include "host/HostPath.h"
 
-#include "Text.h"
+#include "output/Text.h"
 
 #include <windows.h>
 
@@ -30,14 +30,6 @@ std::wstring LibraryPathFromArgument(const std::wstring& strArg)
         return strArg;
 #endif
     return LibraryPathOf(AbsoluteNative(strArg));
-}
-
-std::wstring DescriptionPathFor(const std::wstring& strFolder, int iNumber)
-{
-    std::wstring strPath = strFolder;
-    if (!strPath.empty() && strPath.back() == L'\\')
-        strPath.pop_back();
-    return strPath + L"\\Media" + std::to_wstring(iNumber) + L".xml";
 }
 
 bool LibraryFileExists(const std::wstring& strLibraryPath)

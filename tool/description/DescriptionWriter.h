@@ -2,7 +2,7 @@
 // Factory, the totals under Media/Info, one FILE per entry.
 #pragma once
 
-#include "MediaDescription.h"
+#include "description/MediaDescription.h"
 
 #include <string>
 
@@ -14,7 +14,5 @@ namespace kvtool {
 // controls, lone surrogates, U+FFFE, U+FFFF) throw CUsageError.
 std::string XmlText(const std::wstring& strText);
 std::string DescriptionXml(const CMediaDescription& desc);
-// "Media3.xml".
-std::wstring DescriptionFileName(int iNumber);
 
 } // namespace kvtool

@@ -1,14 +1,14 @@
-#include "DemoCommand.h"
+#include "commands/DemoCommand.h"
 
-#include "CommandLine.h"
-#include "Console.h"
-#include "DescribeCommand.h"
-#include "DriveMap.h"
-#include "HostPath.h"
-#include "MediaDescription.h"
-#include "Text.h"
-#include "UsageError.h"
-#include "VerifyCommand.h"
+#include "commands/CommandLine.h"
+#include "commands/DescribeCommand.h"
+#include "commands/VerifyCommand.h"
+#include "description/MediaDescription.h"
+#include "host/DriveMap.h"
+#include "host/HostPath.h"
+#include "output/Console.h"
+#include "output/Text.h"
+#include "output/UsageError.h"
 
 #include <chrono>
 #include <cwctype>

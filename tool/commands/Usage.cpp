@@ -1,4 +1,4 @@
-#include "Usage.h"
+#include "commands/Usage.h"
 
 namespace kvtool {
 

@@ -1,4 +1,4 @@
-#include "Text.h"
+#include "output/Text.h"
 
 #include <climits>
 

@@ -1,4 +1,4 @@
-#include "ProgressText.h"
+#include "output/ProgressText.h"
 
 #include <cstdio>
 

@@ -1,14 +1,16 @@
-#include "VerifyCommand.h"
+#include "commands/VerifyCommand.h"
 
-#include "CommandLine.h"
-#include "Console.h"
-#include "DescriptionIndex.h"
-#include "HostPath.h"
-#include "Results.h"
-#include "Summary.h"
-#include "Text.h"
-#include "UsageError.h"
+#include "commands/CommandLine.h"
+#include "description/DescriptionIndex.h"
+#include "host/FileSizes.h"
+#include "host/HostPath.h"
+#include "output/Console.h"
+#include "output/Results.h"
+#include "output/Summary.h"
+#include "output/Text.h"
+#include "output/UsageError.h"
 
+#include <DescriptionRules.h>
 #include <Korvane.h>
 #include <ZRLog.h>
 
@@ -92,7 +94,7 @@ int RunVerify(const CVerifyOptions& opt)
         throw CUsageError("verify: drive " + Utf8FromWide(std::wstring(1, opt.wcDrive)) + ": is not mapped; give --map " +
                           Utf8FromWide(std::wstring(1, opt.wcDrive)) + "=FOLDER or set " + DriveVariable(opt.wcDrive));
 #endif
-    const std::wstring strDescription = opt.bByNumber ? DescriptionPathFor(opt.strFolder, opt.iNumber) : opt.strXml;
+    const std::wstring strDescription = opt.bByNumber ? kvdesc::DescriptionPath(opt.strFolder, opt.iNumber) : opt.strXml;
     if (!LibraryFileExists(strDescription))
         throw CUsageError("verify: description file " + Utf8FromWide(strDescription) + " not found");
 

@@ -3,8 +3,8 @@
 // and keeps what the summary needs.
 #pragma once
 
-#include "Console.h"
-#include "ProblemTracker.h"
+#include "host/ProblemTracker.h"
+#include "output/Console.h"
 
 #include <windows.h>
 

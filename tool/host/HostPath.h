@@ -19,9 +19,6 @@ std::wstring LibraryPathOf(const std::filesystem::path& pathNative);
 // a drive path stays as it is (the mapping resolves it); anything else is
 // the absolute native path.
 std::wstring LibraryPathFromArgument(const std::wstring& strArg);
-// The file the folder-and-number overload reads: "<folder>\Media<n>.xml",
-// with one trailing "\" of the folder dropped first.
-std::wstring DescriptionPathFor(const std::wstring& strFolder, int iNumber);
 // Whether a file (not a folder) is there, looked up through the same layer
 // the library reads through.
 bool LibraryFileExists(const std::wstring& strLibraryPath);

@@ -1,6 +1,6 @@
-#include "Console.h"
+#include "output/Console.h"
 
-#include "Text.h"
+#include "output/Text.h"
 
 #include <cstdlib>
 

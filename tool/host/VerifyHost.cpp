@@ -1,8 +1,8 @@
-#include "VerifyHost.h"
+#include "host/VerifyHost.h"
 
-#include "JsonEvent.h"
-#include "ProgressText.h"
-#include "Text.h"
+#include "output/JsonEvent.h"
+#include "output/ProgressText.h"
+#include "output/Text.h"
 
 #include <Korvane.h>
 

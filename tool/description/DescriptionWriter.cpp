@@ -1,7 +1,9 @@
-#include "DescriptionWriter.h"
+#include "description/DescriptionWriter.h"
 
-#include "Text.h"
-#include "UsageError.h"
+#include "output/Text.h"
+#include "output/UsageError.h"
+
+#include <DescriptionRules.h>
 
 namespace kvtool {
 
@@ -42,9 +44,10 @@ std::string XmlText(const std::wstring& strText)
 
 namespace {
 
-std::string Element(const char* pszIndent, const char* pszName, const std::string& strValue)
+std::string Element(const char* pszIndent, const wchar_t* pszName, const std::string& strValue)
 {
-    return std::string(pszIndent) + "<" + pszName + ">" + strValue + "</" + pszName + ">\n";
+    const std::string strName = Utf8FromWide(pszName);
+    return std::string(pszIndent) + "<" + strName + ">" + strValue + "</" + strName + ">\n";
 }
 
 } // namespace
@@ -52,25 +55,23 @@ std::string Element(const char* pszIndent, const char* pszName, const std::strin
 std::string DescriptionXml(const CMediaDescription& desc)
 {
     std::string strXml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Factory>\n  <Media>\n    <Info>\n";
-    strXml += Element("      ", "Media_NumberFiles", std::to_string(desc.ullFileCount));
-    strXml += Element("      ", "Media_Size", std::to_string(desc.ullMediaSize));
+    strXml += Element("      ", kvdesc::kFileCount, std::to_string(desc.ullFileCount));
+    strXml += Element("      ", kvdesc::kMediaSize, std::to_string(desc.ullMediaSize));
     strXml += "    </Info>\n  </Media>\n";
     for (const CDescribedEntry& entry : desc.vecEntries) {
         strXml += "  <FILE>\n";
-        strXml += Element("    ", "FullPath", XmlText(entry.strFullPath));
-        strXml += Element("    ", "Path", XmlText(entry.strPath));
-        strXml += Element("    ", "TargetPath", XmlText(entry.strTargetPath));
-        strXml += Element("    ", "Name", XmlText(entry.strName));
-        strXml += Element("    ", "Attribute", std::to_string(entry.dwAttribute));
-        strXml += Element("    ", "Exclusion", "0");
-        strXml += Element("    ", "FileSize", std::to_string(entry.ullFileSize));
-        strXml += Element("    ", "WriteTime", XmlText(entry.strWriteTime));
+        strXml += Element("    ", kvdesc::kFullPath, XmlText(entry.strFullPath));
+        strXml += Element("    ", kvdesc::kPath, XmlText(entry.strPath));
+        strXml += Element("    ", kvdesc::kTargetPath, XmlText(entry.strTargetPath));
+        strXml += Element("    ", kvdesc::kName, XmlText(entry.strName));
+        strXml += Element("    ", kvdesc::kAttribute, std::to_string(entry.dwAttribute));
+        strXml += Element("    ", kvdesc::kExclusion, "0");
+        strXml += Element("    ", kvdesc::kFileSize, std::to_string(entry.ullFileSize));
+        strXml += Element("    ", kvdesc::kWriteTime, XmlText(entry.strWriteTime));
         strXml += "  </FILE>\n";
     }
     strXml += "</Factory>\n";
     return strXml;
 }
-
-std::wstring DescriptionFileName(int iNumber) { return L"Media" + std::to_wstring(iNumber) + L".xml"; }
 
 } // namespace kvtool

@@ -73,8 +73,4 @@ private:
     wchar_t m_wcDrive = L'\0';
 };
 
-// 1 when the two files' sizes differ, 0 when equal, -1 when either cannot
-// be looked up. Paths as the library takes them.
-int CompareFileSizes(const std::wstring& strSource, const std::wstring& strTarget);
-
 } // namespace kvtool
