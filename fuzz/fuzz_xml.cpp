@@ -64,10 +64,12 @@ std::wstring NameOf(IZRXmlNode* pNode)
     return strName;
 }
 
+// Null for an element without character data, never an empty text.
 std::wstring TextOf(IZRXmlNode* pNode)
 {
     std::wstring strText;
-    FUZZ_CHECK(kvfuzz::TakeBstr(pNode->GetText(), strText));
+    if (kvfuzz::TakeBstr(pNode->GetText(), strText))
+        FUZZ_CHECK(!strText.empty());
     return strText;
 }
 

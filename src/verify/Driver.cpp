@@ -5,6 +5,7 @@
 
 #include "DescriptionRules.h"
 #include "EntryWalk.h"
+#include "LongPath.h"
 #include "ZRLog.h"
 
 #if KORVANE_REVISION >= 11
@@ -37,7 +38,7 @@ HRESULT CKorvane::VerifyBurning(TCHAR tchDrvLetter, LPCTSTR strXMLFilePath, CRCV
     const HRESULT hrOpen = CEntryWalk::Open(*this, strXMLFilePath, lpCB, lpUserParam);
     if (hrOpen != S_OK)
         return CZRLog::GetInstance()->ExitFunction(hrOpen);
-    if (FAILED(m_pXml->LoadFile(strXMLFilePath))) {
+    if (FAILED(m_pXml->LoadFile(korvane::FileCallPath(strXMLFilePath)))) {
         CZRLog::GetInstance()->AddError(L"CKorvane::VerifyBurning(...) Open XML rules file %s FAILED", strXMLFilePath);
         return CZRLog::GetInstance()->ExitFunction(E_FAIL);
     }
@@ -78,7 +79,7 @@ HRESULT CKorvane::VerifyBurning(TCHAR tchDrvLetter, LPCTSTR strXMLFilePath, CRCV
     m_dwFileCount = GetFileCount(strXMLFilePath);
     if (m_lpCB)
         m_lpCB(CRCVERIF_BEGIN, nullptr, m_dwFileCount, m_lpUserParam);
-    if (FAILED(m_pXml->LoadFile(strXMLFilePath))) {
+    if (FAILED(m_pXml->LoadFile(korvane::FileCallPath(strXMLFilePath)))) {
         CZRLog::GetInstance()->AddError(L"CKorvane::VerifyBurning(...) Open XML rules file %s FAILED", strXMLFilePath);
         return CZRLog::GetInstance()->ExitFunction(E_FAIL);
     }

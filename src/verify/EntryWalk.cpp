@@ -69,6 +69,13 @@ HRESULT CEntryWalk::Run(CKorvane& k, TCHAR tchDrvLetter)
         kvdesc::EntryQuery(strQuery, iNext++);
         hrQuery = k.m_pXml->GetNode(strQuery, node.Out());
     }
+    // Only a missing node is the end of the entries; a query that fails
+    // otherwise leaves this entry and the rest unchecked.
+    if (hrQuery != ZRXML_E_NOTFOUND) {
+        CZRLog::GetInstance()->AddError(L"CKorvane::VerifyBurning(...) Get node %s FAILED (0x%08X)",
+                                        static_cast<const wchar_t*>(strQuery), static_cast<unsigned int>(hrQuery));
+        return E_FAIL;
+    }
     if (k.m_lpCB)
         k.m_lpCB(CRCVERIF_END, nullptr, k.m_dwFileCount, k.m_lpUserParam);
     return S_OK;

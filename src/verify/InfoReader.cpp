@@ -1,6 +1,7 @@
 #include "InfoReader.h"
 
 #include "DescriptionRules.h"
+#include "LongPath.h"
 #include "ZRLog.h"
 
 namespace korvane {
@@ -15,7 +16,8 @@ BOOL FindInfoChild(IZRXml* pXml, LPCTSTR pszPath, const InfoTexts& texts, NodeRe
         CZRLog::GetInstance()->AddError(texts.pszNoXml);
         return FALSE;
     }
-    if (FAILED(pXml->LoadFile(pszPath))) {
+    // A long path goes to the reader as the file calls take it; messages keep it as given.
+    if (FAILED(pXml->LoadFile(FileCallPath(pszPath)))) {
         CZRLog::GetInstance()->AddError(texts.pszNoLoad, pszPath);
         return FALSE;
     }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace kvtest {
@@ -27,7 +28,9 @@ protected:
         disc.Write(rel, bytes);
         Entry e;
         e.strFullPath = src.Win(rel);
-        e.strTargetPath = disc.Below(strDir);
+        // "\\" for the root: an empty element has no text, and reading it is
+        // logged as a failure.
+        e.strTargetPath = disc.Below(strDir).empty() ? L"\\" : disc.Below(strDir);
         e.strName = strName;
         e.iSize = static_cast<long long>(bytes.size());
         return e;
@@ -106,7 +109,7 @@ TEST_F(DriverTest, MatchingFilesAndFolderPass)
     LogCapture log;
     EXPECT_HR(S_OK, Run(Describe({a, b, folder}, 4, 0)));
     EXPECT_EQ(Cmd(CRCVERIF_END, 4), host.calls.back());
-    EXPECT_TRUE(log.Texts(ZRLOG_ERROR).empty());
+    EXPECT_EQ(std::vector<std::wstring>{}, log.Texts(ZRLOG_ERROR));
     EXPECT_EQ(4u, log.Texts(ZRLOG_INFO).size()) << "one CRC OK per file";
 }
 
@@ -296,6 +299,79 @@ TEST(DriverNoXmlTest, NoInterfaceFailsWithoutCallbackCalls)
     EXPECT_TRUE(host.calls.empty());
     EXPECT_EQ(std::vector<std::wstring>{L"CKorvane::VerifyBurning(...) No XML Interface"}, log.Messages());
     EXPECT_EQ(host.Callback(), k.m_lpCB) << "the callback is stored before the interface is checked";
+}
+
+// Only "no such node" ends the entries. Any other failure of the query, or
+// a success without a node, fails the run with the entry named, and the end
+// is not reported.
+TEST_F(DriverTest, FailingNodeQueryIsNoEndOfTheEntries)
+{
+    struct Case {
+        HRESULT hrQuery; // of the query for the second entry
+        HRESULT hrRun;
+    };
+    const Case cases[] = {
+        {ZRXML_E_NOTFOUND, S_OK},
+        {E_OUTOFMEMORY, E_FAIL},
+        {E_FAIL, E_FAIL},
+        {static_cast<HRESULT>(0x80040210L), E_FAIL}, // the document was emptied
+        {S_OK, E_FAIL},                              // "success", but no node
+    };
+    const Entry only = Both(L"", L"only.txt", "o");
+    for (const Case& c : cases) {
+        FakeCounters counters;
+        FakeXml fake(counters);
+        FakeNode info(counters, L"Info");
+        info.Add(L"Media_NumberFiles", L"").iIntValue = 1;
+        info.Add(L"Media_Size", L"").iInt64Value = 0;
+        fake.pInfo = &info;
+        FakeNode entry(counters, L"FILE");
+        entry.Add(L"FullPath", only.strFullPath);
+        entry.Add(L"TargetPath", only.strTargetPath);
+        entry.Add(L"Name", only.strName);
+        fake.files.push_back(&entry);
+        fake.failedQueries[L"/Factory/FILE[2]"] = c.hrQuery;
+        host.calls.clear();
+        IZRXml* pReal = k.m_pXml;
+        k.m_pXml = &fake;
+        LogCapture log;
+        const HRESULT hr = Run(L"U:\\Media3.xml");
+        k.m_pXml = pReal;
+        const std::string strCase = HrText(c.hrQuery);
+        EXPECT_HR(c.hrRun, hr) << strCase;
+        EXPECT_EQ((std::vector<std::wstring>{L"/Factory/FILE[1]", L"/Factory/FILE[2]"}),
+                  std::vector<std::wstring>(fake.queries.end() - 2, fake.queries.end()))
+            << strCase;
+        EXPECT_EQ(c.hrRun == S_OK ? 1u : 0u, host.Only(CRCVERIF_END).size()) << strCase;
+        std::vector<std::wstring> errors;
+        if (c.hrRun != S_OK)
+            errors.push_back(L"CKorvane::VerifyBurning(...) Get node /Factory/FILE[2] FAILED (" +
+                             Widen(HrText(c.hrQuery)) + L")");
+        EXPECT_EQ(errors, log.Texts(ZRLOG_ERROR)) << strCase;
+        EXPECT_EQ(counters.iNodesOut, counters.iNodesReleased) << strCase;
+    }
+}
+
+// A description whose path is MAX_PATH characters or more is read as the
+// files are: through the extended-length form. Messages keep the path as given.
+TEST_F(DriverTest, DescriptionOnALongPathIsRead)
+{
+    const Entry e = Both(L"", L"a.txt", "a");
+    std::wstring strFolder = L"long-folder-name-0";
+    while (media.Win(strFolder).size() < MAX_PATH + 20)
+        strFolder += L"\\long-folder-name-" + std::to_wstring(strFolder.size());
+    const std::wstring strRel = strFolder + L"\\Media1.xml";
+    WriteBytes(LongNative(media.Native(strRel)), Description({e}, 1, 1));
+    const std::wstring strPath = media.Win(strRel);
+    ASSERT_GE(strPath.size(), static_cast<size_t>(MAX_PATH));
+    LogCapture log;
+    EXPECT_HR(S_OK, Run(strPath));
+    EXPECT_EQ(1u, k.m_dwFileCount);
+    EXPECT_EQ(1u, host.Only(CRCVERIF_END).size());
+    const std::vector<std::wstring> enters = log.Texts(ZRLOG_ENTER);
+    EXPECT_NE(enters.end(), std::find(enters.begin(), enters.end(),
+                                      L"GetFileCount(LPCTSTR strXMLFilePath=" + strPath + L")"));
+    EXPECT_TRUE(log.Texts(ZRLOG_ERROR).empty());
 }
 
 } // namespace

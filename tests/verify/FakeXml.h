@@ -7,6 +7,7 @@
 
 #include "ZRXml.h"
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -59,7 +60,7 @@ public:
                 *ppNode = c->HandOut();
                 return S_OK;
             }
-        return E_FAIL;
+        return ZRXML_E_NOTFOUND;
     }
     BSTR GetText() override { return m_text ? Out(*m_text) : nullptr; }
     ULONG AddRef() override { return static_cast<ULONG>(++iRefs); }
@@ -104,6 +105,7 @@ public:
     FakeNode* pInfo = nullptr; // answered for "/Factory/Media/Info"
     std::vector<FakeNode*> files; // answered for "/Factory/FILE[n]"
     std::vector<std::wstring> queries;
+    std::map<std::wstring, HRESULT> failedQueries; // paths whose query fails with that code
     FakeNode root;
     int iRefs = 1;
 
@@ -119,6 +121,9 @@ public:
         *ppNode = nullptr;
         queries.push_back(pszPath);
         std::wstring path = pszPath;
+        const auto itFailed = failedQueries.find(path);
+        if (itFailed != failedQueries.end())
+            return itFailed->second;
         if (path == L"/Factory/Media/Info" && pInfo) {
             *ppNode = pInfo->HandOut();
             return S_OK;
@@ -131,7 +136,7 @@ public:
                 return S_OK;
             }
         }
-        return E_FAIL;
+        return ZRXML_E_NOTFOUND;
     }
     ULONG AddRef() override { return static_cast<ULONG>(++iRefs); }
     ULONG Release() override { return static_cast<ULONG>(--iRefs); }

@@ -130,3 +130,23 @@ void SetWriteTime(const std::filesystem::path& path, int iYear, int iMonth, int 
 }
 
 } // namespace kvtest
+
+namespace kvtest {
+
+std::filesystem::path LongNative(const std::filesystem::path& path)
+{
+#if defined(_WIN32)
+    return std::filesystem::path(L"\\\\?\\" + std::filesystem::absolute(path).make_preferred().wstring());
+#else
+    return path;
+#endif
+}
+
+bool MakeFolderLink(const std::filesystem::path& target, const std::filesystem::path& link)
+{
+    std::error_code ec;
+    std::filesystem::create_directory_symlink(target, link, ec);
+    return !ec;
+}
+
+} // namespace kvtest

@@ -159,5 +159,46 @@ TEST(ReaderFileErrorsTest, MalformedFileCannotBeOpened)
               log.Texts(ZRLOG_ERROR));
 }
 
+// Of two Name children the first is read, unless it has no text: then the
+// failure to read it is logged and the second is read. White space is text.
+TEST(ReaderFileErrorsTest, NameWithoutTextGivesWayToTheNext)
+{
+    struct Case {
+        const char* pszChildren;
+        const wchar_t* pszName;      // what GetFileName gives
+        const wchar_t* pszFailedOn;  // the node named in the GetText error, or null
+    };
+    const Case cases[] = {
+        {"<Name/><Name>b.txt</Name>", L"b.txt", L"Name"},
+        {"<Name></Name><Name>b.txt</Name>", L"b.txt", L"Name"},
+        {"<Name><!-- none --></Name><Name>b.txt</Name>", L"b.txt", L"Name"},
+        {"<Name><![CDATA[]]></Name><Name>b.txt</Name>", L"b.txt", L"Name"},
+        {"<name/><NAME>b.txt</NAME>", L"b.txt", L"name"},
+        {"<Name/>", L"", L"Name"},
+        {"<Name> </Name><Name>b.txt</Name>", L" ", nullptr},
+        {"<Name>a.txt</Name><Name>b.txt</Name>", L"a.txt", nullptr},
+        {"<Name><![CDATA[c]]></Name><Name>b.txt</Name>", L"c", nullptr},
+    };
+    TestDrive media{L'U'};
+    TestKorvane k;
+    for (const Case& c : cases) {
+        media.Write(L"Media1.xml", std::string("<Factory><FILE>") + c.pszChildren + "</FILE></Factory>");
+        ASSERT_HR(S_OK, k.m_pXml->LoadFile(media.Win(L"Media1.xml").c_str()));
+        IZRXmlNode* pNode = nullptr;
+        ASSERT_HR(S_OK, k.m_pXml->GetNode(L"/Factory/FILE[1]", &pNode));
+        LogCapture log;
+        CZRString strName;
+        strName = L"before";
+        EXPECT_HR(S_OK, k.GetFileName(strName, pNode)) << c.pszChildren;
+        pNode->Release();
+        EXPECT_STREQ(c.pszName, strName) << c.pszChildren;
+        std::vector<std::wstring> errors;
+        if (c.pszFailedOn)
+            errors.push_back(std::wstring(L"CKorvane::GetFileChild(...) GetText on node ") + c.pszFailedOn +
+                             L" FAILED");
+        EXPECT_EQ(errors, log.Texts(ZRLOG_ERROR)) << c.pszChildren;
+    }
+}
+
 } // namespace
 } // namespace kvtest

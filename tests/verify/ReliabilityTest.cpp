@@ -184,10 +184,15 @@ TEST_F(ReliabilityTest, SeparateVerifiersOnSeparateThreadsAgreeWithOneAfterAnoth
 }
 
 #if !defined(_WIN32)
+// Links back to the branch are found by the folders' identity; where that
+// cannot be read, a chain of more than 40 links is the last guard.
 TEST_F(ReliabilityTest, LinkLoopInTheSourceEndsWithAReport)
 {
     Both(L"loop\\a.txt", "a");
     fs::create_directory_symlink(src.Native(L"loop"), src.Native(L"loop\\again"));
+    const FaultScope noIdentity([](const kvwin32::FaultContext& ctx, DWORD*) {
+        return ctx.eCall == kvwin32::Call::GetFileInformationByHandle ? FALSE : TRUE;
+    });
     TestKorvane k;
     Host host;
     host.AnswerErrors(1);

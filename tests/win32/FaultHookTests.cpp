@@ -71,8 +71,8 @@ TEST(FaultHook, SharingViolationOnAnExistingFile)
     EXPECT_TRUE(ReadFile(h, buf, sizeof buf, &dwRead, nullptr));
     EXPECT_EQ(4u, dwRead);
     EXPECT_TRUE(CloseHandle(h));
-    EXPECT_EQ((std::vector<kvwin32::Call>{kvwin32::Call::CreateFile, kvwin32::Call::CreateFile,
-                                          kvwin32::Call::ReadFile}),
+    EXPECT_EQ((std::vector<kvwin32::Call>{kvwin32::Call::PathFileExistsW, kvwin32::Call::CreateFile,
+                                          kvwin32::Call::CreateFile, kvwin32::Call::ReadFile}),
               vecCalls);
 }
 
@@ -176,3 +176,96 @@ TEST(FaultHook, ShortenedReadsSeeTheirOffsetsAndPath)
 }
 
 } // namespace
+
+// Every call the seam covers fails as the real call fails, with the hook's
+// error, and is seen with the path it was given.
+TEST(FaultHook, EachCallFailsTheWayItFailsOnWindows)
+{
+    TestDrive drive;
+    drive.Write(L"dir\\f.bin", "data");
+    const std::wstring strDir = drive.Win(L"dir"), strFile = drive.Win(L"dir\\f.bin");
+    const std::wstring strPattern = strDir + L"\\*.*";
+    struct Case {
+        kvwin32::Call eCall;
+        std::wstring strSeen; // the path the hook is given
+        std::function<bool()> fails; // makes the call; true when it gave its failure value
+    };
+    const Case cases[] = {
+        {kvwin32::Call::FindFirstFileW, strPattern,
+         [&] {
+             WIN32_FIND_DATAW data;
+             return FindFirstFileW(strPattern.c_str(), &data) == INVALID_HANDLE_VALUE;
+         }},
+        {kvwin32::Call::GetFileAttributesW, strFile,
+         [&] { return GetFileAttributesW(strFile.c_str()) == INVALID_FILE_ATTRIBUTES; }},
+        {kvwin32::Call::PathFileExistsW, strFile, [&] { return !PathFileExistsW(strFile.c_str()); }},
+        {kvwin32::Call::GetFileInformationByHandle, strDir,
+         [&] {
+             HANDLE h = CreateFileW(strDir.c_str(), 0, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+             EXPECT_NE(INVALID_HANDLE_VALUE, h);
+             BY_HANDLE_FILE_INFORMATION info;
+             const bool bFailed = !GetFileInformationByHandle(h, &info);
+             const DWORD dwError = GetLastError();
+             CloseHandle(h);
+             SetLastError(dwError);
+             return bFailed;
+         }},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::wstring> vecSeen;
+        {
+            CHookGuard guard([&](const kvwin32::FaultContext& ctx, DWORD* pdwError) {
+                if (ctx.eCall != c.eCall)
+                    return TRUE;
+                vecSeen.push_back(ctx.pszPath);
+                *pdwError = ERROR_NOT_READY;
+                return FALSE;
+            });
+            SetLastError(ERROR_SUCCESS);
+            EXPECT_TRUE(c.fails()) << static_cast<int>(c.eCall);
+            EXPECT_EQ(ERROR_NOT_READY, GetLastError()) << static_cast<int>(c.eCall);
+        }
+        EXPECT_EQ(std::vector<std::wstring>{c.strSeen}, vecSeen) << static_cast<int>(c.eCall);
+        EXPECT_FALSE(c.fails()) << "hook gone: " << static_cast<int>(c.eCall);
+    }
+}
+
+// A listing can be broken off after any entry; the search stays usable and
+// gives the rest when asked again.
+TEST(FaultHook, FindNextFileFailsAfterNEntries)
+{
+    TestDrive drive;
+    for (const wchar_t* psz : {L"L\\a", L"L\\b", L"L\\c"})
+        drive.Write(psz, "x");
+    const std::wstring strPattern = drive.Win(L"L\\*.*");
+    std::vector<unsigned long long> vecOffsets;
+    bool bFail = true;
+    CHookGuard guard([&](const kvwin32::FaultContext& ctx, DWORD* pdwError) {
+        if (ctx.eCall != kvwin32::Call::FindNextFileW)
+            return TRUE;
+        EXPECT_EQ(strPattern, ctx.pszPath);
+        vecOffsets.push_back(ctx.qwOffset);
+        if (bFail && ctx.qwOffset == 3) {
+            *pdwError = ERROR_NETNAME_DELETED;
+            return FALSE;
+        }
+        return TRUE;
+    });
+
+    WIN32_FIND_DATAW data;
+    HANDLE h = FindFirstFileW(strPattern.c_str(), &data);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    std::vector<std::wstring> vecNames{data.cFileName};
+    while (FindNextFileW(h, &data))
+        vecNames.push_back(data.cFileName);
+    EXPECT_EQ(ERROR_NETNAME_DELETED, GetLastError());
+    EXPECT_EQ(3u, vecNames.size()) << "\".\", \"..\" and one file before the failure";
+    bFail = false;
+    while (FindNextFileW(h, &data))
+        vecNames.push_back(data.cFileName);
+    EXPECT_EQ(ERROR_NO_MORE_FILES, GetLastError());
+    EXPECT_TRUE(FindClose(h));
+    EXPECT_EQ(5u, vecNames.size());
+    EXPECT_EQ((std::vector<unsigned long long>{1, 2, 3, 3, 4, 5}), vecOffsets);
+}

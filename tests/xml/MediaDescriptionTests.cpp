@@ -31,33 +31,38 @@ std::map<std::wstring, std::wstring> Fields(IZRXmlNode* pEntry)
     return mapFields;
 }
 
-const std::map<std::wstring, std::wstring> kMedia3[] = {
-    {{L"FullPath", L"C:\\Source\\Photos\\\u00E9t\u00E9 2026.jpg"},
-     {L"Path", L"Photos\\"},
-     {L"TargetPath", L"\\Photos\\\u00E9t\u00E9 2026.jpg"},
-     {L"Name", L"\u00E9t\u00E9 2026.jpg"},
-     {L"Attribute", L"32"},
-     {L"Exclusion", L"0"},
-     {L"WriteTime", L"2026-07-14 09:30:00"},
-     {L"FileSize", L"2345678"}},
-    {{L"FullPath", L"C:\\Source\\R&D\\plan.doc"},
-     {L"Path", L"R&D\\"},
-     {L"TargetPath", L"\\R&D\\plan.doc"},
-     {L"Name", L"plan.doc"},
-     {L"Attribute", L"33"},
-     {L"Exclusion", L"1"},
-     {L"WriteTime", L"2026-01-02 03:04:05"},
-     {L"FileSize", L"5000000000"}},
-    {{L"FullPath", L"C:\\Source\\Music"},
-     {L"Path", L""},
-     {L"TargetPath", L"\\Music"},
-     {L"Name", L"Music"},
-     {L"Attribute", L"16"},
-     {L"Exclusion", L"0"},
-     {L"WriteTime", L"2025-12-31 23:59:59"},
-     {L"FileSize", L"0"}},
-    {{L"FullPath", L"C:\\Source\\readme.txt"}, {L"TargetPath", L"\\readme.txt"}, {L"Name", L"readme.txt"}},
-};
+// Built on first use: kNull belongs to another file's static initialisation.
+const std::vector<std::map<std::wstring, std::wstring>>& Media3()
+{
+    static const std::vector<std::map<std::wstring, std::wstring>> s_entries = {
+        {{L"FullPath", L"C:\\Source\\Photos\\\u00E9t\u00E9 2026.jpg"},
+         {L"Path", L"Photos\\"},
+         {L"TargetPath", L"\\Photos\\\u00E9t\u00E9 2026.jpg"},
+         {L"Name", L"\u00E9t\u00E9 2026.jpg"},
+         {L"Attribute", L"32"},
+         {L"Exclusion", L"0"},
+         {L"WriteTime", L"2026-07-14 09:30:00"},
+         {L"FileSize", L"2345678"}},
+        {{L"FullPath", L"C:\\Source\\R&D\\plan.doc"},
+         {L"Path", L"R&D\\"},
+         {L"TargetPath", L"\\R&D\\plan.doc"},
+         {L"Name", L"plan.doc"},
+         {L"Attribute", L"33"},
+         {L"Exclusion", L"1"},
+         {L"WriteTime", L"2026-01-02 03:04:05"},
+         {L"FileSize", L"5000000000"}},
+        {{L"FullPath", L"C:\\Source\\Music"},
+         {L"Path", kNull}, // <Path/>: no text
+         {L"TargetPath", L"\\Music"},
+         {L"Name", L"Music"},
+         {L"Attribute", L"16"},
+         {L"Exclusion", L"0"},
+         {L"WriteTime", L"2025-12-31 23:59:59"},
+         {L"FileSize", L"0"}},
+        {{L"FullPath", L"C:\\Source\\readme.txt"}, {L"TargetPath", L"\\readme.txt"}, {L"Name", L"readme.txt"}},
+    };
+    return s_entries;
+}
 
 void CheckMedia3(IZRXml* pDoc)
 {
@@ -71,7 +76,7 @@ void CheckMedia3(IZRXml* pDoc)
     for (int i = 1; i <= 4; ++i) {
         NodePtr pEntry = NodeAt(pDoc, L"/Factory/FILE[" + std::to_wstring(i) + L"]");
         ASSERT_TRUE(pEntry) << i;
-        EXPECT_EQ(Fields(pEntry.get()), kMedia3[i - 1]) << "entry " << i;
+        EXPECT_EQ(Fields(pEntry.get()), Media3()[static_cast<size_t>(i - 1)]) << "entry " << i;
     }
     EXPECT_FALSE(NodeAt(pDoc, L"/Factory/FILE[5]"));
 }

@@ -48,7 +48,7 @@ TEST_P(XmlScanAtEveryOffset, InText)
             SCOPED_TRACE(testing::Message() << "offset " << cb << ", " << cbAfter << " after");
             ASSERT_HR(c.hr, Load(pDoc.get(), strDoc));
             if (SUCCEEDED(c.hr))
-                EXPECT_EQ(TextAt(pDoc.get(), L"/r"), WPad(cb) + c.strReadAs + WPad(cbAfter));
+                EXPECT_EQ(TextAt(pDoc.get(), L"/r"), AsText(WPad(cb) + c.strReadAs + WPad(cbAfter)));
             else
                 EXPECT_TRUE(IsEmpty(pDoc.get()));
         }
@@ -66,7 +66,7 @@ TEST_P(XmlScanAtEveryOffset, AfterMarkup)
         SCOPED_TRACE(testing::Message() << "offset " << cb);
         ASSERT_HR(c.hr, Load(pDoc.get(), strDoc));
         if (SUCCEEDED(c.hr)) {
-            EXPECT_EQ(TextAt(pDoc.get(), L"/r"), c.strReadAs);
+            EXPECT_EQ(TextAt(pDoc.get(), L"/r"), AsText(c.strReadAs));
             NodePtr pRoot = NodeAt(pDoc.get(), L"/r");
             ASSERT_TRUE(pRoot);
             ASSERT_EQ(pRoot->GetChildCount(), 1);

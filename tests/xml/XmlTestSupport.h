@@ -46,6 +46,12 @@ inline std::wstring Name(IZRXmlNode* pNode)
 {
     return Take(pNode->GetName());
 }
+// What GetText gives for a text: kNull for an empty one (no character data).
+inline std::wstring AsText(const std::wstring& strText)
+{
+    return strText.empty() ? kNull : strText;
+}
+
 // The text at a path; kNull when there is no node.
 std::wstring TextAt(IZRXml* pDoc, const std::wstring& strPath);
 

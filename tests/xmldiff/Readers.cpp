@@ -49,7 +49,9 @@ std::string TakeText(BSTR bstr)
 bool FromOurs(IZRXmlNode* pNode, Element& element)
 {
     element.strName = TakeText(pNode->GetName());
-    element.strText = TakeText(pNode->GetText());
+    // No character data is no text (null); libxml2 gives "" for it.
+    const BSTR bstrText = pNode->GetText();
+    element.strText = bstrText ? TakeText(bstrText) : std::string();
     const int iCount = pNode->GetChildCount();
     for (int i = 0; i < iCount; ++i) {
         IZRXmlNode* pChild = nullptr;

@@ -81,6 +81,7 @@ typedef std::uintptr_t ULONG_PTR;
 #define ERROR_SHARING_VIOLATION 32L
 #define ERROR_HANDLE_EOF 38L
 #define ERROR_NOT_SUPPORTED 50L
+#define ERROR_NETNAME_DELETED 64L
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_DISK_FULL 112L
@@ -159,6 +160,21 @@ typedef struct _WIN32_FIND_DATAW {
 typedef WIN32_FIND_DATAW WIN32_FIND_DATA;
 typedef LPWIN32_FIND_DATAW LPWIN32_FIND_DATA;
 
+// What GetFileInformationByHandle tells of an open file. The volume serial
+// and the file index together name the file, whatever path it was opened by.
+typedef struct _BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION, *PBY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
+
 typedef struct _SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 typedef struct _OVERLAPPED* LPOVERLAPPED;
 
@@ -182,6 +198,8 @@ KVWIN32_API BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberO
                                   LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
 KVWIN32_API BOOL WINAPI CloseHandle(HANDLE hObject);
 KVWIN32_API BOOL WINAPI GetFileSizeEx(HANDLE hFile, PLARGE_INTEGER lpFileSize);
+KVWIN32_API BOOL WINAPI GetFileInformationByHandle(HANDLE hFile,
+                                                   LPBY_HANDLE_FILE_INFORMATION lpFileInformation);
 KVWIN32_API HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData);
 KVWIN32_API BOOL WINAPI FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData);
 KVWIN32_API BOOL WINAPI FindClose(HANDLE hFindFile);

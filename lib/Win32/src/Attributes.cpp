@@ -9,9 +9,9 @@
 
 using namespace kvwin32::detail;
 
-extern "C" {
+namespace {
 
-DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName)
+DWORD Attributes(LPCWSTR lpFileName)
 {
     CWinPath path;
     DWORD dwError;
@@ -29,9 +29,35 @@ DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName)
     return info.dwAttributes;
 }
 
+// FALSE with the last error set when the hook fails the call.
+BOOL HookAllows(kvwin32::Call eCall, LPCWSTR pszPath)
+{
+    DWORD dwError = ERROR_SUCCESS;
+    const kvwin32::FaultContext ctx = {eCall, pszPath ? pszPath : L"", 0, nullptr};
+    if (ConsultFaultHook(ctx, dwError))
+        return TRUE;
+    SetLastError(dwError);
+    return FALSE;
+}
+
+} // namespace
+
+extern "C" {
+
+DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName)
+{
+    if (!HookAllows(kvwin32::Call::GetFileAttributesW, lpFileName))
+        return INVALID_FILE_ATTRIBUTES;
+    return Attributes(lpFileName);
+}
+
+// The shell's call is a call of its own: the hook sees it once, not also as
+// the attribute query behind it.
 BOOL WINAPI PathFileExistsW(LPCWSTR pszPath)
 {
-    return GetFileAttributesW(pszPath) != INVALID_FILE_ATTRIBUTES ? TRUE : FALSE;
+    if (!HookAllows(kvwin32::Call::PathFileExistsW, pszPath))
+        return FALSE;
+    return Attributes(pszPath) != INVALID_FILE_ATTRIBUTES ? TRUE : FALSE;
 }
 
 } // extern "C"

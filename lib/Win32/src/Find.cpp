@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -39,10 +40,15 @@ class CFindObject : public CHandleObject {
 public:
     // A finished search: the one entry of a plain path was the whole answer.
     CFindObject() = default;
-    CFindObject(std::unique_ptr<DIR, CDirCloser> pDir, std::wstring strPattern)
-        : m_pDir(std::move(pDir)), m_strPattern(std::move(strPattern))
+    CFindObject(std::unique_ptr<DIR, CDirCloser> pDir, std::wstring strPattern, const wchar_t* pszSearch)
+        : m_pDir(std::move(pDir)), m_strPattern(std::move(strPattern)), m_strSearch(pszSearch)
     {
     }
+
+    // For the fault hook: the path the search was started with ("" for the
+    // finished search of a plain path) and how many entries it has given.
+    const std::wstring& SearchPath() const { return m_strSearch; }
+    unsigned long long Given() const { return m_cGiven.load(std::memory_order_relaxed); }
 
     EHandleKind Kind() const override { return EHandleKind::Find; }
 
@@ -92,6 +98,7 @@ public:
                 info.dwAttributes = bDotEntry ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
             }
             FillFindData(strName, info, data);
+            m_cGiven.fetch_add(1, std::memory_order_relaxed);
             return TRUE;
         }
     }
@@ -100,6 +107,8 @@ private:
     std::mutex m_mutex;
     std::unique_ptr<DIR, CDirCloser> m_pDir; // null once the search is over
     std::wstring m_strPattern;
+    std::wstring m_strSearch;
+    std::atomic<unsigned long long> m_cGiven{0};
     int m_iDots = 0; // how many of "." and ".." have been given
 };
 
@@ -130,7 +139,7 @@ HANDLE FindOne(const CWinPath& path, WIN32_FIND_DATAW& data)
     return AddHandle(FinishedSearch());
 }
 
-HANDLE FindInFolder(const CWinPath& path, WIN32_FIND_DATAW& data)
+HANDLE FindInFolder(const wchar_t* pszSearch, const CWinPath& path, WIN32_FIND_DATAW& data)
 {
     std::string strFolder;
     if (const DWORD dwError = ParentHostPath(path, strFolder))
@@ -149,7 +158,7 @@ HANDLE FindInFolder(const CWinPath& path, WIN32_FIND_DATAW& data)
         ::close(iFd);
         return FailFind(Win32FromErrno(iErr));
     }
-    auto pFind = std::make_shared<CFindObject>(std::move(pDir), std::wstring(path.svLast));
+    auto pFind = std::make_shared<CFindObject>(std::move(pDir), std::wstring(path.svLast), pszSearch);
     DWORD dwError = ERROR_SUCCESS;
     if (!pFind->Next(data, dwError))
         return FailFind(dwError == ERROR_NO_MORE_FILES ? ERROR_FILE_NOT_FOUND : dwError);
@@ -166,6 +175,10 @@ extern "C" {
 
 HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData)
 {
+    DWORD dwHookError = ERROR_SUCCESS;
+    const kvwin32::FaultContext ctx = {kvwin32::Call::FindFirstFileW, lpFileName ? lpFileName : L"", 0, nullptr};
+    if (!ConsultFaultHook(ctx, dwHookError))
+        return FailFind(dwHookError);
     if (!lpFindFileData)
         return FailFind(ERROR_INVALID_PARAMETER);
     CWinPath path;
@@ -175,7 +188,7 @@ HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileDa
     if (path.cParts == 0 || path.bTrailingSep)
         return FailFind(ERROR_FILE_NOT_FOUND);
     if (HasWildcard(path.svLast))
-        return FindInFolder(path, *lpFindFileData);
+        return FindInFolder(lpFileName, path, *lpFindFileData);
     return FindOne(path, *lpFindFileData);
 }
 
@@ -192,6 +205,12 @@ BOOL WINAPI FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData)
         return FALSE;
     }
     DWORD dwError = ERROR_SUCCESS;
+    const kvwin32::FaultContext ctx = {kvwin32::Call::FindNextFileW, pFind->SearchPath().c_str(), pFind->Given(),
+                                       nullptr};
+    if (!ConsultFaultHook(ctx, dwError)) {
+        SetLastError(dwError);
+        return FALSE;
+    }
     if (!pFind->Next(*lpFindFileData, dwError)) {
         SetLastError(dwError);
         return FALSE;

@@ -100,6 +100,9 @@ struct CFileInfo {
     FILETIME ftLastAccess = {0, 0};
     FILETIME ftLastWrite = {0, 0};
     bool bLink = false;
+    std::uint64_t qwDevice = 0; // what names the file on the host: device and inode
+    std::uint64_t qwInode = 0;
+    std::uint64_t qwLinks = 0;  // hard links; 1 for a folder, as on Windows
 };
 
 // Information about pszPath (relative to iDirFd, or AT_FDCWD): links are
@@ -107,6 +110,9 @@ struct CFileInfo {
 // dangling link describes itself. bHiddenName adds FILE_ATTRIBUTE_HIDDEN.
 // 0 or the errno of the failure.
 int QueryFileInfo(int iDirFd, const char* pszPath, bool bHiddenName, CFileInfo& info);
+// The same for an open descriptor (an O_PATH one too), which names what a
+// link led to.
+int QueryOpenFileInfo(int iFd, bool bHiddenName, CFileInfo& info);
 
 // A name that Windows would show hidden: a leading dot, "." and ".." aside.
 bool IsDotName(std::wstring_view svName);

@@ -13,6 +13,12 @@
 // Values of the argument of GetZRXmlInterface.
 enum XML_TYPE_LIBRARY { XML_TYPE_LIBRARY_NONE = 0, XML_TYPE_LIBRARY_CORE = 2 };
 
+// The result of GetNode and GetChild when there is no such node. It is the
+// only one that means "none": no document, a malformed path or no memory
+// fail with other codes, so a caller walking entries until one is missing
+// can tell the end from a failure.
+#define ZRXML_E_NOTFOUND ((HRESULT)0x80040211L)
+
 // One element of a loaded document. Reference-counted: every node handed out
 // belongs to the caller, who releases it once; it stays valid until then,
 // even when its document is loaded anew or released.
@@ -28,10 +34,13 @@ public:
     virtual int GetChildCount() = 0;
     // The child element at a 0-based index.
     virtual HRESULT GetChildAt(int iIndex, IZRXmlNode** ppNode) = 0;
-    // The first child element of that name (exact match).
+    // The first child element of that name (exact match); ZRXML_E_NOTFOUND
+    // when there is none.
     virtual HRESULT GetChild(LPCWSTR pszName, IZRXmlNode** ppNode) = 0;
-    // The element's text: its character data and CDATA, in order. Null on
-    // failure; the caller frees it with SysFreeString.
+    // The element's text: its character data and CDATA, in order. Null when
+    // it has none (<Name/>, <Name></Name>) and on failure, never an empty
+    // text; white space alone is text. The caller frees it with
+    // SysFreeString.
     virtual BSTR GetText() = 0;
     virtual ULONG AddRef() = 0;
     virtual ULONG Release() = 0;
@@ -50,6 +59,7 @@ public:
     virtual HRESULT LoadMemory(const void* pData, std::size_t cbData) = 0;
     // The single element at an absolute path of element names, each with an
     // optional 1-based [n]: "/Factory/Media/Info", "/Factory/FILE[12]".
+    // ZRXML_E_NOTFOUND when the document holds no such element.
     virtual HRESULT GetNode(LPCWSTR pszPath, IZRXmlNode** ppNode) = 0;
     virtual ULONG AddRef() = 0;
     virtual ULONG Release() = 0;

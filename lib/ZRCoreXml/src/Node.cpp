@@ -71,7 +71,10 @@ HRESULT CNode::GetChild(LPCWSTR pszName, IZRXmlNode** ppNode)
 
 BSTR CNode::GetText()
 {
-    return Utf8ToBstr(m_pTree->TextOf(m_nElement));
+    // No character data is no text: a caller looking for a value goes on to
+    // the next element instead of taking an empty one.
+    const std::string_view svText = m_pTree->TextOf(m_nElement);
+    return svText.empty() ? nullptr : Utf8ToBstr(svText);
 }
 
 ULONG CNode::AddRef()

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "ZRXml.h"
+
 namespace zrxml {
 
 // MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0201...).
@@ -21,7 +23,7 @@ constexpr HRESULT XML_E_ENTITY = static_cast<HRESULT>(0x8004020BUL);      // unk
 constexpr HRESULT XML_E_CHARREF = static_cast<HRESULT>(0x8004020CUL);   // reference to a forbidden character
 constexpr HRESULT XML_E_TOOLARGE = static_cast<HRESULT>(0x8004020DUL);  // beyond the tree's 32-bit counts
 constexpr HRESULT XML_E_NOTLOADED = static_cast<HRESULT>(0x80040210UL); // the document is empty
-constexpr HRESULT XML_E_NOTFOUND = static_cast<HRESULT>(0x80040211UL);  // no node at that path or name
+constexpr HRESULT XML_E_NOTFOUND = ZRXML_E_NOTFOUND;                     // no node at that path or name
 constexpr HRESULT XML_E_BADPATH = static_cast<HRESULT>(0x80040212UL);   // malformed node path
 
 // HRESULT_FROM_WIN32, except that a missing error code still reads as a
