@@ -89,28 +89,7 @@ std::string Description(const std::vector<Entry>& entries, DWORD dwNumberFiles, 
 // The Win32 layer's fault seam: tests of the paths where a file call fails.
 #if !defined(_WIN32)
 #define KVTEST_FAULT_SEAM 1
-#include "kvwin32.h"
-
-namespace kvtest {
-
-// A fault hook for one scope, removed on the way out even when a test fails.
-class FaultScope {
-public:
-    using Fn = std::function<BOOL(const kvwin32::FaultContext&, DWORD*)>;
-    explicit FaultScope(Fn fn) : m_fn(std::move(fn)) { kvwin32::SetFaultHook(&FaultScope::Thunk, this); }
-    ~FaultScope() { kvwin32::SetFaultHook(nullptr, nullptr); }
-    FaultScope(const FaultScope&) = delete;
-    FaultScope& operator=(const FaultScope&) = delete;
-
-private:
-    static BOOL Thunk(void* p, const kvwin32::FaultContext& ctx, DWORD* pdwError)
-    {
-        return static_cast<FaultScope*>(p)->m_fn(ctx, pdwError);
-    }
-    Fn m_fn;
-};
-
-} // namespace kvtest
+#include "FaultScope.h"
 #else
 #define KVTEST_FAULT_SEAM 0
 #endif

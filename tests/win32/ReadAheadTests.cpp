@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "FaultScope.h"
 #include "TestSupport.h"
 
 #include <fcntl.h>
@@ -267,22 +268,7 @@ TEST(ReadAhead, ShrinkingAndRewritingAreSeenOnceTheReadAheadIsOld)
     }
 }
 
-// Installs a hook for one test and removes it afterwards, even on failure.
-class CHookGuard {
-public:
-    using Fn = std::function<BOOL(const kvwin32::FaultContext&, DWORD*)>;
-    explicit CHookGuard(Fn fn) : m_fn(std::move(fn)) { kvwin32::SetFaultHook(&CHookGuard::Thunk, this); }
-    ~CHookGuard() { kvwin32::SetFaultHook(nullptr, nullptr); }
-    CHookGuard(const CHookGuard&) = delete;
-    CHookGuard& operator=(const CHookGuard&) = delete;
-
-private:
-    static BOOL Thunk(void* pContext, const kvwin32::FaultContext& ctx, DWORD* pdwError)
-    {
-        return static_cast<CHookGuard*>(pContext)->m_fn(ctx, pdwError);
-    }
-    Fn m_fn;
-};
+using CHookGuard = kvtest::FaultScope;
 
 TEST(ReadAhead, FaultsComeAtTheirBlockAndReadingGoesOnAfterThem)
 {
