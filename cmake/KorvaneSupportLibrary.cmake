@@ -34,6 +34,7 @@ function(korvane_support_library name)
     BASE_DIRS ${CMAKE_CURRENT_SOURCE_DIR}/include ${_generated}
     FILES ${CMAKE_CURRENT_SOURCE_DIR}/include/${L_HEADER} ${_generated}/${_stem}Export.h)
   target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PRIVATE $<BUILD_INTERFACE:KvUtf>)
   # The Windows types of the headers, on other systems.
   if(NOT WIN32)
     target_link_libraries(${name} PUBLIC KvWin32)

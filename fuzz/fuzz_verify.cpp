@@ -13,6 +13,7 @@
 //     report last.
 #include "FuzzCheck.h"
 
+#include <kvutf/Utf.h>
 #include <Korvane.h>
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -85,24 +86,7 @@ struct File {
     bool Bad() const { return !bSource || !bTarget || bDiffers; }
 };
 
-std::string Utf8(const std::wstring& str)
-{
-    std::string strOut;
-    for (wchar_t wc : str) {
-        const auto c = static_cast<std::uint32_t>(wc);
-        if (c < 0x80) {
-            strOut += static_cast<char>(c);
-        } else if (c < 0x800) {
-            strOut += static_cast<char>(0xC0 | (c >> 6));
-            strOut += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            strOut += static_cast<char>(0xE0 | (c >> 12));
-            strOut += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            strOut += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return strOut;
-}
+std::string Utf8(const std::wstring& str) { return kvutf::Utf8FromWide(str); }
 
 fs::path Native(const fs::path& root, const std::wstring& strRel)
 {

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <kvutf/Utf.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -29,61 +31,9 @@ std::string HrText(HRESULT hr)
 
 void PrintTo(const HrValue& v, std::ostream* os) { *os << HrText(v.hr); }
 
-std::string Narrow(const std::wstring& s)
-{
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        char32_t c = static_cast<char32_t>(s[i]);
-        if (sizeof(wchar_t) == 2 && c >= 0xD800 && c < 0xDC00 && i + 1 < s.size()) {
-            char32_t lo = static_cast<char32_t>(s[i + 1]);
-            if (lo >= 0xDC00 && lo < 0xE000) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (lo - 0xDC00);
-                ++i;
-            }
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
+std::string Narrow(const std::wstring& s) { return kvutf::Utf8FromWide(s); }
 
-std::wstring Widen(const std::string& s)
-{
-    std::wstring out;
-    for (size_t i = 0; i < s.size();) {
-        unsigned char b = static_cast<unsigned char>(s[i]);
-        char32_t c;
-        int n;
-        if (b < 0x80) { c = b; n = 1; }
-        else if ((b >> 5) == 6) { c = b & 0x1F; n = 2; }
-        else if ((b >> 4) == 14) { c = b & 0x0F; n = 3; }
-        else { c = b & 0x07; n = 4; }
-        for (int k = 1; k < n && i + k < s.size(); ++k)
-            c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-        i += n;
-        if (sizeof(wchar_t) == 2 && c >= 0x10000) {
-            c -= 0x10000;
-            out += static_cast<wchar_t>(0xD800 + (c >> 10));
-            out += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
-        } else {
-            out += static_cast<wchar_t>(c);
-        }
-    }
-    return out;
-}
+std::wstring Widen(const std::string& s) { return kvutf::WideFromUtf8(s); }
 
 namespace {
 std::atomic<unsigned> g_uCounter{0};

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <functional>
 #include <regex>
 #include <thread>
@@ -204,6 +205,13 @@ TEST_F(LogFile, AnUnopenableFileLeavesNoDestination)
     EXPECT_FALSE(m_pLog->SetDestination(strBad.c_str()));
     EXPECT_FALSE(m_pLog->IsEnabled());
     EXPECT_FALSE(m_pLog->SetDestination(kvtest::Widen(m_dir.Path().string()).c_str())); // a folder
+#if !defined(_WIN32)
+    // No name here holds an unpaired surrogate; it must not open "x\uFFFD.log" instead.
+    std::wstring strOdd = m_strPath + L".x";
+    strOdd += static_cast<wchar_t>(0xDC00);
+    EXPECT_FALSE(m_pLog->SetDestination(strOdd.c_str()));
+    EXPECT_FALSE(std::filesystem::exists(kvtest::Narrow(strOdd)));
+#endif
     m_pLog->AddInfo(L"lost");
     EXPECT_TRUE(m_pLog->SetDestination(nullptr));
     EXPECT_EQ("", Bytes());

@@ -27,11 +27,11 @@ TEST(ToolJson, EscapesWhatJsonRequires)
         EXPECT_EQ(c.pszOut, JsonString(c.strIn));
 }
 
-TEST(ToolJson, LoneSurrogateIsEscapedNotDropped)
+TEST(ToolJson, LoneSurrogateBecomesReplacementNotDropped)
 {
     std::wstring str = L"a";
     str += static_cast<wchar_t>(0xDC00);
-    EXPECT_EQ("\"a\\udc00\"", JsonString(str));
+    EXPECT_EQ("\"a\\ufffd\"", JsonString(str));
 }
 
 TEST(ToolJson, EventLinesNameTheCommand)

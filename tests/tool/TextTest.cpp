@@ -31,8 +31,9 @@ TEST(ToolText, MalformedUtf8BecomesReplacement)
     } cases[] = {
         {"\xC3", L"\uFFFD"},             // cut short at the end
         {"\xC3" "a", L"\uFFFDa"},        // cut short by an ASCII letter, which survives
-        {"\xC0\xAF", L"\uFFFD"},         // overlong "/"
-        {"\xED\xA0\x80", L"\uFFFD"},     // an encoded surrogate
+        {"\xC0\xAF", L"\uFFFD\uFFFD"},   // overlong "/": C0 never starts one
+        {"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"}, // an encoded surrogate
+        {"\xE2\x82" "a", L"\uFFFDa"},   // one piece of a cut sequence
         {"\xFF" "x", L"\uFFFDx"},        // no lead byte at all
     };
     for (const auto& c : cases)

@@ -181,3 +181,21 @@ TEST(XmlChildren, ChildByNameAmongManyChildren)
 }
 
 } // namespace
+
+// A name with an unpaired surrogate is no name in the document: it must not
+// reach the element whose name holds U+FFFD in its place.
+TEST(XmlNodePath, UnpairedSurrogateNamesNothing)
+{
+    DocPtr pDoc = NewDocument();
+    ASSERT_HR(S_OK, Load(pDoc.get(), "<R><X\xEF\xBF\xBD>t</X\xEF\xBF\xBD></R>"));
+    std::wstring strOdd = L"X";
+    strOdd += static_cast<wchar_t>(0xD800);
+    HRESULT hr = S_OK;
+    EXPECT_TRUE(NodeAt(pDoc.get(), L"/R/X\uFFFD", &hr));
+    EXPECT_FALSE(NodeAt(pDoc.get(), L"/R/" + strOdd, &hr));
+    EXPECT_HR(XML_E_BADPATH, hr);
+    NodePtr pRoot = NodeAt(pDoc.get(), L"/R");
+    ASSERT_TRUE(pRoot);
+    EXPECT_FALSE(ChildNamed(pRoot.get(), strOdd.c_str(), &hr));
+    EXPECT_HR(XML_E_NOTFOUND, hr);
+}

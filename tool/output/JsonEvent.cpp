@@ -57,7 +57,8 @@ std::string JsonString(const std::wstring& strText)
             if (pszEscape)
                 strOut += pszEscape;
             else
-                AppendEscape(strOut, uCode > 0x10FFFF ? 0xFFFD : uCode);
+                // One rule for text that is no Unicode: U+FFFD.
+                AppendEscape(strOut, bLoneSurrogate || uCode > 0x10FFFF ? 0xFFFD : uCode);
             iPlainStart = i + 1;
         }
     }

@@ -61,27 +61,7 @@ inline bool EndsAsciiName(char c)
 void AppendUtf8To(CRawBuffer<char>& buf, char32_t c)
 {
     char ach[4];
-    size_t cb;
-    if (c < 0x80) {
-        ach[0] = static_cast<char>(c);
-        cb = 1;
-    } else if (c < 0x800) {
-        ach[0] = static_cast<char>(0xC0 | (c >> 6));
-        ach[1] = static_cast<char>(0x80 | (c & 0x3F));
-        cb = 2;
-    } else if (c < 0x10000) {
-        ach[0] = static_cast<char>(0xE0 | (c >> 12));
-        ach[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        ach[2] = static_cast<char>(0x80 | (c & 0x3F));
-        cb = 3;
-    } else {
-        ach[0] = static_cast<char>(0xF0 | (c >> 18));
-        ach[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        ach[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        ach[3] = static_cast<char>(0x80 | (c & 0x3F));
-        cb = 4;
-    }
-    buf.Append(ach, cb);
+    buf.Append(ach, static_cast<size_t>(kvutf::EncodeUtf8(c, ach)));
 }
 
 // Eight bytes at a time: whether any of them is one of the bytes that end

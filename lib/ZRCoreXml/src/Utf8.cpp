@@ -7,22 +7,7 @@
 
 namespace zrxml {
 
-namespace {
-
-constexpr bool kWide16 = sizeof(wchar_t) == 2;
-
-void AppendWide(std::wstring& str, char32_t c)
-{
-    if (kWide16 && c >= 0x10000) {
-        c -= 0x10000;
-        str += static_cast<wchar_t>(0xD800 + (c >> 10));
-        str += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
-    } else {
-        str += static_cast<wchar_t>(c);
-    }
-}
-
-} // namespace
+constexpr bool kWide16 = kvutf::kbWide16;
 
 std::wstring Utf8ToWide(std::string_view sv)
 {
@@ -31,30 +16,14 @@ std::wstring Utf8ToWide(std::string_view sv)
     const char* p = sv.data();
     const char* const pEnd = p + sv.size();
     while (p < pEnd)
-        AppendWide(str, DecodeValidUtf8(p));
+        kvutf::AppendWide(str, DecodeValidUtf8(p));
     return str;
 }
 
 bool WideToUtf8(const wchar_t* psz, std::string& str)
 {
     str.clear();
-    for (; *psz; ++psz) {
-        char32_t c = static_cast<char32_t>(*psz);
-        if (kWide16) {
-            c &= 0xFFFF;
-            if (c >= 0xD800 && c <= 0xDBFF) {
-                const char32_t lo = static_cast<char32_t>(psz[1]) & 0xFFFF;
-                if (lo < 0xDC00 || lo > 0xDFFF)
-                    return false;
-                c = 0x10000 + ((c - 0xD800) << 10) + (lo - 0xDC00);
-                ++psz;
-            }
-        }
-        if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)
-            return false;
-        AppendUtf8(str, c);
-    }
-    return true;
+    return kvutf::AppendWideAsUtf8(str, psz, std::char_traits<wchar_t>::length(psz)) == 0;
 }
 
 BSTR Utf8ToBstr(std::string_view sv)

@@ -6,29 +6,14 @@
 
 #include <oleauto.h> // BSTR
 
+#include <kvutf/Utf.h>
+
 #include <string>
 #include <string_view>
 
 namespace zrxml {
 
-inline void AppendUtf8(std::string& str, char32_t c)
-{
-    if (c < 0x80) {
-        str += static_cast<char>(c);
-    } else if (c < 0x800) {
-        str += static_cast<char>(0xC0 | (c >> 6));
-        str += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        str += static_cast<char>(0xE0 | (c >> 12));
-        str += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        str += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        str += static_cast<char>(0xF0 | (c >> 18));
-        str += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        str += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        str += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
+using kvutf::AppendUtf8;
 
 // One code point of UTF-8 already known valid, advancing p past it.
 inline char32_t DecodeValidUtf8(const char*& p)
@@ -47,7 +32,8 @@ inline char32_t DecodeValidUtf8(const char*& p)
 std::wstring Utf8ToWide(std::string_view sv);
 
 // Wide text to UTF-8; false when it holds no valid character sequence (a
-// lone surrogate, a value beyond U+10FFFF).
+// lone surrogate, a value beyond U+10FFFF): a replaced character would name
+// another node.
 bool WideToUtf8(const wchar_t* psz, std::string& str);
 
 // A BSTR of valid UTF-8; null when out of memory.

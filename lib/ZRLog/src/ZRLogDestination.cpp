@@ -1,6 +1,8 @@
 // Where the records go: standard error or a file they are appended to.
 #include "ZRLogInternal.h"
 
+#include <kvutf/Utf.h>
+
 #include <cstdlib>
 
 namespace zrlog {
@@ -72,7 +74,11 @@ BOOL CLogDestination::Open(const wchar_t* pszPath)
 #else
     if (!pszPath)
         return TRUE;
-    const std::string strPath = ToUtf8(pszPath, false);
+    // A replaced character would name another file.
+    std::size_t cReplaced = 0;
+    const std::string strPath = kvutf::Utf8FromWide(pszPath, &cReplaced);
+    if (cReplaced != 0)
+        return FALSE;
     return OpenNative(strPath.c_str(), m_pFile, m_bOwnsFile);
 #endif
 }

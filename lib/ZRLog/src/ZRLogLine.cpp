@@ -1,72 +1,34 @@
 // How one record looks in the file: time, level, indented UTF-8 text.
 #include "ZRLogInternal.h"
 
+#include <kvutf/Utf.h>
+
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 
 namespace zrlog {
 
-namespace {
-
-const char32_t kReplacement = 0xFFFD;
-
-void AppendUtf8(std::string& strOut, char32_t cp)
-{
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        cp = kReplacement;
-    if (cp < 0x80) {
-        strOut += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        strOut += static_cast<char>(0xC0 | (cp >> 6));
-        strOut += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        strOut += static_cast<char>(0xE0 | (cp >> 12));
-        strOut += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        strOut += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        strOut += static_cast<char>(0xF0 | (cp >> 18));
-        strOut += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        strOut += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        strOut += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-// One code point from the text at psz, advancing it: UTF-16 where wchar_t
-// has 16 bits (Windows), UTF-32 elsewhere.
-char32_t NextCodePoint(const wchar_t*& psz)
-{
-    char32_t cp = static_cast<char32_t>(*psz++);
-    if constexpr (sizeof(wchar_t) == 2) {
-        cp &= 0xFFFF;
-        if (cp >= 0xD800 && cp <= 0xDBFF) {
-            const char32_t low = static_cast<char32_t>(*psz) & 0xFFFF;
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                ++psz;
-                return 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-            }
-            return kReplacement;
-        }
-    }
-    return cp;
-}
-
-} // namespace
-
 std::string ToUtf8(const wchar_t* pszText, bool bEscapeLineBreaks)
 {
     std::string strOut;
     if (!pszText)
         return strOut;
-    while (*pszText) {
-        const char32_t cp = NextCodePoint(pszText);
-        if (bEscapeLineBreaks && cp == U'\n')
-            strOut += "\\n";
-        else if (bEscapeLineBreaks && cp == U'\r')
-            strOut += "\\r";
-        else
-            AppendUtf8(strOut, cp);
+    const wchar_t* const pEnd = pszText + std::char_traits<wchar_t>::length(pszText);
+    if (!bEscapeLineBreaks) {
+        kvutf::AppendWideAsUtf8(strOut, pszText, static_cast<std::size_t>(pEnd - pszText));
+        return strOut;
     }
+    // A record stays on one line whatever its text holds.
+    const wchar_t* pRun = pszText;
+    for (const wchar_t* p = pszText; p < pEnd; ++p) {
+        if (*p != L'\n' && *p != L'\r')
+            continue;
+        kvutf::AppendWideAsUtf8(strOut, pRun, static_cast<std::size_t>(p - pRun));
+        strOut += *p == L'\n' ? "\\n" : "\\r";
+        pRun = p + 1;
+    }
+    kvutf::AppendWideAsUtf8(strOut, pRun, static_cast<std::size_t>(pEnd - pRun));
     return strOut;
 }
 
