@@ -59,6 +59,17 @@ cmake_min_leg() {
   local cmake
   cmake=$(bash scripts/cmake-min.sh)
   local build=out/build/cmake-min
+  # The projects in the tree (fuzz/, the package consumer) ask for the same
+  # minimum as the top one, the one place that states it.
+  local min stray
+  min=$(sed -n 's/^cmake_minimum_required(VERSION \([0-9.]*\)).*/\1/p' CMakeLists.txt)
+  stray=$(git ls-files '*CMakeLists.txt' | xargs grep -H '^cmake_minimum_required' |
+    grep -v "VERSION $min)" || true)
+  if [ -n "$stray" ]; then
+    echo "cmake-min: not the project's minimum ($min):" >&2
+    echo "$stray" >&2
+    exit 1
+  fi
   echo "=== cmake-min: $("$cmake" --version | head -n 1): configure, build, test"
   rm -rf "$build"
   "$cmake" -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVANE_BUILD_BENCH=OFF
