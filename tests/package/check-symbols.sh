@@ -35,8 +35,12 @@ for lib in Korvane ZRString ZRLog ZRCoreXml KvWin32; do
     fi
   done
 done
-# The layer's calls are there, under their prefixed names.
+# The layer's calls are there under their prefixed names, and the layer
+# exports nothing else but the kvwin32 extras (a call added without its
+# KVWIN32_SYMBOL shows here whatever its name).
 layer=$(ls "$prefix"/lib*/libKvWin32.so."$version")
 nm -D --defined-only "$layer" | grep -q ' T KvWin32_CreateFileW$' || fail "libKvWin32 lacks KvWin32_CreateFileW"
+others=$(nm -D --defined-only "$layer" | awk '$2 ~ /^[A-Z]$/ { print $3 }' | grep -vE '^(KvWin32_|_ZN7kvwin32)' || true)
+[ -z "$others" ] || fail "libKvWin32 exports other names: $(echo $others)"
 [ "$failed" -eq 0 ] && echo "check-symbols: versioned SONAMEs, no Win32 names or seams exported ($prefix)"
 exit "$failed"
