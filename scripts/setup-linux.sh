@@ -98,9 +98,10 @@ for job in "$@"; do
   done
 done
 
-# wine32 is an i386 package: that architecture must be known first.
+# One command, so that whoever is not root has one line to run.
 if [ ${#need[@]} -gt 0 ]; then
   steps="apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q ${need[*]}"
+  # wine32 is an i386 package: that architecture must be known first.
   case " ${need[*]} " in
     *":i386 "*)
       if ! dpkg --print-foreign-architectures | grep -qx i386; then
