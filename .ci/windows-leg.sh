@@ -5,7 +5,7 @@
 #   bash .ci/windows-leg.sh win32   # i686, revision 1.1
 #   bash .ci/windows-leg.sh win64   # x86_64, revision 1.0
 #
-# Installs what is missing (Debian 12, as root), builds into
+# Installs what is missing (scripts/setup-linux.sh windows), builds into
 # out/build/ci-<leg>, makes a Wine prefix of its own there, maps the drive
 # letters the tests use and runs ctest. Any failure, Wine not starting
 # included, fails the leg.
@@ -27,29 +27,7 @@ drive_letters=(s t u)
 step() { printf '\n=== %s: %s\n' "$leg" "$*"; }
 
 # --- Tools -----------------------------------------------------------------
-need_install=()
-command -v cmake >/dev/null || need_install+=(cmake)
-command -v ninja >/dev/null || need_install+=(ninja-build)
-[ -f /usr/src/googletest/CMakeLists.txt ] || need_install+=(googletest)
-command -v "$triplet-g++-posix" >/dev/null || need_install+=(mingw-w64)
-command -v wine >/dev/null || need_install+=(wine)
-# Debian's wine starts 32-bit programs with wine32 and 64-bit ones with wine64.
-[ -x /usr/lib/wine/wine64 ] || need_install+=(wine64)
-[ -x /usr/lib/wine/wine ] || need_install+=(wine32:i386)
-
-if [ ${#need_install[@]} -gt 0 ]; then
-  step "installing ${need_install[*]}"
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "missing packages and not root: apt-get install ${need_install[*]}" >&2
-    exit 1
-  fi
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    dpkg --add-architecture i386
-  fi
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
-  apt-get install -y -q "${need_install[@]}"
-fi
+bash "$root/scripts/setup-linux.sh" windows
 
 # --- Build -----------------------------------------------------------------
 # The revision follows the architecture (x86: 1.1, x64: 1.0); extra configure

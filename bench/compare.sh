@@ -9,8 +9,8 @@
 #   bash bench/compare.sh --quick    fewer runs, no million-entry run
 #
 # Inputs are generated under out/bench/ (about 2.3 GB, kept for the next run);
-# a Release build goes to out/build/bench-release. Installs what it needs with
-# apt-get when missing (as root). KORVANE_JOBS sets the build's -j (2).
+# a Release build goes to out/build/bench-release. Installs what it needs
+# when missing (scripts/setup-linux.sh bench). KORVANE_JOBS sets the build's -j (2).
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -29,25 +29,7 @@ quick=0
 if [ $quick = 1 ]; then runs=3; else runs=7; fi
 
 # --- tools -------------------------------------------------------------------
-missing=()
-have() { command -v "$1" >/dev/null 2>&1; }
-have hyperfine || missing+=(hyperfine)
-have hashdeep || missing+=(hashdeep)
-have cmake || missing+=(cmake)
-have ninja || missing+=(ninja-build)
-have cc || missing+=(gcc)
-have c++ || missing+=(g++)
-have cmp || missing+=(diffutils)
-[ -x /usr/bin/time ] || missing+=(time)
-[ -e /usr/include/benchmark/benchmark.h ] || missing+=(libbenchmark-dev)
-if [ ${#missing[@]} -gt 0 ]; then
-  if [ "$(id -u)" != 0 ]; then
-    echo "compare.sh: missing ${missing[*]}; install them (apt-get install ${missing[*]})" >&2
-    exit 1
-  fi
-  echo "=== installing ${missing[*]}"
-  apt-get install -y "${missing[@]}" >/dev/null || { apt-get update >/dev/null && apt-get install -y "${missing[@]}" >/dev/null; }
-fi
+bash "$root/scripts/setup-linux.sh" bench
 
 # --- build -------------------------------------------------------------------
 echo "=== Release build in $build"

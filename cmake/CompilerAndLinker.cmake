@@ -38,11 +38,16 @@ if(KORVANE_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-# Names a DLL as the library it stands for: ZRString.dll, not libZRString.dll
-# (elsewhere the usual libZRString.so).
-function(korvane_dll_names target)
+# Names a DLL as the library it stands for: ZRString.dll, not libZRString.dll.
+# Elsewhere the usual versioned names: libZRString.so.1.1 with the SONAME
+# libZRString.so.1 (1.0 and 1 for revision 1.0), so installed versions can
+# sit side by side.
+function(korvane_library_names target)
   if(WIN32)
     set_target_properties(${target} PROPERTIES PREFIX "" IMPORT_PREFIX "")
+  else()
+    set_target_properties(${target} PROPERTIES
+      VERSION ${KORVANE_VERSION} SOVERSION ${KORVANE_VERSION_MAJOR})
   endif()
 endfunction()
 

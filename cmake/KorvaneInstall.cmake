@@ -1,5 +1,6 @@
-# Install rules and the relocatable CMake package:
+# Install rules, the relocatable CMake package and pkg-config files:
 #   find_package(Korvane CONFIG REQUIRED) -> Korvane::Korvane
+#   pkg-config --cflags --libs korvane
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -13,7 +14,7 @@ install(TARGETS ${_targets} EXPORT KorvaneTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   # The support libraries' headers and their generated export macros.
-  FILE_SET HEADERS DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/korvane)
+  PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/korvane)
 
 install(FILES
     ${PROJECT_SOURCE_DIR}/include/Korvane.h
@@ -34,9 +35,51 @@ install(EXPORT KorvaneTargets NAMESPACE Korvane::
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/KorvaneConfig.cmake.in
   ${PROJECT_BINARY_DIR}/KorvaneConfig.cmake
   INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Korvane)
-write_basic_package_version_file(${PROJECT_BINARY_DIR}/KorvaneConfigVersion.cmake
-  VERSION ${KORVANE_FILE_VERSION} COMPATIBILITY SameMinorVersion)
+# A request for 1.0 is never served by 1.1 nor the reverse, and says why.
+configure_file(${PROJECT_SOURCE_DIR}/cmake/KorvaneConfigVersion.cmake.in
+  ${PROJECT_BINARY_DIR}/KorvaneConfigVersion.cmake @ONLY)
 install(FILES
     ${PROJECT_BINARY_DIR}/KorvaneConfig.cmake
     ${PROJECT_BINARY_DIR}/KorvaneConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Korvane)
+
+# pkg-config files beside the CMake package, for hosts built otherwise. The
+# prefix is reached from the file's own folder, so the tree can be moved.
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+  set(PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+else()
+  file(RELATIVE_PATH _up /root/${CMAKE_INSTALL_LIBDIR}/pkgconfig /root)
+  string(REGEX REPLACE "/$" "" _up "${_up}")
+  set(PC_PREFIX "\${pcfiledir}/${_up}")
+endif()
+# korvane_pkg_config(<file stem> <library target> <description> <requires> <cflags>)
+function(korvane_pkg_config stem target description requires cflags)
+  set(PC_NAME ${stem})
+  set(PC_DESCRIPTION "${description}")
+  set(PC_REQUIRES "${requires}")
+  set(PC_CFLAGS "${cflags}")
+  get_target_property(PC_LIB ${target} OUTPUT_NAME)
+  if(NOT PC_LIB)
+    set(PC_LIB ${target})
+  endif()
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/KorvanePkgConfig.pc.in
+    ${PROJECT_BINARY_DIR}/pkgconfig/${stem}.pc @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/pkgconfig/${stem}.pc
+    DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endfunction()
+
+set(_inc "-I\${includedir}/korvane")
+if(WIN32)
+  set(_layer "")
+else()
+  set(_layer " kvwin32")
+  korvane_pkg_config(kvwin32 KvWin32 "Korvane's Win32 layer (Windows types and calls)" ""
+    "-I\${includedir}/korvane/win32")
+endif()
+korvane_pkg_config(zrstring ZRString "Korvane's string library (CZRString)" "${_layer}" "${_inc}")
+korvane_pkg_config(zrlog ZRLog "Korvane's trace library (ZRLog.h)" "zrstring${_layer}" "${_inc}")
+korvane_pkg_config(zrcorexml ZRCoreXml "Korvane's XML library (ZRXml.h)" "zrstring${_layer}" "${_inc}")
+# Korvane.h holds CZRStrings (FDesc) and names IZRXml, whose header is in the
+# same folder; every text is wide, so UNICODE comes with the flags.
+korvane_pkg_config(korvane Korvane "Verifies the files of a burned disc against their sources"
+  "zrstring${_layer}" "${_inc} -DUNICODE -D_UNICODE")

@@ -21,7 +21,7 @@ function(korvane_support_library name)
   set_target_properties(${name} PROPERTIES
     OUTPUT_NAME ${name}${KORVANE_SUPPORT_SUFFIX}
     DEFINE_SYMBOL ${L_PREFIX}_EXPORTS)
-  korvane_dll_names(${name})
+  korvane_library_names(${name})
 
   get_filename_component(_stem ${L_HEADER} NAME_WE)
   set(_generated ${CMAKE_CURRENT_BINARY_DIR}/include)
@@ -30,9 +30,12 @@ function(korvane_support_library name)
     EXPORT_MACRO_NAME ${L_PREFIX}_API
     EXPORT_FILE_NAME ${_generated}/${_stem}Export.h)
   # Installed with the target (KorvaneInstall.cmake) to include/korvane.
-  target_sources(${name} PUBLIC FILE_SET HEADERS
-    BASE_DIRS ${CMAKE_CURRENT_SOURCE_DIR}/include ${_generated}
-    FILES ${CMAKE_CURRENT_SOURCE_DIR}/include/${L_HEADER} ${_generated}/${_stem}Export.h)
+  set_target_properties(${name} PROPERTIES PUBLIC_HEADER
+    "${CMAKE_CURRENT_SOURCE_DIR}/include/${L_HEADER};${_generated}/${_stem}Export.h")
+  target_include_directories(${name} PUBLIC
+    $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include>
+    $<BUILD_INTERFACE:${_generated}>
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/korvane>)
   target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
   target_link_libraries(${name} PRIVATE $<BUILD_INTERFACE:KvUtf>)
   # The Windows types of the headers, on other systems.

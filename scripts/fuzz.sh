@@ -25,7 +25,7 @@ build=out/build/fuzz
 work=out/fuzz
 jobs=${KORVANE_JOBS:-2}
 
-bash scripts/setup-linux.sh clang libclang-rt-14-dev
+bash scripts/setup-linux.sh fuzz
 
 echo "=== fuzz: configure and build"
 cmake -S fuzz -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null

@@ -1,5 +1,6 @@
 // Win32 layer extras that Windows has no counterpart for: how a Windows
-// path is mapped to this system, and the fault seam the tests use.
+// path is mapped to this system, and the fault seam the tests use (declared
+// and exported only in test builds, KVWIN32_TEST_SEAMS).
 #pragma once
 
 #include <windows.h>
@@ -51,9 +52,11 @@ struct FaultContext {
     DWORD* pdwToRead; // bytes to read; the hook may lower it (ReadFile)
 };
 typedef BOOL (*PFNFAULTHOOK)(void* pContext, const FaultContext& ctx, DWORD* pdwError);
+#ifdef KVWIN32_TEST_SEAMS
 KVWIN32_API void SetFaultHook(PFNFAULTHOOK pfnHook, void* pContext);
 
 // BSTRs allocated by SysAllocString* and not yet freed (all threads).
 KVWIN32_API long LiveBstrCount();
+#endif
 
 } // namespace kvwin32

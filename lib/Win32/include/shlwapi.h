@@ -4,7 +4,7 @@
 #include <windows.h>
 
 extern "C" {
-KVWIN32_API BOOL WINAPI PathFileExistsW(LPCWSTR pszPath);
+KVWIN32_API BOOL WINAPI PathFileExistsW(LPCWSTR pszPath) KVWIN32_SYMBOL(PathFileExistsW);
 }
 
 #define PathFileExists PathFileExistsW

@@ -187,26 +187,37 @@ typedef union _LARGE_INTEGER {
     LONGLONG QuadPart;
 } LARGE_INTEGER, *PLARGE_INTEGER;
 
+// The layer's functions keep their Windows names in source but are linked
+// as KvWin32_<name>, so they cannot collide with another library in the
+// same process that defines or expects the Windows names.
+#define KVWIN32_SYMBOL(name) __asm__("KvWin32_" #name)
+
 extern "C" {
 KVWIN32_API HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                                      LPSECURITY_ATTRIBUTES lpSecurityAttributes,
-                                      DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
-                                      HANDLE hTemplateFile);
+                                      LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                                      DWORD dwFlagsAndAttributes, HANDLE hTemplateFile)
+    KVWIN32_SYMBOL(CreateFileW);
 KVWIN32_API BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
-                                 LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped);
+                                 LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped)
+    KVWIN32_SYMBOL(ReadFile);
 KVWIN32_API BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
-                                  LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
-KVWIN32_API BOOL WINAPI CloseHandle(HANDLE hObject);
-KVWIN32_API BOOL WINAPI GetFileSizeEx(HANDLE hFile, PLARGE_INTEGER lpFileSize);
+                                  LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped)
+    KVWIN32_SYMBOL(WriteFile);
+KVWIN32_API BOOL WINAPI CloseHandle(HANDLE hObject) KVWIN32_SYMBOL(CloseHandle);
+KVWIN32_API BOOL WINAPI GetFileSizeEx(HANDLE hFile, PLARGE_INTEGER lpFileSize) KVWIN32_SYMBOL(GetFileSizeEx);
 KVWIN32_API BOOL WINAPI GetFileInformationByHandle(HANDLE hFile,
-                                                   LPBY_HANDLE_FILE_INFORMATION lpFileInformation);
-KVWIN32_API HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData);
-KVWIN32_API BOOL WINAPI FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData);
-KVWIN32_API BOOL WINAPI FindClose(HANDLE hFindFile);
-KVWIN32_API BOOL WINAPI FileTimeToSystemTime(const FILETIME* lpFileTime, LPSYSTEMTIME lpSystemTime);
-KVWIN32_API DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName);
-KVWIN32_API DWORD WINAPI GetLastError(void);
-KVWIN32_API void WINAPI SetLastError(DWORD dwErrCode);
+                                                   LPBY_HANDLE_FILE_INFORMATION lpFileInformation)
+    KVWIN32_SYMBOL(GetFileInformationByHandle);
+KVWIN32_API HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData)
+    KVWIN32_SYMBOL(FindFirstFileW);
+KVWIN32_API BOOL WINAPI FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData)
+    KVWIN32_SYMBOL(FindNextFileW);
+KVWIN32_API BOOL WINAPI FindClose(HANDLE hFindFile) KVWIN32_SYMBOL(FindClose);
+KVWIN32_API BOOL WINAPI FileTimeToSystemTime(const FILETIME* lpFileTime, LPSYSTEMTIME lpSystemTime)
+    KVWIN32_SYMBOL(FileTimeToSystemTime);
+KVWIN32_API DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName) KVWIN32_SYMBOL(GetFileAttributesW);
+KVWIN32_API DWORD WINAPI GetLastError(void) KVWIN32_SYMBOL(GetLastError);
+KVWIN32_API void WINAPI SetLastError(DWORD dwErrCode) KVWIN32_SYMBOL(SetLastError);
 }
 
 #define CreateFile CreateFileW
