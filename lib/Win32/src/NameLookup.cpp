@@ -141,10 +141,37 @@ public:
         return Pick(*pListing, strKey, svName, strFound);
     }
 
+    // A folder found under another case: strSpelled (as asked for) names
+    // strFound, which st described then.
+    void RememberFolder(const std::string& strSpelled, const std::string& strFound, const struct stat& st)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_mapFolders.size() >= kMaxFolders)
+            m_mapFolders.clear();
+        m_mapFolders[strSpelled] = {strFound, CFolderStamp::Of(st)};
+    }
+    // The folder strSpelled was found as, while that folder is unchanged
+    // (st then describes it).
+    bool RememberedFolder(const std::string& strSpelled, std::string& strFound, struct stat& st)
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            const auto it = m_mapFolders.find(strSpelled);
+            if (it == m_mapFolders.end())
+                return false;
+            strFound = it->second.strFound;
+            if (::stat(strFound.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && CFolderStamp::Of(st) == it->second.stamp)
+                return true;
+            m_mapFolders.erase(it);
+        }
+        return false;
+    }
+
     void Clear()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_map.clear();
+        m_mapFolders.clear();
     }
 
 private:
@@ -170,8 +197,14 @@ private:
         return ::lstat((strFolder == "/" ? "/" + strName : strFolder + '/' + strName).c_str(), &st) == 0;
     }
 
+    struct CFoundFolder {
+        std::string strFound;
+        CFolderStamp stamp;
+    };
+
     std::mutex m_mutex;
     std::unordered_map<std::string, std::shared_ptr<CFolderListing>> m_map;
+    std::unordered_map<std::string, CFoundFolder> m_mapFolders;
 };
 
 CListingCache& ListingCache()
@@ -196,12 +229,24 @@ bool Resolve(std::string& strHost, std::size_t cchRoot, std::size_t& cchEnd)
     auto FolderPath = [&] { return cchFolder == 0 ? std::string("/") : strHost.substr(0, cchFolder); };
     std::string strFolder = FolderPath();
     struct stat st;
-    if (::stat(strFolder.c_str(), &st) != 0) {
-        if (!IsMissing(errno) || !Resolve(strHost, cchRoot, cchFolder))
+    std::string strRemembered;
+    if (ListingCache().RememberedFolder(strFolder, strRemembered, st)) {
+        // The files of one folder come one after another: its own lookup is
+        // made once while it is unchanged.
+        strHost.replace(0, cchFolder, strRemembered);
+        cchFolder = strRemembered.size();
+        strFolder = std::move(strRemembered);
+    } else if (::stat(strFolder.c_str(), &st) != 0) {
+        if (!IsMissing(errno))
+            return false;
+        const std::string strSpelled = strFolder;
+        if (!Resolve(strHost, cchRoot, cchFolder))
             return false;
         strFolder = FolderPath();
         if (::stat(strFolder.c_str(), &st) != 0)
             return false;
+        if (S_ISDIR(st.st_mode))
+            ListingCache().RememberFolder(strSpelled, strFolder, st);
     }
     if (!S_ISDIR(st.st_mode))
         return false;
