@@ -154,17 +154,17 @@ public:
     // (st then describes it).
     bool RememberedFolder(const std::string& strSpelled, std::string& strFound, struct stat& st)
     {
+        CFolderStamp stamp;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             const auto it = m_mapFolders.find(strSpelled);
             if (it == m_mapFolders.end())
                 return false;
             strFound = it->second.strFound;
-            if (::stat(strFound.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && CFolderStamp::Of(st) == it->second.stamp)
-                return true;
-            m_mapFolders.erase(it);
+            stamp = it->second.stamp;
         }
-        return false;
+        // Changed since: looked up afresh, which remembers it again.
+        return ::stat(strFound.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && CFolderStamp::Of(st) == stamp;
     }
 
     void Clear()
