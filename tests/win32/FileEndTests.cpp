@@ -187,23 +187,6 @@ TEST(FileEnd, ReadAfterWriteOnTheSameHandle)
     EXPECT_EQ("0123" + more + "xyz", kvtest::ReadBytes(drive.Native(L"rw.bin")));
 }
 
-TEST(FileEnd, DevicesFillTheWholeRequest)
-{
-    // Not regular files: no size to stop at, so the request is filled.
-    if (::access("/dev/zero", R_OK) != 0)
-        GTEST_SKIP() << "no /dev/zero";
-    HANDLE h = OpenRead(L"/dev/zero");
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    const DWORD cb = 3 * 1024 * 1024 + 5;
-    EXPECT_EQ(std::string(cb, '\0'), Read(h, cb));
-    EXPECT_TRUE(CloseHandle(h));
-
-    h = OpenRead(L"/dev/null");
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    EXPECT_EQ("", Read(h, 16384));
-    EXPECT_TRUE(CloseHandle(h));
-}
-
 TEST(FileEnd, FilesOfTheHostsPseudoFileSystemsAreReadWhole)
 {
     // /proc files claim a size of 0 and hand out their text a page at a

@@ -14,11 +14,18 @@ namespace kvwin32 {
 // "\" and "/" both separate, repeated separators collapse, "." and ".."
 // are resolved without leaving the drive's folder, and a "\\?\" prefix is
 // dropped. A path that begins with "/" is a host path and is not mapped.
-// Names are UTF-8 and compared case-sensitively by the host. Empty when the
+// Names are UTF-8 and left as spelled; the file calls find a name the host
+// holds under another case (see ForgetFolderListings). Empty when the
 // path cannot be mapped: an unmapped drive, a relative or UNC path, a
 // character that is no Unicode scalar value, or (without "\\?\") a drive
 // path of MAX_PATH characters or more.
 KVWIN32_API std::string MapPath(const wchar_t* pszPath);
+
+// A name that is not there with its exact spelling is looked up without
+// regard to case, through a listing of its folder kept for the run (and
+// made again once the folder changes). This drops every listing kept, so
+// that the next such lookup starts cold.
+KVWIN32_API void ForgetFolderListings();
 
 // Fault seam: a hook consulted before each call named in Call. It may fail
 // the call (return FALSE with the error in *pdwError, which holds

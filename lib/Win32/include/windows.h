@@ -126,6 +126,12 @@ inline HRESULT HRESULT_FROM_WIN32(unsigned long x)
 #define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400UL
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 
+// What GetFileType tells of a handle.
+#define FILE_TYPE_UNKNOWN 0x0000UL
+#define FILE_TYPE_DISK 0x0001UL
+#define FILE_TYPE_CHAR 0x0002UL
+#define FILE_TYPE_PIPE 0x0003UL
+
 // dwReserved0 of a find record whose entry is a symbolic link.
 #define IO_REPARSE_TAG_SYMLINK 0xA000000CUL
 
@@ -205,6 +211,7 @@ KVWIN32_API BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberO
     KVWIN32_SYMBOL(WriteFile);
 KVWIN32_API BOOL WINAPI CloseHandle(HANDLE hObject) KVWIN32_SYMBOL(CloseHandle);
 KVWIN32_API BOOL WINAPI GetFileSizeEx(HANDLE hFile, PLARGE_INTEGER lpFileSize) KVWIN32_SYMBOL(GetFileSizeEx);
+KVWIN32_API DWORD WINAPI GetFileType(HANDLE hFile) KVWIN32_SYMBOL(GetFileType);
 KVWIN32_API BOOL WINAPI GetFileInformationByHandle(HANDLE hFile,
                                                    LPBY_HANDLE_FILE_INFORMATION lpFileInformation)
     KVWIN32_SYMBOL(GetFileInformationByHandle);

@@ -22,7 +22,10 @@ DWORD Attributes(LPCWSTR lpFileName)
     }
     const bool bHidden = path.cParts != 0 && IsDotName(path.svLast);
     CFileInfo info;
-    if (const int iErr = QueryFileInfo(AT_FDCWD, path.strHost.c_str(), bHidden, info)) {
+    int iErr = QueryFileInfo(AT_FDCWD, path.strHost.c_str(), bHidden, info);
+    if (IsMissingErrno(iErr) && FoldPath(path))
+        iErr = QueryFileInfo(AT_FDCWD, path.strHost.c_str(), bHidden, info);
+    if (iErr) {
         SetLastError(iErr == ENOENT ? MissingError(path) : Win32FromErrno(iErr));
         return INVALID_FILE_ATTRIBUTES;
     }

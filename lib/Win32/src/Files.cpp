@@ -272,6 +272,15 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwS
         iFlags |= O_RDONLY;
     const mode_t mode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
 
+    // A file that may be made is looked for under another case first, as
+    // Windows would find it; a new one goes into its folder as spelled there.
+    if (dwCreationDisposition == CREATE_NEW || dwCreationDisposition == CREATE_ALWAYS ||
+        dwCreationDisposition == OPEN_ALWAYS) {
+        struct stat stExact;
+        if (::lstat(strHost.c_str(), &stExact) != 0 && IsMissingErrno(errno) && !FoldPath(path))
+            FoldParent(path);
+    }
+
     int iFd = -1;
     bool bExisted = false;
     switch (dwCreationDisposition) {
@@ -279,13 +288,15 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwS
         iFd = OpenRetrying(strHost, iFlags | O_CREAT | O_EXCL, mode);
         break;
     case OPEN_EXISTING:
-        iFd = OpenRetrying(strHost, iFlags, mode);
-        break;
-    case TRUNCATE_EXISTING:
-        if (!bWrite)
+    case TRUNCATE_EXISTING: {
+        if (dwCreationDisposition == TRUNCATE_EXISTING && !bWrite)
             return FailOpen(ERROR_INVALID_PARAMETER);
-        iFd = OpenRetrying(strHost, iFlags | O_TRUNC, mode);
+        const int iOpen = iFlags | (dwCreationDisposition == TRUNCATE_EXISTING ? O_TRUNC : 0);
+        iFd = OpenRetrying(strHost, iOpen, mode);
+        if (iFd < 0 && IsMissingErrno(errno) && FoldPath(path))
+            iFd = OpenRetrying(strHost, iOpen, mode);
         break;
+    }
     case CREATE_ALWAYS:
     case OPEN_ALWAYS: {
         // Create, or else open what is there, telling the two apart as
@@ -307,6 +318,12 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwS
     }
     if (iFd < 0) {
         const int iErr = errno;
+        // A FIFO without a reader, or a socket, cannot be opened to write:
+        // refused as any other name that is not a file.
+        struct stat stOther;
+        if (iErr == ENXIO && ::stat(strHost.c_str(), &stOther) == 0 && !S_ISREG(stOther.st_mode) &&
+            !S_ISDIR(stOther.st_mode))
+            return FailOpen(ERROR_ACCESS_DENIED);
         return FailOpen(iErr == ENOENT ? MissingError(path) : Win32FromErrno(iErr));
     }
 
@@ -317,10 +334,12 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwS
         return FailOpen(Win32FromErrno(iErr));
     }
     const bool bFolder = S_ISDIR(st.st_mode);
-    // Folders open only for their attributes, as on Windows; pipes and
-    // sockets are not files.
-    if ((bFolder && !(dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS)) || S_ISFIFO(st.st_mode) ||
-        S_ISSOCK(st.st_mode)) {
+    // Folders open only for their attributes, as on Windows. A disc holds
+    // only files and folders: a device, pipe or socket is no file to read,
+    // and is refused as a folder is (pipes and sockets for writing too).
+    const bool bOther = !bFolder && !S_ISREG(st.st_mode);
+    if ((bFolder && !(dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS)) || (bOther && bRead) ||
+        S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) {
         ::close(iFd);
         return FailOpen(ERROR_ACCESS_DENIED);
     }
@@ -400,6 +419,28 @@ BOOL WINAPI GetFileSizeEx(HANDLE hFile, PLARGE_INTEGER lpFileSize)
     // Windows gives folders no size; pseudo files claim none.
     lpFileSize->QuadPart = S_ISREG(st.st_mode) && st.st_size > 0 ? static_cast<LONGLONG>(st.st_size) : 0;
     return TRUE;
+}
+
+// Files and folders are on a disk; devices are character devices, pipes
+// and sockets pipes.
+DWORD WINAPI GetFileType(HANDLE hFile)
+{
+    const std::shared_ptr<CFileObject> pFile = LookupFile(hFile);
+    if (!pFile) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FILE_TYPE_UNKNOWN;
+    }
+    struct stat st;
+    if (::fstat(pFile->m_iFd, &st) != 0) {
+        SetLastError(Win32FromErrno(errno));
+        return FILE_TYPE_UNKNOWN;
+    }
+    SetLastError(ERROR_SUCCESS);
+    if (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))
+        return FILE_TYPE_DISK;
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        return FILE_TYPE_CHAR;
+    return FILE_TYPE_PIPE;
 }
 
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,

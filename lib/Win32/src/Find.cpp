@@ -126,28 +126,49 @@ const std::shared_ptr<CFindObject>& FinishedSearch()
     return s_pFinished;
 }
 
-HANDLE FindOne(const CWinPath& path, WIN32_FIND_DATAW& data)
+HANDLE FindOne(CWinPath& path, WIN32_FIND_DATAW& data)
 {
     if (const DWORD dwError = HostPathError(path))
         return FailFind(dwError);
     if (path.svLast.size() > MAX_PATH - 1)
         return FailFind(ERROR_FILENAME_EXCED_RANGE);
     CFileInfo info;
-    if (const int iErr = QueryFileInfo(AT_FDCWD, path.strHost.c_str(), IsDotName(path.svLast), info))
+    const bool bHidden = IsDotName(path.svLast);
+    int iErr = QueryFileInfo(AT_FDCWD, path.strHost.c_str(), bHidden, info);
+    if (IsMissingErrno(iErr) && FoldPath(path)) {
+        iErr = QueryFileInfo(AT_FDCWD, path.strHost.c_str(), bHidden, info);
+        if (iErr == 0) {
+            // Found under another case: the entry bears the name the folder holds.
+            const std::wstring strName = DecodeUtf8(path.strHost.c_str() + path.cchParent + 1);
+            if (strName.size() > MAX_PATH - 1)
+                return FailFind(ERROR_FILENAME_EXCED_RANGE);
+            FillFindData(strName, info, data);
+            return AddHandle(FinishedSearch());
+        }
+    }
+    if (iErr)
         return FailFind(iErr == ENOENT ? MissingError(path) : Win32FromErrno(iErr));
     FillFindData(path.svLast, info, data);
     return AddHandle(FinishedSearch());
 }
 
-HANDLE FindInFolder(const wchar_t* pszSearch, const CWinPath& path, WIN32_FIND_DATAW& data)
+int OpenFolder(const std::string& strFolder)
 {
-    std::string strFolder;
-    if (const DWORD dwError = ParentHostPath(path, strFolder))
-        return FailFind(dwError);
     int iFd;
     do {
         iFd = ::open(strFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     } while (iFd < 0 && errno == EINTR);
+    return iFd;
+}
+
+HANDLE FindInFolder(const wchar_t* pszSearch, CWinPath& path, WIN32_FIND_DATAW& data)
+{
+    std::string strFolder;
+    if (const DWORD dwError = ParentHostPath(path, strFolder))
+        return FailFind(dwError);
+    int iFd = OpenFolder(strFolder);
+    if (iFd < 0 && IsMissingErrno(errno) && FoldParent(path) && ParentHostPath(path, strFolder) == ERROR_SUCCESS)
+        iFd = OpenFolder(strFolder);
     if (iFd < 0) {
         const int iErr = errno;
         return FailFind(iErr == ENOENT || iErr == ENOTDIR ? ERROR_PATH_NOT_FOUND : Win32FromErrno(iErr));

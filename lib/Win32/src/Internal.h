@@ -5,6 +5,7 @@
 #include <kvwin32.h>
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -39,6 +40,7 @@ struct CWinPath {
     std::string strHost;
     std::size_t cParts = 0;     // components left after normalising
     std::size_t cchParent = 0;  // length of strHost up to the last component's separator
+    std::size_t cchRoot = 0;    // length of strHost that is a drive's folder, whose case is its own
     // The first component left that holds a character no host name can
     // hold (a surrogate, or above U+10FFFF); kNoBadPart when none does.
     std::size_t iFirstBadPart = kNoBadPart;
@@ -57,6 +59,21 @@ DWORD HostPathError(const CWinPath& path);
 
 // The host path of the folder that holds the last component.
 DWORD ParentHostPath(const CWinPath& path, std::string& strParent);
+
+// For a path not found with its exact spelling: rewrites strHost to the
+// names the folders hold, matched without regard to case. True when it now
+// names an entry; false, with the path and errno unchanged, when nothing
+// matches.
+bool FoldPath(CWinPath& path);
+// The same for the folder that holds the last component, where a new file
+// is made; the last component keeps its spelling.
+bool FoldParent(CWinPath& path);
+
+// Whether an errno says the path, as spelled, is not there.
+inline bool IsMissingErrno(int iErr)
+{
+    return iErr == ENOENT || iErr == ENOTDIR;
+}
 
 // The error for a path that the file system says does not exist: a missing
 // file in an existing folder is ERROR_FILE_NOT_FOUND, anything else is

@@ -1,6 +1,7 @@
 // Windows paths to host paths: "X:\a\b" lies in the folder that
 // KORVANE_DRIVE_X names, a path beginning with "/" is a host path already.
 #include "Internal.h"
+#include "NameLookup.h"
 
 #include <sys/stat.h>
 
@@ -102,6 +103,7 @@ DWORD ParseWinPath(const wchar_t* pszPath, CWinPath& path)
             return ERROR_PATH_NOT_FOUND;
         if (!AppendDriveRoot(p[0], strHost))
             return ERROR_PATH_NOT_FOUND;
+        path.cchRoot = strHost.size();
         bDrive = true;
         p += 2;
     } else {
@@ -189,6 +191,36 @@ DWORD ParentHostPath(const CWinPath& path, std::string& strParent)
     return ERROR_SUCCESS;
 }
 
+bool FoldPath(CWinPath& path)
+{
+    if (path.cParts == 0 || HostPathError(path) != ERROR_SUCCESS)
+        return false;
+    // The caller reports its own failure when nothing matches.
+    const int iErrno = errno;
+    if (!FindFoldedPath(path.strHost, path.cchRoot)) {
+        errno = iErrno;
+        return false;
+    }
+    std::size_t cchEnd = path.strHost.size() - (path.bTrailingSep ? 1 : 0);
+    path.cchParent = path.strHost.rfind('/', cchEnd - 1);
+    return true;
+}
+
+bool FoldParent(CWinPath& path)
+{
+    if (path.cParts < 2 || HostPathError(path) != ERROR_SUCCESS)
+        return false;
+    std::string strFolder(path.strHost, 0, path.cchParent);
+    const int iErrno = errno;
+    if (!FindFoldedPath(strFolder, path.cchRoot)) {
+        errno = iErrno;
+        return false;
+    }
+    path.strHost.replace(0, path.cchParent, strFolder);
+    path.cchParent = strFolder.size();
+    return true;
+}
+
 DWORD MissingError(const CWinPath& path)
 {
     if (path.cParts == 0)
@@ -198,6 +230,11 @@ DWORD MissingError(const CWinPath& path)
         return ERROR_PATH_NOT_FOUND;
     struct stat st;
     if (::stat(strParent.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return ERROR_FILE_NOT_FOUND;
+    // The folder may be there under another case.
+    CWinPath folded = path;
+    if (IsMissingErrno(errno) && FoldParent(folded) && ParentHostPath(folded, strParent) == ERROR_SUCCESS &&
+        ::stat(strParent.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
         return ERROR_FILE_NOT_FOUND;
     return ERROR_PATH_NOT_FOUND;
 }

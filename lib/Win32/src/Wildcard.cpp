@@ -1,31 +1,18 @@
 // Name matching for folder searches, as Windows does it: case-insensitive,
 // with the MS-DOS rules for "*", "?" and ".".
 #include "Internal.h"
+#include "NameLookup.h"
 
-#include <clocale>
-#include <cwctype>
-#include <locale.h>
 
 namespace kvwin32 {
 namespace detail {
 
 namespace {
 
-// Upper case as Windows compares names; needs a Unicode locale, which is
-// made once and kept. Without one, ASCII and Latin-1 still fold.
+// Names compare by their simple case folding, as when a path is looked up.
 wchar_t FoldCase(wchar_t c)
 {
-    static const locale_t s_locale = [] {
-        locale_t loc = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-        if (!loc)
-            loc = ::newlocale(LC_CTYPE_MASK, "en_US.UTF-8", static_cast<locale_t>(0));
-        return loc;
-    }();
-    if (s_locale)
-        return static_cast<wchar_t>(::towupper_l(static_cast<wint_t>(c), s_locale));
-    if ((c >= L'a' && c <= L'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))
-        return static_cast<wchar_t>(c - 0x20);
-    return c;
+    return static_cast<wchar_t>(FoldChar(static_cast<char32_t>(c)));
 }
 
 // Pattern tokens: a character, or one of the MS-DOS wildcards that Windows

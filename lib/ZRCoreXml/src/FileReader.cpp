@@ -44,6 +44,11 @@ HRESULT ReadWholeFile(LPCWSTR pszPath, CRawBuffer<unsigned char>& bytes)
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.Get() == INVALID_HANDLE_VALUE)
         return HrFromWin32(GetLastError());
+    if (GetFileType(file.Get()) != FILE_TYPE_DISK)
+        return XML_E_NOTAFILE;
+    LARGE_INTEGER liSize;
+    if (GetFileSizeEx(file.Get(), &liSize) && static_cast<unsigned long long>(liSize.QuadPart) > kMaxDescriptionBytes)
+        return XML_E_FILETOOBIG;
     // One byte more than the size, so that a file that did not change is
     // read whole by the first call and the second sees its end. Without a
     // size, or when the file grew, the buffer doubles: linear in the size.
@@ -54,7 +59,9 @@ HRESULT ReadWholeFile(LPCWSTR pszPath, CRawBuffer<unsigned char>& bytes)
     for (;;) {
         if (bytes.Size() == bytes.Capacity())
             bytes.ReserveMore(std::max(kMinChunk, bytes.Size()));
-        const size_t cbChunk = std::min(bytes.Capacity() - bytes.Size(), kMaxChunk);
+        // One byte past the bound at most, which tells a file at the bound from a longer one.
+        const size_t cbChunk = std::min({bytes.Capacity() - bytes.Size(), kMaxChunk,
+                                         static_cast<size_t>(kMaxDescriptionBytes + 1 - bytes.Size())});
         DWORD dwRead = 0;
         if (!ReadFile(file.Get(), bytes.Data() + bytes.Size(), static_cast<DWORD>(cbChunk), &dwRead, nullptr)) {
             const DWORD dwError = GetLastError();
@@ -64,6 +71,11 @@ HRESULT ReadWholeFile(LPCWSTR pszPath, CRawBuffer<unsigned char>& bytes)
         if (dwRead == 0)
             break;
         bytes.ResizeUninitialized(bytes.Size() + std::min<size_t>(dwRead, cbChunk));
+        // Grown past the bound while it was read.
+        if (bytes.Size() > kMaxDescriptionBytes) {
+            bytes.Release();
+            return XML_E_FILETOOBIG;
+        }
     }
     return S_OK;
 }
