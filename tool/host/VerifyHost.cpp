@@ -164,8 +164,9 @@ DWORD CVerifyHost::AnswerProblem(EProblemKind eKind, const std::wstring& strPath
         m_output.pReport->Write(ProblemLineFor(report) + "\n");
     }
     DWORD dwAnswer;
+    const bool bInterrupted = m_output.fnInterrupted && m_output.fnInterrupted();
     switch (m_eOnError) {
-    case EOnError::Ask: dwAnswer = Ask(); break;
+    case EOnError::Ask: dwAnswer = bInterrupted ? 0 : Ask(); break; // the stop answer follows
     case EOnError::Skip:
     case EOnError::Continue: dwAnswer = CRCVERIF_ANSWER_SKIP; break;
     case EOnError::Abort: dwAnswer = m_iRevision >= 11 ? CRCVERIF_ANSWER_ABORT : CRCVERIF_ANSWER_FAIL; break;
@@ -181,7 +182,8 @@ DWORD CVerifyHost::Ask()
     for (;;) {
         m_output.pProgress->Write(pszPrompt);
         std::string strReply;
-        const bool bRead = m_output.fnReadReply && m_output.fnReadReply(strReply);
+        const bool bRead = !(m_output.fnInterrupted && m_output.fnInterrupted()) && m_output.fnReadReply &&
+                           m_output.fnReadReply(strReply);
         if (m_output.fnInterrupted && m_output.fnInterrupted()) {
             m_output.pProgress->Write("\n");
             return 0; // the stop answer follows
