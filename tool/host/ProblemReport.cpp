@@ -60,8 +60,9 @@ CProblemReport DescribeProblem(EProblemKind eKind, const std::wstring& strReport
                                                                                  : EProblemStatus::MissingSource;
         break;
     case EProblemKind::SizeDiffers: report.eStatus = EProblemStatus::Size; break;
-    case EProblemKind::ChecksumDiffers: report.eStatus = EProblemStatus::Content; break;
     default: {
+        // Revision 1.0 compares checksums alone, and a report after a command 4
+        // may not tell: the sizes settle it.
         std::error_code ecDisc, ecSource;
         const auto ullDisc = std::filesystem::file_size(NativeFromLibrary(report.strDisc), ecDisc);
         const auto ullSource = std::filesystem::file_size(NativeFromLibrary(report.strSource), ecSource);
