@@ -106,7 +106,11 @@ TEST(ToolExitStatus, RunsThatCheckNothingFail)
     } cases[] = {
         {"<Factory><Media><Info><Media_NumberFiles>0</Media_NumberFiles></Info></Media></Factory>",
          "the description lists no entries"},
-        {"<Factory><Media><Info", "the description could not be read: it is not a well-formed XML document"},
+        {"<Factory><Media><Info", "the description could not be read: line 1, column 17: the tag <Info never ends"},
+        {"<Factory>\n  <Media x='>'></Info>\n</Factory>",
+         "the description could not be read: line 2, column 16: </Info> closes <Media>"},
+        {"<Factory><!-- \xc3\xa9 -->\n<Media/></Factory>\n<Factory/>",
+         "the description could not be read: line 3, column 1: a second root element <Factory>"},
         {nullptr, "only 3 of the 9 files listed were checked"},
     };
     for (const auto& c : cases) {

@@ -3,6 +3,7 @@
 #include "commands/VerifyCommand.h"
 
 #include "description/DescriptionIndex.h"
+#include "description/XmlFault.h"
 #include "host/FileSizes.h"
 #include "host/FileState.h"
 #include "host/HostPath.h"
@@ -22,6 +23,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <system_error>
 
@@ -66,9 +69,13 @@ void RefuseInput(const char* pszWhat, const std::wstring& strOutput, const std::
 std::string WhyUnreadable(const std::wstring& strDescription)
 {
     std::string strReason;
-    if (ExamineFile(NativeFromLibrary(strDescription), strReason) != EFileState::Fine)
+    const std::filesystem::path file = NativeFromLibrary(strDescription);
+    if (ExamineFile(file, strReason) != EFileState::Fine)
         return strReason;
-    return "it is not a well-formed XML document";
+    std::ifstream in(file, std::ios::binary);
+    const std::string strBytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    strReason = FindXmlFault(strBytes);
+    return strReason.empty() ? std::string("it is not a well-formed XML document") : strReason;
 }
 
 struct CRun {
