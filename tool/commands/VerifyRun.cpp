@@ -202,8 +202,12 @@ int RunVerify(const CVerifyOptions& opt)
     const CRunSummary sum = run.Summary(hr, fnWriteError());
     if (!opt.bStatus)
         report.Write(FormatSummary(sum));
-    if (report.Failed() && sum.verdict.iExit != EXIT_INTERRUPTED)
-        return EXIT_OTHER;
+    // The summary itself may be what could not be written: say it where it can be read.
+    if (report.Failed()) {
+        CFileSink(stderr).Write("korvane: " + report.Error() + "\n");
+        if (sum.verdict.iExit != EXIT_INTERRUPTED)
+            return EXIT_OTHER;
+    }
     return sum.verdict.iExit;
 }
 
