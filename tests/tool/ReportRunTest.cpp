@@ -214,7 +214,11 @@ TEST(ToolReport, OutputsThatAreInputsAreRefused)
     BuildGood(medium);
     const std::filesystem::path xml = medium.Media() / "Media1.xml";
     const std::string strXml = kvtest::ReadBytes(xml);
-    for (const std::filesystem::path& input : {xml, medium.Source(L"a.txt"), medium.Disc(L"tree/c.txt")}) {
+    std::vector<std::filesystem::path> vecInputs = {xml, medium.Source(L"a.txt")};
+#if !defined(_WIN32)
+    vecInputs.push_back(medium.Disc(L"tree/c.txt")); // below the folder the drive is mapped to
+#endif
+    for (const std::filesystem::path& input : vecInputs) {
         for (const wchar_t* pszOption : {L"--events", L"--log"}) {
             CToolRun run = RunTool(medium.VerifyArgs(1, {pszOption, WideFromNative(input)}));
             EXPECT_EQ(3, run.iExit) << run.strErr;

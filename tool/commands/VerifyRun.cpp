@@ -52,14 +52,20 @@ void RefuseInput(const char* pszWhat, const std::wstring& strOutput, const std::
     std::error_code ec;
     if (!std::filesystem::exists(output, ec))
         return;
-    const std::filesystem::path disc = NativeFromLibrary(std::wstring(1, wcDrive) + L":\\");
     bool bInput = std::filesystem::equivalent(output, NativeFromLibrary(strDescription), ec) ||
                   !index.TargetFor(LibraryPathOf(output)).empty();
+#if !defined(_WIN32)
+    // The folder a drive is mapped to is the disc; on Windows the drive may
+    // well be the one everything else is on.
+    const std::filesystem::path disc = NativeFromLibrary(std::wstring(1, wcDrive) + L":\\");
     for (std::filesystem::path folder = output.parent_path(); !bInput && !folder.empty(); folder = folder.parent_path()) {
         bInput = std::filesystem::equivalent(folder, disc, ec);
         if (folder == folder.parent_path())
             break;
     }
+#else
+    (void)wcDrive;
+#endif
     if (bInput)
         throw CUsageError(std::string("verify: the ") + pszWhat + " file " + Utf8FromWide(strOutput) +
                           " is one of the run's inputs");
