@@ -85,7 +85,12 @@ int ChecksumCommand(const std::vector<std::wstring>& vecArgs)
         // here; and a device or FIFO is refused before anything waits on it.
         std::string strReason;
         if (ExamineFile(path, strReason) != EFileState::Fine) {
-            err.Write("korvane: checksum: cannot read " + EscapeControls(Utf8FromWide(strFile)) + ": " + strReason + "\n");
+#if defined(_WIN32)
+            const std::string strShown = Utf8FromWide(strFile); // "\" separates; no control characters in names
+#else
+            const std::string strShown = EscapeControls(Utf8FromWide(strFile));
+#endif
+            err.Write("korvane: checksum: cannot read " + strShown + ": " + strReason + "\n");
             iExit = EXIT_FAILED;
             continue;
         }
