@@ -103,7 +103,7 @@ TEST(ToolUsage, BadCommandLinesGiveOneLineAndExit3)
         {verify({L"--xml", strXml, L"--number", L"1"}), "give either --number and --folder, or --xml"},
         {verify({L"--number", L"1"}), "--number and --folder go together"},
         {verify({L"--number", L"one", L"--folder", strMedia}), "--number one is not a number"},
-        {verify({L"--xml", strXml, L"--on-error", L"maybe"}), "--on-error takes ask, skip, fail or abort"},
+        {verify({L"--xml", strXml, L"--on-error", L"maybe"}), "--on-error takes ask, continue, skip, fail or abort"},
         {verify({L"--number", L"2", L"--folder", strMedia}), "Media2.xml not found"},
         {verify({L"--xml", strXml, L"stray"}), "unexpected argument 'stray'"},
         {{L"describe", L"--number", L"1", L"--out", strMedia, L"a.txt"}, "--target is missing"},
@@ -149,13 +149,38 @@ TEST(ToolUsage, UnmappedDriveOnLinux)
 
 TEST(ToolUsage, HelpAndVersion)
 {
-    CToolRun help = RunTool({L"help"});
-    EXPECT_EQ(0, help.iExit);
-    EXPECT_TRUE(Contains(help.strOut, "korvane verify --drive E"));
+    // What each help asks for is shown, with the exit statuses, and no other command.
+    struct {
+        std::vector<std::wstring> vecArgs;
+        const char* pszShown;
+        const char* pszNotShown;
+    } cases[] = {
+        {{L"help"}, "korvane verify --drive E", nullptr},
+        {{L"verify", L"--help"}, "korvane verify --drive E", "korvane checksum"},
+        {{L"verify", L"--drive", L"E", L"-h"}, "--on-error ask|continue|skip|fail|abort", "korvane demo"},
+        {{L"checksum", L"--help"}, "korvane checksum FILE", "korvane verify"},
+        {{L"help", L"describe"}, "--force", "korvane verify"},
+    };
+    for (const auto& c : cases) {
+        CToolRun run = RunTool(c.vecArgs);
+        EXPECT_EQ(0, run.iExit) << c.pszShown;
+        EXPECT_TRUE(Contains(run.strOut, c.pszShown)) << run.strOut;
+        EXPECT_TRUE(Contains(run.strOut, "130  interrupted by Ctrl-C")) << run.strOut;
+        if (c.pszNotShown) {
+            EXPECT_FALSE(Contains(run.strOut, c.pszNotShown)) << run.strOut;
+        }
+    }
+    // "--help" after "--" is an argument, not a request for help.
+    CToolRun dashed = RunTool({L"checksum", L"--", L"--help"});
+    EXPECT_EQ(1, dashed.iExit);
+    EXPECT_TRUE(Contains(dashed.strErr, "cannot read --help: no such file")) << dashed.strErr;
+
     CToolRun version = RunTool({L"--version"});
     EXPECT_EQ(0, version.iExit);
-    EXPECT_EQ(KORVANE_REVISION < 11 ? "korvane, library revision 1.0\n" : "korvane, library revision 1.1\n",
-              version.strOut);
+    const std::string strRevision = KORVANE_REVISION < 11 ? "1.0" : "1.1";
+    EXPECT_EQ(0u, version.strOut.find("korvane 1.")) << version.strOut;
+    EXPECT_TRUE(Contains(version.strOut, " (commit ")) << version.strOut;
+    EXPECT_TRUE(Contains(version.strOut, "), library revision " + strRevision + "\n")) << version.strOut;
 }
 
 TEST(ToolDescribe, WritesTheDescriptionFile)

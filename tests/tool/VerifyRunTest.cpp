@@ -16,6 +16,20 @@ using kvtool::Utf8FromWide;
 using kvtool::WideFromNative;
 
 namespace {
+// A path as the problem lines show it: with "/".
+std::string Native8(const std::filesystem::path& path)
+{
+    std::string strPath = Utf8FromWide(WideFromNative(path.lexically_normal()));
+#if defined(_WIN32)
+    for (char& c : strPath)
+        if (c == '\\')
+            c = '/';
+#endif
+    return strPath;
+}
+} // namespace
+
+namespace {
 
 const bool kbRev11 = KORVANE_REVISION >= 11;
 
@@ -96,23 +110,22 @@ TEST(ToolVerify, AlteredFileUnderFolderFailsWithItsChecksum)
     std::string strAltered(20000, 'd');
     strAltered[19999] = 'D'; // same size: only the checksums tell
     medium.WriteDisc(kFolder + L"/" + kData, strAltered);
-    CToolRun run = RunTool(medium.VerifyArgs(1)); // not a terminal: fail is the default
+    CToolRun run = RunTool(medium.VerifyArgs(1, {L"--on-error", L"fail"}));
     EXPECT_EQ(1, run.iExit) << run.strOut << run.strErr;
-    EXPECT_EQ("checksum differs: " + Utf8FromWide(medium.SourceUnder(kFolder, kData)), Lines(run.strOut).at(0));
+    EXPECT_EQ("CONTENT  " + Native8(medium.Disc(kFolder + L"/" + kData)), Lines(run.strOut).at(0));
     EXPECT_EQ("E_FAIL (0x80004005)", SummaryValue(run.strOut, "result"));
-    EXPECT_TRUE(Contains(SummaryValue(run.strOut, "problems"), "1 checksum differs")) << run.strOut;
+    EXPECT_EQ("1 (1 CONTENT)", SummaryValue(run.strOut, "problems")) << run.strOut;
 }
 
-TEST(ToolVerify, LongerDiscCopyIsASizeDifferenceInRevision11)
+TEST(ToolVerify, LongerDiscCopyIsASizeDifference)
 {
     CMedium medium;
     BuildTree(medium);
     medium.WriteDisc(kFileU, std::string(40001, 'u'));
     CToolRun run = RunTool(medium.VerifyArgs(1));
     EXPECT_EQ(1, run.iExit) << run.strOut << run.strErr;
-    // Revision 1.0 judges the pair by its checksums alone.
-    EXPECT_EQ(std::string(kbRev11 ? "size differs: " : "checksum differs: ") + Utf8FromWide(medium.SourcePath(kFileU)),
-              Lines(run.strOut).at(0));
+    // Revision 1.0 judges the pair by its checksums alone; the tool sees the sizes.
+    EXPECT_EQ("SIZE  " + Native8(medium.Disc(kFileU)), Lines(run.strOut).at(0));
 }
 
 TEST(ToolVerify, MissingFileSkippedEndsWithSOk)
@@ -123,14 +136,10 @@ TEST(ToolVerify, MissingFileSkippedEndsWithSOk)
     CToolRun run = RunTool(medium.VerifyArgs(1, {L"--on-error", L"skip"}));
     EXPECT_EQ(0, run.iExit) << run.strOut << run.strErr;
     std::vector<std::string> vecOut = Lines(run.strOut);
-    EXPECT_EQ("missing: " + Utf8FromWide(medium.DiscPath(kFileA)), vecOut.at(0));
-    if (kbRev11) {
-        // The missing copy counts as 0 bytes: its source's size then differs.
-        EXPECT_EQ("size differs: " + Utf8FromWide(medium.SourcePath(kFileA)) + " (same file pair)", vecOut.at(1));
-        EXPECT_EQ("1 (1 missing, 0 size differs, 0 checksum differs) in 2 reports", SummaryValue(run.strOut, "problems"));
-    } else {
-        EXPECT_EQ("1 (1 missing, 0 checksum differs)", SummaryValue(run.strOut, "problems"));
-    }
+    // One line, though revision 1.1 reports the source's size too.
+    EXPECT_EQ("MISSING  " + Native8(medium.Disc(kFileA)), vecOut.at(0));
+    EXPECT_EQ("summary:", vecOut.at(1));
+    EXPECT_EQ(kbRev11 ? "1 (1 MISSING) in 2 reports" : "1 (1 MISSING)", SummaryValue(run.strOut, "problems"));
     EXPECT_EQ("S_OK (0x00000000)", SummaryValue(run.strOut, "result"));
 }
 
@@ -146,7 +155,7 @@ TEST(ToolVerify, AbortAnswerEndsTheRun)
     }
     EXPECT_EQ(2, run.iExit) << run.strOut << run.strErr;
     EXPECT_EQ("E_ABORT (0x80004004)", SummaryValue(run.strOut, "result"));
-    EXPECT_EQ("1 (1 missing, 0 size differs, 0 checksum differs)", SummaryValue(run.strOut, "problems"));
+    EXPECT_EQ("1 (1 MISSING)", SummaryValue(run.strOut, "problems"));
 }
 
 TEST(ToolVerify, EventsOfAMatchingSingleFile)
@@ -203,7 +212,7 @@ TEST(ToolVerify, EventsOnStandardOutputMovePeoplesLinesToStandardError)
     ASSERT_FALSE(vecOut.empty());
     for (const std::string& strLine : vecOut)
         EXPECT_TRUE(strLine.front() == '{' && strLine.back() == '}') << strLine;
-    EXPECT_TRUE(Contains(run.strErr, "missing: ")) << run.strErr;
+    EXPECT_TRUE(Contains(run.strErr, "MISSING  ")) << run.strErr;
     EXPECT_EQ("S_OK (0x00000000)", SummaryValue(run.strErr, "result"));
 }
 
@@ -215,7 +224,7 @@ TEST(ToolVerify, AskReadsAnswersAndRepromptsOnNonsense)
     const std::wstring strAsk = L"ask";
     // One answer per report: revision 1.1 sends two for a missing copy.
     CToolRun skipped = RunTool(medium.VerifyArgs(1, {L"--on-error", strAsk}), "maybe\ns\ns\n");
-    EXPECT_EQ(0, skipped.iExit) << skipped.strOut << skipped.strErr;
+    EXPECT_EQ(1, skipped.iExit) << skipped.strOut << skipped.strErr; // skipped, but still a problem
     const std::string strPrompt = kbRev11 ? "[s]kip, [f]ail or [a]bort? " : "[s]kip or [f]ail? ";
     EXPECT_TRUE(Contains(skipped.strErr, strPrompt + strPrompt)) << skipped.strErr;
 
@@ -239,11 +248,10 @@ TEST(ToolDemo, ShowsTheWholeRoadAndCleansUp)
 {
     CToolRun run = RunTool({L"demo"});
     EXPECT_EQ(0, run.iExit) << run.strOut << run.strErr;
-    EXPECT_TRUE(Contains(run.strOut, "missing: ")) << run.strOut;
-    EXPECT_TRUE(Contains(run.strOut, "checksum differs: ")) << run.strOut;
+    EXPECT_TRUE(Contains(run.strOut, "MISSING  ")) << run.strOut;
+    EXPECT_TRUE(Contains(run.strOut, "CONTENT  ")) << run.strOut;
     EXPECT_TRUE(Contains(run.strOut, "notes.txt")) << run.strOut;
-    EXPECT_EQ(kbRev11 ? "2 (1 missing, 0 size differs, 1 checksum differs) in 3 reports"
-                      : "2 (1 missing, 1 checksum differs)",
+    EXPECT_EQ(kbRev11 ? "2 (1 MISSING, 1 CONTENT) in 3 reports" : "2 (1 MISSING, 1 CONTENT)",
               SummaryValue(run.strOut, "problems"));
     EXPECT_EQ("S_OK (0x00000000)", SummaryValue(run.strOut, "result"));
     const std::string strHead = "demo: source tree   ";

@@ -33,7 +33,7 @@ std::filesystem::path WriteDescriptionFile(const std::filesystem::path& outFolde
 int DescribeCommand(const std::vector<std::wstring>& vecArgs)
 {
     const std::vector<COptionDef> vecOptions = {
-        {L"number", true, false}, {L"out", true, false}, {L"target", true, false}};
+        {L"number", true, false}, {L"out", true, false}, {L"target", true, false}, {L"force", false, false}};
     CParsedArgs args = ParseArgs(vecArgs, vecOptions);
     for (const wchar_t* pszNeeded : {L"number", L"out", L"target"})
         if (!args.Has(pszNeeded))
@@ -48,12 +48,21 @@ int DescribeCommand(const std::vector<std::wstring>& vecArgs)
     for (const std::wstring& strSource : args.Positionals())
         vecSources.push_back(NativePath(strSource));
     CMediaDescription desc = DescribeSources(vecSources, *args.Value(L"target"));
-    std::filesystem::path file = WriteDescriptionFile(AbsoluteNative(*args.Value(L"out")), iNumber, desc);
+    const std::filesystem::path outFolder = AbsoluteNative(*args.Value(L"out"));
+    std::error_code ec;
+    if (!args.Has(L"force") && std::filesystem::exists(outFolder / kvdesc::DescriptionFileName(iNumber), ec))
+        throw CUsageError("describe: " + Utf8FromWide(WideFromNative(outFolder / kvdesc::DescriptionFileName(iNumber))) +
+                          " exists; give --force to replace it");
+    std::filesystem::path file = WriteDescriptionFile(outFolder, iNumber, desc);
 
     CFileSink out(stdout);
     out.Write("wrote " + Utf8FromWide(WideFromNative(file)) + ": " + std::to_string(desc.vecEntries.size()) +
               " entries, " + std::to_string(desc.ullFileCount) + " files, " + std::to_string(desc.ullMediaSize) +
               " bytes\n");
+    if (out.Failed()) {
+        CFileSink(stderr).Write("korvane: " + out.Error() + "\n");
+        return EXIT_OTHER;
+    }
     return EXIT_OK;
 }
 

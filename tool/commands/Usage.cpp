@@ -2,26 +2,69 @@
 
 namespace kvtool {
 
-const char* UsageText()
+namespace {
+
+struct CCommandHelp {
+    const char* pszName;
+    const char* pszText;
+};
+
+const CCommandHelp s_aHelp[] = {
+    {"verify",
+     "  korvane verify --drive E (--number N --folder DIR | --xml FILE)\n"
+     "                 [--on-error ask|continue|skip|fail|abort] [--quiet | --status]\n"
+     "                 [--events FILE|-] [--log FILE] [--map E=FOLDER]...\n"
+     "      Verifies the disc in drive E against its description file\n"
+     "      (DIR\\MediaN.xml, or FILE). Each file with a problem is one line,\n"
+     "      \"STATUS  PATH\": MISSING, SIZE, CONTENT, UNREADABLE, NOT-A-FILE or\n"
+     "      MISSING-SOURCE, the disc copy's path as this system names it.\n"
+     "      --on-error answers each problem: ask (the default on a terminal),\n"
+     "      continue (skip it, go on, fail at the end; the default otherwise),\n"
+     "      skip (skip it and pass), fail, or abort. --quiet prints the problems\n"
+     "      and the summary only; --status prints nothing. --events writes every\n"
+     "      callback as a JSON line. --log sets the trace file (\"-\": standard\n"
+     "      error). --map (Linux) maps a drive letter to a folder. Ctrl-C stops\n"
+     "      the run with its summary (exit status 130); a second one at once.\n"},
+    {"checksum",
+     "  korvane checksum FILE...\n"
+     "      Prints each file's disc checksum; \"-\" reads standard input.\n"},
+    {"describe",
+     "  korvane describe [--force] --number N --out DIR --target \\PATH SOURCE...\n"
+     "      Writes DIR/MediaN.xml for files and folders that are burned into\n"
+     "      \\PATH on the disc; an existing one only with --force.\n"},
+    {"demo",
+     "  korvane demo [--drive X] [--keep] [--events FILE|-] [--log FILE]\n"
+     "      Builds a sample medium with two faults and verifies it.\n"},
+};
+
+const char* const s_pszExitStatus =
+    "exit status:\n"
+    "  0    every file listed was checked and passed (or its problem skipped by\n"
+    "       --on-error skip)\n"
+    "  1    a problem was reported, fewer files were checked than listed, the\n"
+    "       description lists no entries or could not be read (E_FAIL)\n"
+    "  2    the run was aborted by an answer (E_ABORT)\n"
+    "  3    bad usage, or E_INVALIDARG\n"
+    "  4    a write failed, or any other error\n"
+    "  130  interrupted by Ctrl-C\n"
+    "'korvane COMMAND --help' shows one command; 'korvane --version' the versions.\n";
+
+} // namespace
+
+std::string UsageText()
 {
-    return "usage:\n"
-           "  korvane verify --drive E (--number N --folder DIR | --xml FILE)\n"
-           "                 [--on-error ask|skip|fail|abort] [--events FILE|-] [--log FILE]\n"
-           "                 [--map E=FOLDER]...\n"
-           "      Verifies the disc in drive E against its description file\n"
-           "      (DIR\\MediaN.xml, or FILE). --on-error answers each problem: ask\n"
-           "      (the default on a terminal), skip, fail (the default otherwise) or\n"
-           "      abort. --events writes every callback as a JSON line. --log sets the\n"
-           "      trace file (\"-\": standard error). --map (Linux) maps a drive letter\n"
-           "      to a folder.\n"
-           "  korvane checksum FILE...\n"
-           "      Prints each file's disc checksum.\n"
-           "  korvane describe --number N --out DIR --target \\PATH SOURCE...\n"
-           "      Writes DIR/MediaN.xml for files and folders that are burned into\n"
-           "      \\PATH on the disc.\n"
-           "  korvane demo [--drive X] [--keep] [--events FILE|-] [--log FILE]\n"
-           "      Builds a sample medium with two faults and verifies it.\n"
-           "exit codes: 0 S_OK, 1 E_FAIL, 2 E_ABORT, 3 bad usage or E_INVALIDARG, 4 other\n";
+    std::string strText = "usage:\n";
+    for (const CCommandHelp& help : s_aHelp)
+        strText += help.pszText;
+    return strText + s_pszExitStatus;
+}
+
+std::string CommandUsage(const std::string& strCommand)
+{
+    for (const CCommandHelp& help : s_aHelp)
+        if (strCommand == help.pszName)
+            return std::string("usage:\n") + help.pszText + s_pszExitStatus;
+    return std::string();
 }
 
 } // namespace kvtool

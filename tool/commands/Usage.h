@@ -1,8 +1,12 @@
-// The help text.
+// The help texts: the whole one, and one command's.
 #pragma once
+
+#include <string>
 
 namespace kvtool {
 
-const char* UsageText();
+std::string UsageText();
+// The help of "verify", "checksum", "describe" or "demo"; empty for another name.
+std::string CommandUsage(const std::string& strCommand);
 
 } // namespace kvtool

@@ -1,6 +1,6 @@
 // korvane verify --drive E (--number N --folder DIR | --xml FILE)
-//                [--on-error ask|skip|fail|abort] [--events FILE|-] [--log FILE]
-//                [--map E=/folder]...
+//                [--on-error ask|continue|skip|fail|abort] [--quiet|--status]
+//                [--events FILE|-] [--log FILE] [--map E=/folder]...
 #pragma once
 
 #include "host/DriveMap.h"
@@ -17,18 +17,21 @@ struct CVerifyOptions {
     int iNumber = 0;
     std::wstring strFolder;      // as the library takes it
     std::wstring strXml;         // as the library takes it
-    EOnError eOnError = EOnError::Fail;
+    EOnError eOnError = EOnError::Continue;
+    bool bQuiet = false;         // problems and the summary only
+    bool bStatus = false;        // nothing at all: the exit status says it
     std::wstring strEvents;      // empty: none; "-": standard output; else a native path
     std::wstring strLog;         // empty: leave the trace as ZRLOG_FILE says
     std::vector<CDriveMapping> vecMappings;
 };
 
 // Throws CUsageError. bInteractive: whether a person can answer prompts,
-// which makes "ask" the default.
+// which makes "ask" the default ("continue" otherwise).
 CVerifyOptions ParseVerifyOptions(const std::vector<std::wstring>& vecArgs, int iRevision, bool bInteractive);
 // Runs the verification and prints its problems and summary; returns the
-// exit code. Throws CUsageError for what only shows now (an unmapped drive,
-// a missing description file, an events file that cannot be written).
+// exit status (ProblemLine.h). Throws CUsageError for what only shows now
+// (an unmapped drive, a missing description file, an events or log file
+// that cannot be written or is one of the run's inputs).
 int RunVerify(const CVerifyOptions& opt);
 int VerifyCommand(const std::vector<std::wstring>& vecArgs);
 

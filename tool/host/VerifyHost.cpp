@@ -1,5 +1,6 @@
 #include "host/VerifyHost.h"
 
+#include "host/NativeName.h"
 #include "output/JsonEvent.h"
 #include "output/ProgressText.h"
 #include "output/Text.h"
@@ -9,6 +10,7 @@
 #include <cctype>
 #include <chrono>
 #include <cwchar>
+#include <exception>
 
 namespace kvtool {
 
@@ -16,6 +18,7 @@ bool ParseOnError(const std::wstring& strText, EOnError& eOnError)
 {
     if (strText == L"ask") eOnError = EOnError::Ask;
     else if (strText == L"skip") eOnError = EOnError::Skip;
+    else if (strText == L"continue") eOnError = EOnError::Continue;
     else if (strText == L"fail") eOnError = EOnError::Fail;
     else if (strText == L"abort") eOnError = EOnError::Abort;
     else return false;
@@ -61,10 +64,20 @@ DWORD CALLBACK CVerifyHost::Callback(UINT uiCmd, LPVOID pParam1, DWORD dwParam2,
 
 double CVerifyHost::Elapsed() const { return m_fnClock() - m_dStart; }
 
+namespace {
+
+// The bar is redrawn at most this often; without a terminal a progress
+// line is written at most this often.
+const double kdBarInterval = 0.1;
+const double kdLineInterval = 10.0;
+
+} // namespace
+
 DWORD CVerifyHost::OnCommand(UINT uiCmd, const wchar_t* pszParam1, DWORD dwParam2)
 {
     // The report buffer holds MAX_PATH characters; never read past it.
     std::wstring strParam1 = pszParam1 ? std::wstring(pszParam1, wcsnlen(pszParam1, MAX_PATH)) : std::wstring();
+    const bool bLines = m_output.bShowProgress && !m_output.bBar;
     DWORD dwAnswer = 0;
     switch (uiCmd) {
     case CRCVERIF_BEGIN:
@@ -72,10 +85,11 @@ DWORD CVerifyHost::OnCommand(UINT uiCmd, const wchar_t* pszParam1, DWORD dwParam
         m_dwBeginTotal = dwParam2;
         m_uDone = 0;
         m_dStart = m_fnClock();
+        m_dLastDrawn = m_dStart;
         m_tracker.OnBegin();
-        if (!m_output.bBar)
+        if (bLines)
             m_output.pProgress->Write(FormatBeginLine(dwParam2, m_iRevision < 11) + "\n");
-        ShowProgress();
+        ShowProgress(true);
         break;
     case CRCVERIF_PROGRESS:
         if (m_iRevision < 11) {
@@ -84,48 +98,81 @@ DWORD CVerifyHost::OnCommand(UINT uiCmd, const wchar_t* pszParam1, DWORD dwParam
         } else {
             m_uDone = dwParam2;
         }
-        if (!m_output.bBar)
+        if (bLines && m_fnClock() - m_dLastDrawn >= kdLineInterval) {
+            m_dLastDrawn = m_fnClock();
             m_output.pProgress->Write(
                 FormatProgressLine({m_uDone, m_dwBeginTotal, m_iRevision < 11, Elapsed()}) + "\n");
+        }
         ShowProgress();
         break;
     case CRCVERIF_END:
         m_bEnded = true;
         m_dwEndCount = dwParam2;
         ClearBar();
-        if (!m_output.bBar)
+        if (bLines)
             m_output.pProgress->Write("end: " + std::to_string(dwParam2) + " files listed\n");
         break;
-    case CRCVERIF_FILEERROR:
-        dwAnswer = AnswerProblem(m_tracker.OnProblem(strParam1, dwParam2), strParam1);
+    case CRCVERIF_FILEERROR: {
+        const std::wstring strPath = MayBeCut(strParam1) ? CompleteCutPath(strParam1) : strParam1;
+        dwAnswer = AnswerProblem(m_tracker.OnProblem(strPath, dwParam2), strPath);
         break;
+    }
     case CRCVERIF_TARGETDONE:
         m_tracker.OnTargetDone();
         break;
     default:
         break;
     }
+    if (m_output.fnInterrupted && m_output.fnInterrupted())
+        dwAnswer = StopAnswer(uiCmd);
     if (m_output.pEvents)
         m_output.pEvents->Write(FormatEventLine(uiCmd, pszParam1 ? strParam1.c_str() : nullptr, dwParam2, dwAnswer) +
                                 "\n");
     return dwAnswer;
 }
 
+DWORD CVerifyHost::StopAnswer(UINT uiCmd)
+{
+    m_bStopped = true;
+    if (m_iRevision >= 11 && uiCmd != CRCVERIF_BEGIN && uiCmd != CRCVERIF_END)
+        return CRCVERIF_ANSWER_ABORT;
+    if (m_iRevision < 11 && uiCmd == CRCVERIF_FILEERROR)
+        return CRCVERIF_ANSWER_FAIL;
+    // This call's answer is not heard: the run ends here.
+    if (uiCmd != CRCVERIF_END && m_output.fnStopNow) {
+        ClearBar();
+        m_output.fnStopNow();
+    }
+    return 0;
+}
+
 DWORD CVerifyHost::AnswerProblem(EProblemKind eKind, const std::wstring& strPath)
 {
     ClearBar();
-    std::string strLine = std::string(ProblemKindText(eKind)) + ": " + Utf8FromWide(strPath);
-    if (m_tracker.LastJoinedPair())
-        strLine += " (same file pair)";
-    m_output.pReport->Write(strLine + "\n");
+    // A pair gets one line, from its first report.
+    if (!m_tracker.LastJoinedPair()) {
+        CProblemReport report;
+        try {
+            report = DescribeProblem(eKind, strPath, m_output.fnTargetFor);
+        } catch (const std::exception&) {
+            // Nothing may escape into the library: the report as it came.
+            report.eStatus = eKind == EProblemKind::Missing ? EProblemStatus::Missing
+                             : eKind == EProblemKind::SizeDiffers ? EProblemStatus::Size : EProblemStatus::Content;
+            report.strDisc = strPath;
+        }
+        ++m_auStatus[static_cast<int>(report.eStatus)];
+        m_output.pReport->Write(ProblemLineFor(report) + "\n");
+    }
     DWORD dwAnswer;
+    const bool bInterrupted = m_output.fnInterrupted && m_output.fnInterrupted();
     switch (m_eOnError) {
-    case EOnError::Ask: dwAnswer = Ask(); break;
-    case EOnError::Skip: dwAnswer = CRCVERIF_ANSWER_SKIP; break;
+    case EOnError::Ask: dwAnswer = bInterrupted ? 0 : Ask(); break; // the stop answer follows
+    case EOnError::Skip:
+    case EOnError::Continue: dwAnswer = CRCVERIF_ANSWER_SKIP; break;
     case EOnError::Abort: dwAnswer = m_iRevision >= 11 ? CRCVERIF_ANSWER_ABORT : CRCVERIF_ANSWER_FAIL; break;
     default: dwAnswer = CRCVERIF_ANSWER_FAIL; break;
     }
-    ShowProgress();
+    ShowProgress(true);
     return dwAnswer;
 }
 
@@ -135,7 +182,13 @@ DWORD CVerifyHost::Ask()
     for (;;) {
         m_output.pProgress->Write(pszPrompt);
         std::string strReply;
-        if (!m_output.fnReadReply || !m_output.fnReadReply(strReply)) {
+        const bool bRead = !(m_output.fnInterrupted && m_output.fnInterrupted()) && m_output.fnReadReply &&
+                           m_output.fnReadReply(strReply);
+        if (m_output.fnInterrupted && m_output.fnInterrupted()) {
+            m_output.pProgress->Write("\n");
+            return 0; // the stop answer follows
+        }
+        if (!bRead) {
             // Nobody left to answer: stopping is the safe choice.
             m_output.pProgress->Write("fail\n");
             return CRCVERIF_ANSWER_FAIL;
@@ -146,11 +199,15 @@ DWORD CVerifyHost::Ask()
     }
 }
 
-void CVerifyHost::ShowProgress()
+void CVerifyHost::ShowProgress(bool bForce)
 {
-    if (!m_output.bBar || !m_bBegun || m_bEnded)
+    if (!m_output.bShowProgress || !m_output.bBar || !m_bBegun || m_bEnded)
         return;
-    std::string strBar = FormatProgressBar({m_uDone, m_dwBeginTotal, m_iRevision < 11, Elapsed()});
+    const double dNow = m_fnClock();
+    if (!bForce && dNow - m_dLastDrawn < kdBarInterval)
+        return;
+    m_dLastDrawn = dNow;
+    std::string strBar = FitProgressBar({m_uDone, m_dwBeginTotal, m_iRevision < 11, Elapsed()}, m_output.iColumns);
     size_t iLength = strBar.size();
     if (iLength < m_iBarLength)
         strBar.append(m_iBarLength - iLength, ' ');

@@ -3,6 +3,7 @@
 // and keeps what the summary needs.
 #pragma once
 
+#include "host/ProblemReport.h"
 #include "host/ProblemTracker.h"
 #include "output/Console.h"
 
@@ -14,8 +15,10 @@
 namespace kvtool {
 
 // What to answer to a problem report (command 3).
-enum class EOnError { Ask, Skip, Fail, Abort };
-// "ask", "skip", "fail", "abort"; false for anything else.
+// Continue answers skip like Skip, but the run still fails when a problem
+// was reported.
+enum class EOnError { Ask, Skip, Continue, Fail, Abort };
+// "ask", "skip", "continue", "fail", "abort"; false for anything else.
 bool ParseOnError(const std::wstring& strText, EOnError& eOnError);
 // A reply typed at the prompt: s/skip, f/fail, and a/abort where the
 // revision knows abort (1.1); any case, spaces around ignored.
@@ -24,9 +27,16 @@ bool ParseReply(const std::string& strReply, int iRevision, DWORD& dwAnswer);
 struct CHostOutput {
     CTextSink* pReport = nullptr;   // problem lines
     CTextSink* pProgress = nullptr; // progress, prompts
+    bool bShowProgress = true;      // false: prompts only (--quiet)
     bool bBar = false;              // a bar redrawn in place (a terminal) instead of lines
+    int iColumns = 80;              // the terminal's width, for the bar
     CTextSink* pEvents = nullptr;   // one JSON line per call, or null
     std::function<bool(std::string&)> fnReadReply; // the answers to prompts
+    FnTargetFor fnTargetFor;        // the disc path of a reported source
+    // Whether Ctrl-C was pressed; and, for a library that cannot be stopped
+    // at that call (revision 1.0 outside a problem), what ends the run there.
+    std::function<bool()> fnInterrupted;
+    std::function<void()> fnStopNow;
 };
 
 class CVerifyHost {
@@ -49,11 +59,17 @@ public:
     DWORD EndCount() const { return m_dwEndCount; }
     // Revision 1.1: whole MiB read; 1.0: files matched.
     unsigned Done() const { return m_uDone; }
+    // File pairs reported, by the status of their line.
+    unsigned PairsOfStatus(EProblemStatus eStatus) const { return m_auStatus[static_cast<int>(eStatus)]; }
+    // Whether the run was told to stop because of Ctrl-C.
+    bool Stopped() const { return m_bStopped; }
 
 private:
     DWORD AnswerProblem(EProblemKind eKind, const std::wstring& strPath);
     DWORD Ask();
-    void ShowProgress();
+    // The answer that stops the run after Ctrl-C at this call.
+    DWORD StopAnswer(UINT uiCmd);
+    void ShowProgress(bool bForce = false);
     void ClearBar();
     double Elapsed() const;
 
@@ -69,6 +85,9 @@ private:
     unsigned m_uDone = 0;
     double m_dStart = 0.0;
     size_t m_iBarLength = 0; // 0: no bar on the screen
+    double m_dLastDrawn = -1e9;
+    unsigned m_auStatus[kiProblemStatuses] = {};
+    bool m_bStopped = false;
 };
 
 } // namespace kvtool

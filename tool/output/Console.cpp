@@ -2,13 +2,16 @@
 
 #include "output/Text.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #if defined(_WIN32)
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
 #else
+#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
@@ -16,8 +19,40 @@ namespace kvtool {
 
 void CFileSink::Write(const std::string& strUtf8)
 {
-    std::fwrite(strUtf8.data(), 1, strUtf8.size(), m_pFile);
-    std::fflush(m_pFile);
+    if (Failed())
+        return;
+    errno = 0;
+    const bool bWritten = std::fwrite(strUtf8.data(), 1, strUtf8.size(), m_pFile) == strUtf8.size();
+    if (std::fflush(m_pFile) == 0 && bWritten)
+        return;
+    const int iError = errno ? errno : EIO;
+    std::string strName = m_strName;
+    if (strName.empty())
+        strName = m_pFile == stdout ? "standard output" : m_pFile == stderr ? "standard error" : "a file";
+    m_strError = "cannot write to " + strName + ": " + SystemMessage(iError);
+}
+
+std::string SystemMessage(int iError) { return std::strerror(iError); }
+
+int TerminalColumns()
+{
+    int iColumns = 0;
+#if defined(_WIN32)
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info))
+        iColumns = info.srWindow.Right - info.srWindow.Left + 1;
+#else
+    struct winsize size = {};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0)
+        iColumns = size.ws_col;
+#endif
+    if (iColumns <= 0) {
+        std::wstring strColumns;
+        int iValue = 0;
+        if (GetEnvironment("COLUMNS", strColumns) && ParseInt(strColumns, iValue) && iValue > 0)
+            iColumns = iValue;
+    }
+    return iColumns > 0 ? iColumns : 80;
 }
 
 #if defined(_WIN32)

@@ -15,14 +15,28 @@ public:
     virtual void Write(const std::string& strUtf8) = 0;
 };
 
-// A C stream, flushed after every write so that progress and events show at once.
+// A C stream, flushed after every write so that progress and events show at
+// once. A write that fails is remembered (the first one's reason), never
+// ignored: the command ends with an error for it.
 class CFileSink : public CTextSink {
 public:
-    explicit CFileSink(FILE* pFile) : m_pFile(pFile) {}
+    // strName: what the stream is, for the message ("standard output", a path).
+    explicit CFileSink(FILE* pFile, std::string strName = std::string()) : m_pFile(pFile), m_strName(std::move(strName)) {}
     void Write(const std::string& strUtf8) override;
+    bool Failed() const { return !m_strError.empty(); }
+    // "cannot write to standard output: No space left on device".
+    const std::string& Error() const { return m_strError; }
 
 private:
     FILE* m_pFile;
+    std::string m_strName;
+    std::string m_strError;
+};
+
+// Swallows everything: what --quiet and --status leave out.
+class CNullSink : public CTextSink {
+public:
+    void Write(const std::string&) override {}
 };
 
 class CStringSink : public CTextSink {
@@ -38,6 +52,11 @@ private:
 // drive" message boxes: a verifier meets empty drives.
 void PrepareProcess();
 bool IsTerminal(FILE* pFile);
+// The width of the terminal on standard error: its window size, else
+// COLUMNS, else 80.
+int TerminalColumns();
+// The operating system's message for an error number (errno).
+std::string SystemMessage(int iError);
 // One line from standard input without its line end; false at its end.
 bool ReadInputLine(std::string& strLine);
 // A file opened for writing (truncated), or null.

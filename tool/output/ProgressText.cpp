@@ -64,6 +64,20 @@ std::string FormatProgressBar(const CProgressSnapshot& snap, int iBarWidth)
     return strBar;
 }
 
+std::string FitProgressBar(const CProgressSnapshot& snap, int iColumns)
+{
+    const int iMaxBar = 40;
+    const int iMinBar = 10;
+    const std::string strBare = FormatProgressBar(snap, 0); // "[]  12/40 MiB ..."
+    const int iRoom = iColumns - 1 - static_cast<int>(strBare.size());
+    if (iRoom >= iMinBar)
+        return FormatProgressBar(snap, iRoom < iMaxBar ? iRoom : iMaxBar);
+    std::string strNumbers = strBare.substr(4);
+    if (iColumns > 1 && strNumbers.size() > static_cast<size_t>(iColumns - 1))
+        strNumbers.resize(iColumns - 1);
+    return strNumbers;
+}
+
 std::string FormatProgressLine(const CProgressSnapshot& snap)
 {
     char sz[64];

@@ -16,6 +16,10 @@ struct CProgressSnapshot {
 
 // "[######------]  12/40 MiB  30%  5.2 MiB/s  0:05 left", without a line end.
 std::string FormatProgressBar(const CProgressSnapshot& snap, int iBarWidth = 24);
+// The bar for a terminal iColumns wide: the bar shrinks (to 40 at most) so
+// that the line never reaches the last column; below ten characters of bar
+// only the numbers are shown, cut to the width.
+std::string FitProgressBar(const CProgressSnapshot& snap, int iColumns);
 // "progress: 12 of 40 MiB".
 std::string FormatProgressLine(const CProgressSnapshot& snap);
 // "begin: 40 MiB to read" / "begin: 10 files to check".

@@ -15,8 +15,6 @@ std::string Line(const char* pszName, const std::string& strValue)
     return sz + strValue + "\n";
 }
 
-std::string Count(unsigned u, const char* pszWhat) { return std::to_string(u) + " " + pszWhat; }
-
 std::string Fixed(double d, int iDecimals)
 {
     char sz[48];
@@ -41,12 +39,15 @@ std::string FormatSummary(const CRunSummary& sum)
     if (!sum.uProblemPairs) {
         strProblems = "none";
     } else {
-        strProblems = std::to_string(sum.uProblemPairs) + " (" + Count(sum.uMissing, "missing");
-        if (!bRev10)
-            strProblems += ", " + Count(sum.uSizeDiffers, "size differs");
-        strProblems += ", " + Count(sum.uChecksumDiffers, "checksum differs");
-        if (sum.uDiffers)
-            strProblems += ", " + Count(sum.uDiffers, "differs");
+        strProblems = std::to_string(sum.uProblemPairs) + " (";
+        const char* pszSep = "";
+        for (int i = 0; i < kiProblemStatuses; ++i) {
+            if (!sum.auStatus[i])
+                continue;
+            strProblems += pszSep + std::to_string(sum.auStatus[i]) + " " +
+                           ProblemStatusText(static_cast<EProblemStatus>(i));
+            pszSep = ", ";
+        }
         strProblems += ")";
         if (sum.uReports != sum.uProblemPairs)
             strProblems += " in " + std::to_string(sum.uReports) + " reports";
@@ -61,6 +62,10 @@ std::string FormatSummary(const CRunSummary& sum)
         strRate = Fixed(sum.uDone / sum.dElapsed, 1) + (bRev10 ? " files/s" : " MiB/s");
     strOut += Line("rate", strRate);
     strOut += Line("result", ResultText(sum.hr));
+    std::string strExit = std::to_string(sum.verdict.iExit);
+    if (!sum.verdict.strReason.empty())
+        strExit += " (" + sum.verdict.strReason + ")";
+    strOut += Line("exit status", strExit);
     return strOut;
 }
 

@@ -1,6 +1,8 @@
 // The lines the verify command ends with.
 #pragma once
 
+#include "output/ProblemLine.h"
+
 #include <windows.h>
 
 #include <string>
@@ -14,17 +16,15 @@ struct CRunSummary {
     unsigned uFilesChecked = 0;   // file pairs compared
     unsigned uReports = 0;        // command 3 reports
     unsigned uProblemPairs = 0;   // pairs with problems
-    unsigned uMissing = 0;        // ... by the kind of their first report
-    unsigned uSizeDiffers = 0;
-    unsigned uChecksumDiffers = 0;
-    unsigned uDiffers = 0;
+    unsigned auStatus[kiProblemStatuses] = {}; // ... by the status of their line
     unsigned uDone = 0;           // 1.1: MiB read; 1.0: files matched
     double dElapsed = 0.0;        // seconds in VerifyBurning
     HRESULT hr = S_OK;
+    CVerdict verdict;             // the exit status and why
 };
 
 // "summary:" and one indented "name: value" line each for entries, files
-// checked, problems, read, elapsed, rate and result.
+// checked, problems, read, elapsed, rate, result and exit status.
 std::string FormatSummary(const CRunSummary& sum);
 
 } // namespace kvtool

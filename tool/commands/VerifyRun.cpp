@@ -1,0 +1,220 @@
+// One verify run: the output it was asked for, the library's call, the
+// summary and the exit status.
+#include "commands/VerifyCommand.h"
+
+#include "description/DescriptionIndex.h"
+#include "description/XmlFault.h"
+#include "host/FileSizes.h"
+#include "host/FileState.h"
+#include "host/HostPath.h"
+#include "host/Interrupt.h"
+#include "host/NativeName.h"
+#include "output/Console.h"
+#include "output/ProblemLine.h"
+#include "output/Results.h"
+#include "output/Summary.h"
+#include "output/Text.h"
+#include "output/UsageError.h"
+
+#include <DescriptionRules.h>
+#include <Korvane.h>
+#include <KorvaneRevision.h>
+#include <ZRLog.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <system_error>
+
+namespace kvtool {
+
+namespace {
+
+// Closes the events file, unless it is standard output.
+struct CFileCloser {
+    void operator()(FILE* pFile) const
+    {
+        if (pFile && pFile != stdout)
+            std::fclose(pFile);
+    }
+};
+
+// Refuses an output file that the run reads: the description, a source it
+// lists, or anything on the disc.
+void RefuseInput(const char* pszWhat, const std::wstring& strOutput, const std::wstring& strDescription,
+                 wchar_t wcDrive, CDescriptionIndex& index)
+{
+    if (strOutput.empty() || strOutput == L"-")
+        return;
+    const std::filesystem::path output = NativePath(strOutput);
+    std::error_code ec;
+    if (!std::filesystem::exists(output, ec))
+        return;
+    bool bInput = std::filesystem::equivalent(output, NativeFromLibrary(strDescription), ec) ||
+                  !index.TargetFor(LibraryPathOf(output)).empty();
+#if !defined(_WIN32)
+    // The folder a drive is mapped to is the disc; on Windows the drive may
+    // well be the one everything else is on.
+    const std::filesystem::path disc = NativeFromLibrary(std::wstring(1, wcDrive) + L":\\");
+    for (std::filesystem::path folder = output.parent_path(); !bInput && !folder.empty(); folder = folder.parent_path()) {
+        bInput = std::filesystem::equivalent(folder, disc, ec);
+        if (folder == folder.parent_path())
+            break;
+    }
+#else
+    (void)wcDrive;
+#endif
+    if (bInput)
+        throw CUsageError(std::string("verify: the ") + pszWhat + " file " + Utf8FromWide(strOutput) +
+                          " is one of the run's inputs");
+}
+
+// Why the description could not be read.
+std::string WhyUnreadable(const std::wstring& strDescription)
+{
+    std::string strReason;
+    const std::filesystem::path file = NativeFromLibrary(strDescription);
+    if (ExamineFile(file, strReason) != EFileState::Fine)
+        return strReason;
+    std::ifstream in(file, std::ios::binary);
+    const std::string strBytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    strReason = FindXmlFault(strBytes);
+    return strReason.empty() ? std::string("it is not a well-formed XML document") : strReason;
+}
+
+struct CRun {
+    const CVerifyOptions& opt;
+    CDescriptionIndex& index;
+    CVerifyHost& host;
+    std::chrono::steady_clock::time_point start;
+    std::string strUnreadable;
+
+    CRunSummary Summary(HRESULT hr, const std::string& strWriteError) const
+    {
+        CRunSummary sum;
+        sum.iRevision = KORVANE_REVISION;
+        if (index.IsLoaded()) {
+            sum.llEntries = static_cast<long long>(index.EntryCount());
+            sum.llFilesListed = index.FileCount();
+        }
+        // What the library itself read counts over the tool's own reading.
+        if (host.HasEnded())
+            sum.llFilesListed = host.EndCount();
+        else if (host.HasBegun() && KORVANE_REVISION < 11)
+            sum.llFilesListed = host.BeginTotal();
+        const CProblemTracker& tracker = host.Tracker();
+        sum.uFilesChecked = tracker.PairsCompared();
+        sum.uReports = tracker.Reports();
+        sum.uProblemPairs = tracker.ProblemPairs();
+        for (int i = 0; i < kiProblemStatuses; ++i)
+            sum.auStatus[i] = host.PairsOfStatus(static_cast<EProblemStatus>(i));
+        sum.uDone = host.Done();
+        sum.dElapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        sum.hr = hr;
+
+        CRunFacts facts;
+        facts.hr = hr;
+        facts.strUnreadable = strUnreadable;
+        facts.llEntries = sum.llEntries;
+        facts.llFilesListed = sum.llFilesListed;
+        facts.ullFilesChecked = sum.uFilesChecked;
+        facts.uProblems = sum.uProblemPairs;
+        facts.bSkipAccepts = opt.eOnError == EOnError::Skip;
+        facts.bInterrupted = host.Stopped();
+        facts.strWriteError = strWriteError;
+        sum.verdict = JudgeRun(facts);
+        return sum;
+    }
+};
+
+} // namespace
+
+int RunVerify(const CVerifyOptions& opt)
+{
+    for (const CDriveMapping& mapping : opt.vecMappings)
+        ApplyMapping(mapping);
+#if !defined(_WIN32)
+    if (!IsDriveMapped(opt.wcDrive))
+        throw CUsageError("verify: drive " + Utf8FromWide(std::wstring(1, opt.wcDrive)) + ": is not mapped; give --map " +
+                          Utf8FromWide(std::wstring(1, opt.wcDrive)) + "=FOLDER or set " + DriveVariable(opt.wcDrive));
+#endif
+    const std::wstring strDescription = opt.bByNumber ? kvdesc::DescriptionPath(opt.strFolder, opt.iNumber) : opt.strXml;
+    if (!LibraryFileExists(strDescription))
+        throw CUsageError("verify: description file " + Utf8FromWide(strDescription) + " not found");
+
+    CDescriptionIndex index;
+    const bool bLoaded = index.Load(strDescription, opt.wcDrive);
+    RefuseInput("events", opt.strEvents, strDescription, opt.wcDrive, index);
+    RefuseInput("log", opt.strLog, strDescription, opt.wcDrive, index);
+
+    std::unique_ptr<FILE, CFileCloser> events;
+    if (!opt.strEvents.empty()) {
+        events.reset(opt.strEvents == L"-" ? stdout : OpenForWriting(opt.strEvents));
+        if (!events)
+            throw CUsageError("verify: cannot write the events file " + Utf8FromWide(opt.strEvents));
+    }
+    if (!opt.strLog.empty() && !CZRLog::GetInstance()->SetDestination(opt.strLog.c_str()))
+        throw CUsageError("verify: cannot write the log file " + Utf8FromWide(opt.strLog));
+
+    // With the events on standard output, the lines for people go to standard error.
+    CFileSink report(opt.strEvents == L"-" ? stderr : stdout);
+    CFileSink progress(stderr);
+    CNullSink nothing;
+    std::unique_ptr<CFileSink> eventSink;
+    if (events)
+        eventSink = std::make_unique<CFileSink>(events.get(), Utf8FromWide(opt.strEvents));
+
+    CHostOutput output;
+    output.pReport = opt.bStatus ? static_cast<CTextSink*>(&nothing) : &report;
+    output.pProgress = opt.bStatus ? static_cast<CTextSink*>(&nothing) : &progress;
+    output.bShowProgress = !opt.bQuiet && !opt.bStatus;
+    output.bBar = IsTerminal(stderr);
+    output.iColumns = output.bBar ? TerminalColumns() : 80;
+    output.pEvents = eventSink.get();
+    output.fnReadReply = ReadInputLine;
+    output.fnTargetFor = [&index](const std::wstring& strSource) { return index.TargetFor(strSource); };
+    output.fnInterrupted = Interrupted;
+    // A library that cannot be stopped where Ctrl-C finds it: the run ends there.
+    CRun* pRun = nullptr;
+    CTextSink* pReport = output.pReport;
+    std::function<std::string()> fnWriteError;
+    output.fnStopNow = [&pRun, pReport, &fnWriteError]() {
+        pRun->host.Finish();
+        pReport->Write(FormatSummary(pRun->Summary(E_ABORT, fnWriteError())));
+        std::fflush(nullptr);
+        std::_Exit(EXIT_INTERRUPTED);
+    };
+    CVerifyHost host(KORVANE_REVISION, opt.eOnError, output);
+    host.Tracker().SetSizeProbe(
+        [&index](const std::wstring& strSource) { return CompareFileSizes(strSource, index.TargetFor(strSource)); });
+
+    CRun run{opt, index, host, std::chrono::steady_clock::now(), bLoaded ? std::string() : WhyUnreadable(strDescription)};
+    pRun = &run;
+    fnWriteError = [&]() -> std::string {
+        for (const CFileSink* pSink : {&report, &progress, eventSink.get()})
+            if (pSink && pSink->Failed())
+                return pSink->Error();
+        return std::string();
+    };
+    CatchInterrupt();
+
+    CKorvane korvane;
+    HRESULT hr = opt.bByNumber
+                     ? korvane.VerifyBurning(opt.wcDrive, opt.iNumber, opt.strFolder.c_str(), &CVerifyHost::Callback, &host)
+                     : korvane.VerifyBurning(opt.wcDrive, opt.strXml.c_str(), &CVerifyHost::Callback, &host);
+    host.Finish();
+    const CRunSummary sum = run.Summary(hr, fnWriteError());
+    if (!opt.bStatus)
+        report.Write(FormatSummary(sum));
+    // The summary itself may be what could not be written: say it where it can be read.
+    if (report.Failed()) {
+        CFileSink(stderr).Write("korvane: " + report.Error() + "\n");
+        if (sum.verdict.iExit != EXIT_INTERRUPTED)
+            return EXIT_OTHER;
+    }
+    return sum.verdict.iExit;
+}
+
+} // namespace kvtool

@@ -1,0 +1,19 @@
+// What the tool can tell about a file of a pair by looking at it itself:
+// the library says "differs" or "missing" for a file it could not open, a
+// link that leads nowhere and a FIFO alike.
+#pragma once
+
+#include "output/ProblemLine.h"
+
+#include <filesystem>
+#include <string>
+
+namespace kvtool {
+
+enum class EFileState { Fine, Absent, NotAFile, Unreadable };
+
+// Fine: a regular file that opens and reads. strReason says why otherwise
+// ("fifo", "dangling link", the system's message).
+EFileState ExamineFile(const std::filesystem::path& pathNative, std::string& strReason);
+
+} // namespace kvtool

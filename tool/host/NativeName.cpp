@@ -1,0 +1,74 @@
+#include "host/NativeName.h"
+
+#include "host/HostPath.h"
+#include "output/Console.h"
+#include "output/Text.h"
+
+#include <windows.h>
+
+#include <cwctype>
+#include <system_error>
+
+namespace kvtool {
+
+std::filesystem::path NativeFromLibrary(const std::wstring& strLibraryPath)
+{
+#if defined(_WIN32)
+    return NativePath(strLibraryPath);
+#else
+    std::wstring strPath = strLibraryPath;
+    if (IsDrivePath(strPath)) {
+        std::wstring strFolder;
+        if (GetEnvironment("KORVANE_DRIVE_" + std::string(1, static_cast<char>(std::towupper(strPath[0]))), strFolder))
+            strPath = strFolder + L"/" + strPath.substr(3);
+    }
+    for (wchar_t& c : strPath)
+        if (c == L'\\')
+            c = L'/';
+    return NativePath(strPath).lexically_normal();
+#endif
+}
+
+std::string ShownPath(const std::filesystem::path& pathNative)
+{
+    std::wstring strPath = WideFromNative(pathNative);
+#if defined(_WIN32)
+    for (wchar_t& c : strPath)
+        if (c == L'\\')
+            c = L'/';
+#endif
+    return Utf8FromWide(strPath);
+}
+
+bool MayBeCut(const std::wstring& strReported) { return strReported.size() >= MAX_PATH - 1; }
+
+std::wstring CompleteCutPath(const std::wstring& strReported)
+{
+    // The folder part up to the last separator is whole; the rest begins a
+    // name, perhaps of a folder with more below it.
+    const size_t iSep = strReported.find_last_of(L"\\/");
+    if (iSep == std::wstring::npos)
+        return strReported;
+    const std::wstring strFolder = strReported.substr(0, iSep);
+    const std::filesystem::path folder = NativeFromLibrary(strFolder);
+    const std::wstring strStart = strReported.substr(iSep + 1);
+    std::wstring strFound;
+    int iFound = 0;
+    std::error_code ec;
+    for (std::filesystem::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->is_directory(ec))
+            continue;
+        std::wstring strRel = WideFromNative(it->path().lexically_relative(folder));
+        for (wchar_t& c : strRel)
+            if (c == L'/')
+                c = L'\\';
+        if (strRel.compare(0, strStart.size(), strStart) == 0) {
+            strFound = strFolder + L"\\" + strRel;
+            if (++iFound > 1)
+                return strReported;
+        }
+    }
+    return iFound == 1 ? strFound : strReported;
+}
+
+} // namespace kvtool
