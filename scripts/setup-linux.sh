@@ -5,7 +5,8 @@ set -euo pipefail
 
 need=()
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
-for pkg in cmake ninja-build g++ libgtest-dev libgmock-dev googletest libbenchmark-dev libxml2-dev; do
+# libssl-dev: the tool's SHA-256 manifests (describe --sums, check) use libcrypto.
+for pkg in cmake ninja-build g++ libgtest-dev libgmock-dev googletest libbenchmark-dev libxml2-dev libssl-dev; do
   have_pkg "$pkg" || need+=("$pkg")
 done
 for pkg in "$@"; do
