@@ -17,6 +17,7 @@
 #include <KorvaneRevision.h>
 
 #include <chrono>
+#include <cwctype>
 #include <map>
 #include <random>
 #include <set>
