@@ -12,6 +12,8 @@
 #include "output/Text.h"
 #include "output/UsageError.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <set>
 #include <system_error>
@@ -44,7 +46,7 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     const std::string strManifest = Utf8FromWide(WideFromNative(manifest));
     std::ifstream in(manifest, std::ios::binary);
     if (!in)
-        throw std::runtime_error("check: cannot open " + strManifest);
+        throw std::runtime_error("check: cannot open " + strManifest + ": " + std::strerror(errno));
     const std::filesystem::path root =
         args.Has(L"root") ? AbsoluteNative(*args.Value(L"root")) : manifest.parent_path();
     std::error_code ec;
