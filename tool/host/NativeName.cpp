@@ -5,8 +5,10 @@
 #include "output/Text.h"
 
 #include <windows.h>
+#if !defined(_WIN32)
+#include <kvwin32.h>
+#endif
 
-#include <cwctype>
 #include <system_error>
 
 namespace kvtool {
@@ -16,12 +18,11 @@ std::filesystem::path NativeFromLibrary(const std::wstring& strLibraryPath)
 #if defined(_WIN32)
     return NativePath(strLibraryPath);
 #else
+    // The layer's own mapping, so that the tool looks at the file the library read.
+    const std::string strHost = kvwin32::MapPath(strLibraryPath.c_str());
+    if (!strHost.empty())
+        return std::filesystem::path(strHost);
     std::wstring strPath = strLibraryPath;
-    if (IsDrivePath(strPath)) {
-        std::wstring strFolder;
-        if (GetEnvironment("KORVANE_DRIVE_" + std::string(1, static_cast<char>(std::towupper(strPath[0]))), strFolder))
-            strPath = strFolder + L"/" + strPath.substr(3);
-    }
     for (wchar_t& c : strPath)
         if (c == L'\\')
             c = L'/';
