@@ -4,7 +4,6 @@
 #include "ToolRunner.h"
 
 #include "description/Manifest.h"
-#include "output/StatusLine.h"
 #include "output/Text.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +19,17 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string Slashed(const fs::path& path) { return kvtool::Utf8FromWide(WideFromNative(path.generic_wstring())); }
+
+// The problem lines: what comes before the summary.
+std::vector<std::string> ProblemLines(const std::string& strOut)
+{
+    std::vector<std::string> vecLines = Lines(strOut);
+    for (size_t i = 0; i < vecLines.size(); ++i)
+        if (vecLines[i] == "summary:")
+            return std::vector<std::string>(vecLines.begin(), vecLines.begin() + i);
+    ADD_FAILURE() << "no summary in\n" << strOut;
+    return vecLines;
+}
 
 void Tree(const fs::path& root)
 {
@@ -52,7 +62,7 @@ TEST(ToolCompare, EachFaultOneLineAndExitStatus)
          },
          false, 1, {"EXTRA  docs/new.txt", "EXTRA  more"}},
         {"not a file", [](const fs::path& c) { fs::remove(c / "a.txt"); fs::create_directory(c / "a.txt"); }, false, 1,
-         {"NOT-A-FILE  a.txt"}},
+         {"NOT-A-FILE  a.txt  (a folder)"}},
 #if !defined(_WIN32)
         {"case differs",
          [](const fs::path& c) { fs::rename(c / "docs/Readme.md", c / "docs/README.MD"); }, false, 1,
@@ -82,7 +92,7 @@ TEST(ToolCompare, EachFaultOneLineAndExitStatus)
             const size_t iGap = strLine.find("  ");
             vecExpected.push_back(strLine.substr(0, iGap + 2) + Slashed(dir.Path() / "copy") + "/" + strLine.substr(iGap + 2));
         }
-        EXPECT_EQ(vecExpected, Lines(run.strOut));
+        EXPECT_EQ(vecExpected, ProblemLines(run.strOut));
     }
 }
 
@@ -97,7 +107,7 @@ TEST(ToolCompare, FolderWithoutSlashIsExpectedBelowTheCopy)
     // The same tree given with a slash: its files are not at the top of dest.
     run = RunTool({L"compare", WideFromNative(dir.Path() / "src") + L"/", WideFromNative(dir.Path() / "dest")});
     EXPECT_EQ(1, run.iExit);
-    EXPECT_EQ(5u, Lines(run.strOut).size()) << run.strOut; // three MISSING, other.txt and src EXTRA
+    EXPECT_EQ(5u, ProblemLines(run.strOut).size()) << run.strOut; // three MISSING, other.txt and src EXTRA
 }
 
 #if !defined(_WIN32)
@@ -112,20 +122,9 @@ TEST(ToolCompare, ControlCharactersAndPathsPastTheReportBuffer)
     EXPECT_EQ(1, run.iExit) << run.strErr;
     const std::string strCopy = Slashed(dir.Path() / "copy") + "/";
     EXPECT_EQ((std::vector<std::string>{"MISSING  " + strCopy + "bad\\nname", "CONTENT  " + strCopy + strLong}),
-              Lines(run.strOut));
+              ProblemLines(run.strOut));
 }
 #endif
-
-TEST(ToolLines, ControlCharactersEscaped)
-{
-    const std::vector<std::pair<std::string, std::string>> vecCases = {
-        {"plain/name.txt", "plain/name.txt"}, {"a\nb", "a\\nb"},     {"a\rb", "a\\rb"},
-        {"a\x1b[31m", "a\\033[31m"},          {"back\\slash", "back\\\\slash"}, {"t\tab\x7f", "t\\tab\\177"},
-        {"\xc3\xa9t\xc3\xa9", "\xc3\xa9t\xc3\xa9"},
-    };
-    for (const auto& [strName, strShown] : vecCases)
-        EXPECT_EQ("MISSING  " + strShown + "\n", kvtool::StatusLine("MISSING", strName)) << strShown;
-}
 
 TEST(ToolManifest, LinesBothWays)
 {
@@ -202,7 +201,7 @@ TEST(ToolCheck, ReadsSha256sumManifestsAndReportsFaults)
                 const size_t iGap = strLine.find("  ");
                 vecExpected.push_back(strLine.substr(0, iGap + 2) + root.string() + "/" + strLine.substr(iGap + 2));
             }
-            EXPECT_EQ(vecExpected, Lines(run.strOut));
+            EXPECT_EQ(vecExpected, ProblemLines(run.strOut));
         }
     }
 }

@@ -5,7 +5,8 @@
 #include "description/FileTime.h"
 #include "description/FileWalk.h"
 #include "description/MediaDescription.h"
-#include "host/CompareHost.h"
+#include "commands/VerifyCommand.h"
+#include "host/CopySpelling.h"
 #include "host/DriveMap.h"
 #include "host/HostPath.h"
 #include "output/Console.h"
@@ -13,7 +14,6 @@
 #include "output/Text.h"
 #include "output/UsageError.h"
 
-#include <Korvane.h>
 #include <KorvaneRevision.h>
 
 #include <chrono>
@@ -24,15 +24,6 @@
 #include <system_error>
 
 namespace kvtool {
-
-std::string FoldCase(const std::string& strUtf8)
-{
-    std::string str = strUtf8;
-    for (char& c : str)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return str;
-}
 
 namespace {
 
@@ -74,19 +65,22 @@ std::wstring Backslashed(std::string strRel)
     return str;
 }
 
-// The letter the library reads the copy through, and the copy root below it.
-wchar_t DriveFor(const std::filesystem::path& copyRoot, std::wstring& strBelow)
+// The letter the library reads the copy through, and the copy root below
+// it; on Linux the mapping that makes the letter.
+wchar_t DriveFor(const std::filesystem::path& copyRoot, std::wstring& strBelow, CVerifyOptions& opt)
 {
 #if defined(_WIN32)
     const std::wstring strRoot = LibraryPathOf(copyRoot);
     if (!IsDrivePath(strRoot))
         throw CUsageError("compare: the copy is not on a drive letter");
+    (void)opt;
     strBelow = NormalizeTargetPath(strRoot.substr(2));
     return static_cast<wchar_t>(towupper(strRoot[0]));
 #else
     for (wchar_t wc = L'K'; wc <= L'Z'; ++wc)
         if (!IsDriveMapped(wc)) {
-            ApplyMapping({wc, WideFromNative(copyRoot)});
+            opt.vecMappings.push_back({wc, WideFromNative(copyRoot)});
+            ApplyMapping(opt.vecMappings.back());
             strBelow = L"\\";
             return wc;
         }
@@ -98,20 +92,22 @@ wchar_t DriveFor(const std::filesystem::path& copyRoot, std::wstring& strBelow)
 
 int CompareCommand(const std::vector<std::wstring>& vecArgs)
 {
-    CParsedArgs args = ParseArgs(vecArgs, {{L"ignore-case", false, false}, {L"on-error", true, false}, {L"quiet", false, false}});
+    CParsedArgs args = ParseArgs(vecArgs, {{L"ignore-case", false, false}, {L"on-error", true, false},
+                                           {L"quiet", false, false}, {L"status", false, false},
+                                           {L"events", true, false}, {L"log", true, false}});
     if (args.Positionals().size() != 2)
         throw CUsageError("compare: give SOURCE and COPY");
-    DWORD dwAnswer = CRCVERIF_ANSWER_SKIP;
+    CVerifyOptions opt;
+    opt.strCommand = "compare";
+    opt.eOnError = EOnError::Continue;
     if (const std::wstring* pstr = args.Value(L"on-error")) {
-        if (*pstr == L"fail" || (*pstr == L"abort" && KORVANE_REVISION < 11))
-            dwAnswer = CRCVERIF_ANSWER_FAIL;
-        else if (*pstr == L"abort")
-            dwAnswer = CRCVERIF_ANSWER_ABORT;
-        else if (*pstr != L"continue")
+        if (!ParseOnError(*pstr, opt.eOnError) || opt.eOnError == EOnError::Ask || opt.eOnError == EOnError::Skip)
             throw CUsageError("compare: --on-error takes continue, fail or abort");
+        if (opt.eOnError == EOnError::Abort && KORVANE_REVISION < 11)
+            opt.eOnError = EOnError::Fail;
     }
+    ParseOutputOptions(args, opt);
     const bool bFold = args.Has(L"ignore-case");
-    auto key = [bFold](const std::string& str) { return bFold ? FoldCase(str) : str; };
 
     const std::wstring& strSourceArg = args.Positionals()[0];
     const std::filesystem::path source = Tidy(strSourceArg);
@@ -122,67 +118,78 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
     const bool bSourceFolder = std::filesystem::is_directory(source, ec);
     const bool bCopyFolder = std::filesystem::is_directory(copy, ec);
 
-    // The pairs by path below the copy root: the source's, then the copy's spelling.
+    // The pairs by path below the copy root, as the source spells them.
     std::vector<std::pair<std::string, std::filesystem::path>> vecSourceFiles;
     std::filesystem::path copyRoot = copy;
     std::string strRegion; // the part of the copy root the source covers; "-": none
-    std::string strLoneName;
     if (bSourceFolder) {
         if (!bCopyFolder)
             throw CUsageError("compare: copy folder " + Utf8FromWide(args.Positionals()[1]) + " not found");
         const bool bContents = EndsInSeparator(strSourceArg);
-        const std::string strPrefix = bContents ? std::string() : RelText(source.filename()) + "/";
         strRegion = bContents ? std::string() : RelText(source.filename());
+        const std::string strPrefix = bContents ? std::string() : strRegion + "/";
         WalkTree(source, [&](const CWalkEntry& walked) {
             if (walked.bFile)
                 vecSourceFiles.emplace_back(strPrefix + walked.strRel, walked.path);
             return true;
         });
+        opt.vecReadFolders.push_back(source);
     } else {
         strRegion = "-";
+        std::string strName = RelText(source.filename());
         if (!bCopyFolder) {
             copyRoot = copy.parent_path();
-            strLoneName = RelText(copy.filename());
+            strName = RelText(copy.filename());
             if (!std::filesystem::is_directory(copyRoot, ec))
                 throw CUsageError("compare: copy folder " + RelText(copyRoot) + " not found");
         }
-        vecSourceFiles.emplace_back(strLoneName.empty() ? RelText(source.filename()) : strLoneName, source);
+        vecSourceFiles.emplace_back(strName, source);
     }
-
-    // The copy as it is: its files' spellings, for --ignore-case and EXTRA.
-    std::map<std::string, std::string> mapCopyFiles; // key -> spelling on the copy
-    std::map<std::string, std::filesystem::path> mapCopyEntries;
-    if (strRegion != "-") {
-        const std::filesystem::path regionRoot = strRegion.empty() ? copyRoot : copyRoot / NativePath(WideFromUtf8(strRegion));
-        const std::string strPrefix = strRegion.empty() ? std::string() : strRegion + "/";
-        // Folded, the region's own folder may be spelled otherwise on the copy: walk from the root.
-        if (bFold || std::filesystem::is_directory(regionRoot, ec))
-            WalkTree(bFold ? copyRoot : regionRoot, [&](const CWalkEntry& walked) {
-                const std::string strRel = (bFold ? std::string() : strPrefix) + walked.strRel;
-                if (key(strRel).compare(0, strPrefix.size(), key(strPrefix)) != 0)
-                    return walked.bFolder && key(strRel + "/") == key(strPrefix);
-                mapCopyEntries.emplace(key(strRel) + (walked.bFolder ? "/" : ""), walked.path);
-                if (!walked.bFolder)
-                    mapCopyFiles.emplace(key(strRel), strRel);
-                return true;
-            });
+    if (vecSourceFiles.empty()) {
+        CFileSink(stderr).Write("korvane: compare: " + Utf8FromWide(strSourceArg) + " holds no files\n");
+        return EXIT_FAILED;
     }
 
     std::wstring strBelow;
-    const wchar_t wcDrive = DriveFor(copyRoot, strBelow);
-    const std::wstring strDrive = std::wstring(1, wcDrive) + L":";
+    opt.wcDrive = DriveFor(copyRoot, strBelow, opt);
+    CCopySpelling spelling(std::wstring(1, opt.wcDrive) + L":" + strBelow);
+    // The copy as it is, every entry by its exact spelling ("/" after a folder's).
+    std::map<std::string, std::filesystem::path> mapCopyEntries;
+    std::string strWalked = strRegion; // the region as the copy spells it
+    if (bFold && !strRegion.empty() && strRegion != "-" && !spelling.Find(strRegion).empty())
+        strWalked = spelling.Find(strRegion);
+    if (strRegion != "-") {
+        const std::filesystem::path regionRoot = strWalked.empty() ? copyRoot : copyRoot / NativePath(WideFromUtf8(strWalked));
+        const std::string strPrefix = strWalked.empty() ? std::string() : strWalked + "/";
+        if (std::filesystem::is_directory(regionRoot, ec))
+            WalkTree(regionRoot, [&](const CWalkEntry& walked) {
+                mapCopyEntries.emplace(strPrefix + walked.strRel + (walked.bFolder ? "/" : ""), walked.path);
+                return true;
+            });
+        opt.vecReadFolders.push_back(regionRoot);
+    }
+
     CMediaDescription desc;
-    std::vector<CCopyPair> vecPairs;
-    std::set<std::string> setExpected; // keys of the files and folders the source has
-    if (!strRegion.empty() && strRegion != "-")
-        setExpected.insert(key(strRegion) + "/");
+    std::set<std::string> setExpected; // the files and folders the source has, as the copy spells them
+    if (!strWalked.empty() && strWalked != "-")
+        setExpected.insert(strWalked + "/");
     for (const auto& [strRel, sourcePath] : vecSourceFiles) {
-        auto it = mapCopyFiles.find(key(strRel));
-        const std::string strCopyRel = bFold && it != mapCopyFiles.end() ? it->second : strRel;
+        std::string strCopyRel = strRel;
+        if (!mapCopyEntries.count(strRel) && !mapCopyEntries.count(strRel + "/")) {
+            // The library would find a name spelled otherwise: a match only with --ignore-case.
+            const std::string strFound = spelling.Find(strRel);
+            if (!strFound.empty() && strFound != strRel) {
+                if (!bFold) {
+                    opt.vecFound.emplace_back(EProblemStatus::Missing, copyRoot / NativePath(WideFromUtf8(strRel)));
+                    continue;
+                }
+                strCopyRel = strFound;
+            }
+        }
         const std::filesystem::path copyRel = NativePath(WideFromUtf8(strCopyRel));
         for (std::filesystem::path parent = copyRel.parent_path(); !parent.empty(); parent = parent.parent_path())
-            setExpected.insert(key(RelText(parent)) + "/");
-        setExpected.insert(key(strCopyRel));
+            setExpected.insert(RelText(parent) + "/");
+        setExpected.insert(strCopyRel);
         CDescribedEntry entry;
         entry.strFullPath = LibraryPathOf(sourcePath);
         entry.strTargetPath = NormalizeTargetPath(strBelow + L"\\" + Backslashed(RelText(copyRel.parent_path())));
@@ -194,46 +201,20 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
         desc.ullFileCount += 1;
         desc.ullMediaSize += entry.ullFileSize;
         desc.vecEntries.push_back(entry);
-        vecPairs.push_back({sourcePath, copyRoot / copyRel});
+    }
+    for (const auto& [strKey, path] : mapCopyEntries) {
+        // An extra folder is one line, not one per file in it.
+        const size_t iSlash = strKey.find_last_of('/', strKey.size() - 2);
+        const bool bParentExtra = iSlash != std::string::npos && !setExpected.count(strKey.substr(0, iSlash + 1));
+        // A folder where a file should be is NOT-A-FILE already.
+        const bool bInPlaceOfFile = strKey.back() == '/' && setExpected.count(strKey.substr(0, strKey.size() - 1));
+        if (!setExpected.count(strKey) && !bParentExtra && !bInPlaceOfFile)
+            opt.vecFound.emplace_back(EProblemStatus::Extra, path);
     }
 
     CTempFolder temp;
-    const std::filesystem::path xml = WriteDescriptionFile(temp.path, 1, desc);
-    CFileSink out(stdout);
-    CFileSink err(stderr);
-    CProgressLine progress(&err, IsTerminal(stderr), args.Has(L"quiet"), "compare");
-    CCompareHost host(std::move(vecPairs), dwAnswer, &out, &progress);
-    for (size_t i = 0; i < desc.vecEntries.size(); ++i) {
-        host.AddReportPath(strDrive + desc.vecEntries[i].strPath, i);
-        host.AddReportPath(desc.vecEntries[i].strFullPath, i);
-    }
-    CKorvane korvane;
-    HRESULT hr = desc.vecEntries.empty() ? S_OK
-                 : korvane.VerifyBurning(wcDrive, LibraryPathOf(xml).c_str(), &CCompareHost::Callback, &host);
-    if (hr == S_OK)
-        for (const auto& [strKey, path] : mapCopyEntries) {
-            // An extra folder is one line, not one per file in it.
-            const size_t iSlash = strKey.find_last_of('/', strKey.size() - 2);
-            const bool bParentExtra = iSlash != std::string::npos && !setExpected.count(strKey.substr(0, iSlash + 1));
-            // A folder where a file should be is NOT-A-FILE already.
-            const bool bInPlaceOfFile = strKey.back() == '/' && setExpected.count(strKey.substr(0, strKey.size() - 1));
-            if (!setExpected.count(strKey) && !bParentExtra && !bInPlaceOfFile)
-                host.Report("EXTRA", path);
-        }
-    progress.Clear();
-    const std::string strTotals = std::to_string(desc.vecEntries.size()) + " files, " +
-                                  std::to_string(host.Problems()) + " problems";
-    if (hr == E_ABORT) {
-        err.Write("compare: aborted; " + strTotals + "\n");
-        return EXIT_ABORTED;
-    }
-    if (hr != S_OK && !(hr == E_FAIL && host.Problems())) {
-        err.Write("korvane: compare: the library ended with " + ResultText(hr) + "\n");
-        return EXIT_OTHER;
-    }
-    if (!args.Has(L"quiet") || host.Problems())
-        err.Write("compare: " + strTotals + "\n");
-    return host.Problems() ? EXIT_FAILED : EXIT_OK;
+    opt.strXml = LibraryPathOf(WriteDescriptionFile(temp.path, 1, desc));
+    return RunVerify(opt);
 }
 
 } // namespace kvtool
