@@ -96,6 +96,41 @@ TEST(ToolCompare, EachFaultOneLineAndExitStatus)
     }
 }
 
+TEST(ToolCompare, OutputsAsVerifyHasThem)
+{
+    // What each output choice prints, and an events or log file inside
+    // the copy (one of the run's inputs) refused before anything is read.
+    struct {
+        const char* pszName;
+        std::vector<std::wstring> vecOptions; // "@" stands for the copy folder
+        int iExit;
+        bool bOut;
+    } cases[] = {
+        {"status", {L"--status"}, 1, false},
+        {"quiet", {L"--quiet"}, 1, true},
+        {"events in the copy", {L"--events", L"@/ev.json"}, 3, false},
+        {"log in the copy", {L"--log", L"@/docs/a.log"}, 3, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        kvtest::TempDir dir;
+        Tree(dir.Path() / "src");
+        Tree(dir.Path() / "copy");
+        kvtest::WriteBytes(dir.Path() / "copy" / "a.txt", "alphA");
+        std::vector<std::wstring> vecArgs = {L"compare", WideFromNative(dir.Path() / "src") + L"/",
+                                             WideFromNative(dir.Path() / "copy")};
+        for (std::wstring str : c.vecOptions) {
+            if (str[0] == L'@')
+                str = WideFromNative(dir.Path() / "copy") + str.substr(1);
+            vecArgs.push_back(str);
+        }
+        CToolRun run = RunTool(vecArgs);
+        EXPECT_EQ(c.iExit, run.iExit) << run.strErr;
+        EXPECT_EQ(c.bOut, !run.strOut.empty()) << run.strOut;
+        EXPECT_FALSE(fs::exists(dir.Path() / "copy" / "ev.json"));
+    }
+}
+
 TEST(ToolCompare, FolderWithoutSlashIsExpectedBelowTheCopy)
 {
     kvtest::TempDir dir;

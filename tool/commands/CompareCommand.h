@@ -1,4 +1,5 @@
-// korvane compare SOURCE COPY [--ignore-case] [--on-error continue|fail|abort] [--quiet]
+// korvane compare SOURCE COPY [--ignore-case] [--on-error continue|fail|abort]
+//                 [--quiet|--status] [--events FILE|-] [--log FILE]
 //
 // A copy checked in one command. SOURCE/ (a final slash) compares the
 // folder's contents with COPY's; SOURCE without it expects the folder
@@ -14,9 +15,7 @@
 
 namespace kvtool {
 
+// Runs as verify does (RunVerify): the same lines, summary and exit status.
 int CompareCommand(const std::vector<std::wstring>& vecArgs);
-// Names compared without regard to case: A-Z folded to a-z, other
-// characters as they are.
-std::string FoldCase(const std::string& strUtf8);
 
 } // namespace kvtool

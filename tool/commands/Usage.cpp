@@ -35,15 +35,16 @@ const CCommandHelp s_aHelp[] = {
      "      writes DIR/MediaN.sha256 (sha256sum's layout).\n"},
     {"compare",
      "  korvane compare SOURCE COPY [--ignore-case] [--on-error continue|fail|abort]\n"
-     "                  [--quiet]\n"
+     "                  [--quiet | --status] [--events FILE|-] [--log FILE]\n"
      "      Compares a copy with its source: SOURCE/ compares the folder's\n"
      "      contents with COPY, SOURCE the folder itself with COPY/NAME. One line\n"
      "      per problem: MISSING, SIZE, CONTENT, ... and EXTRA for files only on\n"
-     "      the copy. Exit 1 when there is any.\n"},
+     "      the copy; then verify's summary. A name that differs only in case is\n"
+     "      MISSING and EXTRA unless --ignore-case makes it the same file.\n"},
     {"check",
-     "  korvane check MANIFEST [--root DIR] [--quiet]\n"
+     "  korvane check MANIFEST [--root DIR] [--quiet | --status]\n"
      "      Verifies the files below DIR (default: MANIFEST's folder) against a\n"
-     "      SHA-256 manifest alone.\n"},
+     "      SHA-256 manifest alone; the lines and summary as verify's.\n"},
     {"demo",
      "  korvane demo [--drive X] [--keep] [--events FILE|-] [--log FILE]\n"
      "      Builds a sample medium with two faults and verifies it.\n"},
