@@ -180,6 +180,10 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
             const std::string strFound = spelling.Find(strRel);
             if (!strFound.empty() && strFound != strRel) {
                 if (!bFold) {
+                    // Its folders are still the source's: not EXTRA for this.
+                    for (std::filesystem::path parent = NativePath(WideFromUtf8(strRel)).parent_path(); !parent.empty();
+                         parent = parent.parent_path())
+                        setExpected.insert(RelText(parent) + "/");
                     opt.vecFound.emplace_back(EProblemStatus::Missing, copyRoot / NativePath(WideFromUtf8(strRel)));
                     continue;
                 }

@@ -68,7 +68,7 @@ CVerdict JudgeRun(const CRunFacts& facts)
         std::to_string(facts.uProblems) + (facts.uProblems == 1 ? " file has" : " files have") + " a problem";
     if (iResult != EXIT_OK)
         return {iResult, facts.uProblems ? strProblems : "the library returned " + ResultText(facts.hr)};
-    if (facts.llEntries == 0)
+    if (facts.llEntries == 0 && !facts.uProblems)
         return {EXIT_FAILED, std::string("the ") + facts.pszList + " lists no entries"};
     if (facts.llFilesListed >= 0 && facts.ullFilesChecked < static_cast<unsigned long long>(facts.llFilesListed))
         return {EXIT_FAILED, "only " + std::to_string(facts.ullFilesChecked) + " of the " +
