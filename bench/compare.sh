@@ -7,6 +7,7 @@
 #                                    the inputs exist (the first run builds and
 #                                    makes them: a few minutes more)
 #   bash bench/compare.sh --quick    fewer runs, no million-entry run
+#   bash bench/compare.sh --copy     the copy comparisons alone (compare, check)
 #
 # Inputs are generated under out/bench/ (about 2.3 GB, kept for the next run);
 # a Release build goes to out/build/bench-release. Installs what it needs
@@ -25,7 +26,9 @@ case $root in *[[:space:]]*)
   exit 1 ;;
 esac
 quick=0
+copy_only=0
 [ "${1:-}" = --quick ] && quick=1
+[ "${1:-}" = --copy ] && copy_only=1
 if [ $quick = 1 ]; then runs=3; else runs=7; fi
 
 # --- tools -------------------------------------------------------------------
@@ -41,6 +44,70 @@ mkdir -p "$work" "$results"
 benchfiles=$work/BenchFiles
 if [ ! -x "$benchfiles" ] || [ "$root/bench/compare/BenchFiles.c" -nt "$benchfiles" ]; then
   cc -O2 -std=c11 -Wall -Wextra -o "$benchfiles" "$root/bench/compare/BenchFiles.c"
+fi
+
+# median NAME COMMAND-NAME: seconds
+median() { awk -F, -v n="$2" '$1 == n { print $4 }' "$results/$1.csv"; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+verdict() { awk -v v="$1" -v op="$2" -v t="$3" 'BEGIN { ok = op == ">=" ? v >= t : v <= t; print ok ? "met" : "MISSED" }'; }
+# time_set NAME -n CMDNAME CMD ...: hyperfine over the named commands; its CSV
+# goes to results/NAME.csv.
+time_set() {
+  local name=$1
+  shift
+  echo "=== $name"
+  # A command that fails (a run that does not verify) stops the script.
+  if ! hyperfine -N --warmup 2 --runs "$runs" --style basic --export-csv "$results/$name.csv" "$@" \
+    >"$results/$name.log" 2>&1; then
+    cat "$results/$name.log" >&2
+    echo "compare.sh: a command of '$name' failed" >&2
+    exit 1
+  fi
+  grep -E '^(Benchmark|  Time)' "$results/$name.log" || true
+}
+
+# --- a copied tree ------------------------------------------------------------
+# 5,000 real files (the first ones of /usr/include), a copy of them, and their
+# manifest as sha256sum writes it; korvane compare against diff -rq and a
+# checksumming rsync dry run, korvane check against sha256sum -c.
+copies=$work/copy
+copy_count=5000
+if [ ! -s "$copies/manifest.sha256" ] || [ "$(wc -l <"$copies/manifest.sha256")" != $copy_count ]; then
+  echo "=== copying $copy_count files of /usr/include"
+  rm -rf "$copies" && mkdir -p "$copies/src" "$copies/copy"
+  (cd / && find usr/include -type f | sort | awk -v n=$copy_count 'NR <= n' | xargs -d '\n' cp --parents -p -t "$copies/src")
+  cp -a "$copies/src/." "$copies/copy/"
+  (cd "$copies/copy" && find . -type f -print0 | sort -z | xargs -0 sha256sum >"$copies/manifest.sha256")
+fi
+copy_timings() {
+  find "$copies" -type f -exec cat {} + >/dev/null
+  time_set copy-compare \
+    -n korvane "$korvane compare --quiet $copies/src/ $copies/copy" \
+    -n diff "diff -rq $copies/src $copies/copy" \
+    -n rsync "rsync -rc --dry-run $copies/src/ $copies/copy/"
+  time_set copy-check \
+    -n korvane "$korvane check --quiet $copies/manifest.sha256 --root $copies/copy" \
+    -n sha256sum "sh -c 'cd $copies/copy && sha256sum -c --quiet $copies/manifest.sha256'"
+  local kc dc rc kk sk s
+  kc=$(median copy-compare korvane); dc=$(median copy-compare diff); rc=$(median copy-compare rsync)
+  kk=$(median copy-check korvane); sk=$(median copy-check sha256sum)
+  {
+  s=$(ratio "$kc" "$dc")
+  printf '%-58s %8s  %s\n' "korvane compare / diff -rq, $copy_count files" "$s" "<= 1.00: $(verdict "$s" '<=' 1.0)"
+  s=$(ratio "$kc" "$rc")
+  printf '%-58s %8s  %s\n' "korvane compare / rsync -rc --dry-run, $copy_count files" "$s" "<= 0.50: $(verdict "$s" '<=' 0.5)"
+  s=$(ratio "$kk" "$sk")
+  printf '%-58s %8s  %s\n' "korvane check / sha256sum -c, $copy_count files" "$s" "<= 0.70: $(verdict "$s" '<=' 0.7)"
+  printf 'Medians: compare %.3f s, diff -rq %.3f s, rsync %.3f s; check %.3f s, sha256sum -c %.3f s\n' \
+    "$kc" "$dc" "$rc" "$kk" "$sk"
+  } >"$results/copy.txt"
+}
+if [ $copy_only = 1 ]; then
+  load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+  copy_timings
+  cat "$results/copy.txt"
+  echo "load average $load_before before, $(cut -d' ' -f1-3 /proc/loadavg) after" | tee -a "$results/copy.txt"
+  exit 0
 fi
 
 # --- inputs ------------------------------------------------------------------
@@ -74,25 +141,6 @@ cat "$big/src/big/big.bin" "$big/disc/big/big.bin" >/dev/null
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 
 # --- timings -----------------------------------------------------------------
-# time_set NAME -n CMDNAME CMD ...: hyperfine over the named commands; its CSV
-# goes to results/NAME.csv.
-time_set() {
-  local name=$1
-  shift
-  echo "=== $name"
-  # A command that fails (a run that does not verify) stops the script.
-  if ! hyperfine -N --warmup 2 --runs "$runs" --style basic --export-csv "$results/$name.csv" "$@" \
-    >"$results/$name.log" 2>&1; then
-    cat "$results/$name.log" >&2
-    echo "compare.sh: a command of '$name' failed" >&2
-    exit 1
-  fi
-  grep -E '^(Benchmark|  Time)' "$results/$name.log" || true
-}
-# median NAME COMMAND-NAME: seconds
-median() { awk -F, -v n="$2" '$1 == n { print $4 }' "$results/$1.csv"; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-
 verify_big="$korvane verify --drive E --xml $big/Media1.xml --on-error fail --map E=$big/disc"
 time_set checksum \
   -n korvane "$korvane checksum $big/src/big/big.bin" \
@@ -157,6 +205,8 @@ walk_counter() {
     inside && index($0, c) { gsub(/[ ,]/, ""); split($0, kv, ":"); print kv[2]; exit }' "$results/walk.json"
 }
 
+copy_timings
+
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 # --- summary -----------------------------------------------------------------
@@ -173,7 +223,6 @@ cat_small=$(median small cat)
 h_small=$(median small hashdeep)
 ha_small=$(median small hashdeep-audit)
 
-verdict() { awk -v v="$1" -v op="$2" -v t="$3" 'BEGIN { ok = op == ">=" ? v >= t : v <= t; print ok ? "met" : "MISSED" }'; }
 per_pair_us() { awk -v s="$1" -v n=$small_count 'BEGIN { printf "%.1f", s / n * 1e6 }'; }
 
 cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
@@ -198,6 +247,7 @@ printf '%-58s %8s  %s\n' "host holding no tree / korvane verify, 20,000 pairs" "
 printf '%-58s %8s\n' "korvane verify / find -exec cat, 20,000 pairs" "$(ratio "$k_small" "$cat_small")"
 printf '%-58s %8s\n' "korvane verify / hashdeep both trees, 20,000 pairs" "$(ratio "$k_small" "$h_small")"
 printf '%-58s %8s\n' "korvane verify / hashdeep audit of the disc tree alone" "$(ratio "$k_small" "$ha_small")"
+cat "$results/copy.txt"
 echo
 echo "Per pair (both files): korvane $(per_pair_us "$k_small") us, folder entry $(per_pair_us "$k_folder") us," \
   "floor $(per_pair_us "$f_small") us, cat $(per_pair_us "$cat_small") us, hashdeep $(per_pair_us "$h_small") us"

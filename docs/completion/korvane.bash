@@ -9,12 +9,13 @@ _korvane()
         cword=$COMP_CWORD
     }
     if [[ $cword -eq 1 ]]; then
-        COMPREPLY=($(compgen -W "verify checksum describe demo help --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "verify compare check checksum describe demo help --help --version" -- "$cur"))
         return
     fi
     local command=${COMP_WORDS[1]}
     case $prev in
         --on-error) COMPREPLY=($(compgen -W "ask continue skip fail abort" -- "$cur")); return ;;
+        --root) COMPREPLY=($(compgen -d -- "$cur")); return ;;
         --folder|--out) COMPREPLY=($(compgen -d -- "$cur")); return ;;
         --xml|--events|--log) COMPREPLY=($(compgen -f -- "$cur")); return ;;
         --drive|--number|--target|--map) return ;;
@@ -22,10 +23,12 @@ _korvane()
     local options
     case $command in
         verify) options="--drive --number --folder --xml --on-error --quiet --status --events --log --map --help" ;;
-        describe) options="--number --out --target --force --help" ;;
+        compare) options="--ignore-case --on-error --quiet --status --events --log --help" ;;
+        check) options="--root --quiet --status --help" ;;
+        describe) options="--number --out --target --force --sums --help" ;;
         demo) options="--drive --keep --events --log --help" ;;
         checksum) options="--help" ;;
-        help) COMPREPLY=($(compgen -W "verify checksum describe demo" -- "$cur")); return ;;
+        help) COMPREPLY=($(compgen -W "verify compare check checksum describe demo" -- "$cur")); return ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))

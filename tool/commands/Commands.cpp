@@ -1,6 +1,8 @@
 #include "commands/Commands.h"
 
+#include "commands/CheckCommand.h"
 #include "commands/ChecksumCommand.h"
+#include "commands/CompareCommand.h"
 #include "commands/DemoCommand.h"
 #include "commands/DescribeCommand.h"
 #include "commands/Usage.h"
@@ -40,7 +42,7 @@ std::string VersionText()
 int RunCommand(const std::vector<std::wstring>& vecArgs)
 {
     if (vecArgs.empty())
-        throw CUsageError("no command given (verify, checksum, describe or demo)");
+        throw CUsageError("no command given (verify, compare, check, checksum, describe or demo)");
     const std::wstring& strCommand = vecArgs.front();
     const std::vector<std::wstring> vecRest(vecArgs.begin() + 1, vecArgs.end());
     // "korvane verify --help": the help of that command, whatever else is given.
@@ -57,6 +59,10 @@ int RunCommand(const std::vector<std::wstring>& vecArgs)
         return ChecksumCommand(vecRest);
     if (strCommand == L"describe")
         return DescribeCommand(vecRest);
+    if (strCommand == L"compare")
+        return CompareCommand(vecRest);
+    if (strCommand == L"check")
+        return CheckCommand(vecRest);
     if (strCommand == L"demo")
         return DemoCommand(vecRest);
     if (strCommand == L"help" || strCommand == L"--help" || strCommand == L"-h") {

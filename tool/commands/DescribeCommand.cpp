@@ -2,7 +2,9 @@
 
 #include "commands/CommandLine.h"
 #include "description/DescriptionWriter.h"
+#include "description/Manifest.h"
 #include "host/HostPath.h"
+#include "host/Sha256.h"
 #include "output/Console.h"
 #include "output/Results.h"
 #include "output/Text.h"
@@ -33,7 +35,8 @@ std::filesystem::path WriteDescriptionFile(const std::filesystem::path& outFolde
 int DescribeCommand(const std::vector<std::wstring>& vecArgs)
 {
     const std::vector<COptionDef> vecOptions = {
-        {L"number", true, false}, {L"out", true, false}, {L"target", true, false}, {L"force", false, false}};
+        {L"number", true, false}, {L"out", true, false}, {L"target", true, false},
+        {L"force", false, false}, {L"sums", false, false}};
     CParsedArgs args = ParseArgs(vecArgs, vecOptions);
     for (const wchar_t* pszNeeded : {L"number", L"out", L"target"})
         if (!args.Has(pszNeeded))
@@ -44,6 +47,10 @@ int DescribeCommand(const std::vector<std::wstring>& vecArgs)
     if (args.Positionals().empty())
         throw CUsageError("describe: no SOURCE given");
 
+    if (args.Has(L"sums") && !Sha256Available()) {
+        CFileSink(stderr).Write("korvane: describe: --sums: this build has no SHA-256 (it needs OpenSSL's libcrypto)\n");
+        return EXIT_OTHER;
+    }
     std::vector<std::filesystem::path> vecSources;
     for (const std::wstring& strSource : args.Positionals())
         vecSources.push_back(NativePath(strSource));
@@ -59,6 +66,11 @@ int DescribeCommand(const std::vector<std::wstring>& vecArgs)
     out.Write("wrote " + Utf8FromWide(WideFromNative(file)) + ": " + std::to_string(desc.vecEntries.size()) +
               " entries, " + std::to_string(desc.ullFileCount) + " files, " + std::to_string(desc.ullMediaSize) +
               " bytes\n");
+    if (args.Has(L"sums")) {
+        const std::filesystem::path sums = file.parent_path() / ManifestFileName(iNumber);
+        const size_t nFiles = WriteManifest(desc, sums);
+        out.Write("wrote " + Utf8FromWide(WideFromNative(sums)) + ": " + std::to_string(nFiles) + " SHA-256 sums\n");
+    }
     if (out.Failed()) {
         CFileSink(stderr).Write("korvane: " + out.Error() + "\n");
         return EXIT_OTHER;

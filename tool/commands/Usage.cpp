@@ -29,9 +29,22 @@ const CCommandHelp s_aHelp[] = {
      "  korvane checksum FILE...\n"
      "      Prints each file's disc checksum; \"-\" reads standard input.\n"},
     {"describe",
-     "  korvane describe [--force] --number N --out DIR --target \\PATH SOURCE...\n"
+     "  korvane describe [--force] [--sums] --number N --out DIR --target \\PATH SOURCE...\n"
      "      Writes DIR/MediaN.xml for files and folders that are burned into\n"
-     "      \\PATH on the disc; an existing one only with --force.\n"},
+     "      \\PATH on the disc; an existing one only with --force. --sums also\n"
+     "      writes DIR/MediaN.sha256 (sha256sum's layout).\n"},
+    {"compare",
+     "  korvane compare SOURCE COPY [--ignore-case] [--on-error continue|fail|abort]\n"
+     "                  [--quiet | --status] [--events FILE|-] [--log FILE]\n"
+     "      Compares a copy with its source: SOURCE/ compares the folder's\n"
+     "      contents with COPY, SOURCE the folder itself with COPY/NAME. One line\n"
+     "      per problem: MISSING, SIZE, CONTENT, ... and EXTRA for files only on\n"
+     "      the copy; then verify's summary. A name that differs only in case is\n"
+     "      MISSING and EXTRA unless --ignore-case makes it the same file.\n"},
+    {"check",
+     "  korvane check MANIFEST [--root DIR] [--quiet | --status]\n"
+     "      Verifies the files below DIR (default: MANIFEST's folder) against a\n"
+     "      SHA-256 manifest alone; the lines and summary as verify's.\n"},
     {"demo",
      "  korvane demo [--drive X] [--keep] [--events FILE|-] [--log FILE]\n"
      "      Builds a sample medium with two faults and verifies it.\n"},

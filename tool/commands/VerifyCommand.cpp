@@ -11,6 +11,18 @@
 
 namespace kvtool {
 
+void ParseOutputOptions(const CParsedArgs& args, CVerifyOptions& opt)
+{
+    opt.bQuiet = args.Has(L"quiet");
+    opt.bStatus = args.Has(L"status");
+    if (opt.bQuiet && opt.bStatus)
+        throw CUsageError(opt.strCommand + ": give --quiet or --status, not both");
+    if (const std::wstring* pstrEvents = args.Value(L"events"))
+        opt.strEvents = *pstrEvents == L"-" ? *pstrEvents : WideFromNative(AbsoluteNative(*pstrEvents));
+    if (const std::wstring* pstrLog = args.Value(L"log"))
+        opt.strLog = *pstrLog == L"-" ? *pstrLog : WideFromNative(AbsoluteNative(*pstrLog));
+}
+
 CVerifyOptions ParseVerifyOptions(const std::vector<std::wstring>& vecArgs, int iRevision, bool bInteractive)
 {
     const std::vector<COptionDef> vecOptions = {
@@ -42,10 +54,7 @@ CVerifyOptions ParseVerifyOptions(const std::vector<std::wstring>& vecArgs, int 
         opt.strFolder = LibraryPathFromArgument(*args.Value(L"folder"));
     }
 
-    opt.bQuiet = args.Has(L"quiet");
-    opt.bStatus = args.Has(L"status");
-    if (opt.bQuiet && opt.bStatus)
-        throw CUsageError("verify: give --quiet or --status, not both");
+    ParseOutputOptions(args, opt);
     opt.eOnError = bInteractive && !opt.bStatus ? EOnError::Ask : EOnError::Continue;
     if (const std::wstring* pstrOnError = args.Value(L"on-error")) {
         if (!ParseOnError(*pstrOnError, opt.eOnError))
@@ -54,10 +63,6 @@ CVerifyOptions ParseVerifyOptions(const std::vector<std::wstring>& vecArgs, int 
         if (opt.eOnError == EOnError::Abort && iRevision < 11)
             throw CUsageError("verify: this library (revision 1.0) cannot abort; use --on-error fail");
     }
-    if (const std::wstring* pstrEvents = args.Value(L"events"))
-        opt.strEvents = *pstrEvents == L"-" ? *pstrEvents : WideFromNative(AbsoluteNative(*pstrEvents));
-    if (const std::wstring* pstrLog = args.Value(L"log"))
-        opt.strLog = *pstrLog == L"-" ? *pstrLog : WideFromNative(AbsoluteNative(*pstrLog));
 
     const std::vector<std::wstring> vecMaps = args.Values(L"map");
 #if defined(_WIN32)

@@ -3,10 +3,13 @@
 //                [--events FILE|-] [--log FILE] [--map E=/folder]...
 #pragma once
 
+#include "commands/CommandLine.h"
 #include "host/DriveMap.h"
 #include "host/VerifyHost.h"
 
+#include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kvtool {
@@ -23,8 +26,17 @@ struct CVerifyOptions {
     std::wstring strEvents;      // empty: none; "-": standard output; else a native path
     std::wstring strLog;         // empty: leave the trace as ZRLOG_FILE says
     std::vector<CDriveMapping> vecMappings;
+    // For a command that runs a verification of its own making (compare):
+    std::string strCommand = "verify";                // in its messages
+    std::vector<std::filesystem::path> vecReadFolders; // no output may go below these
+    // Problems the command found itself; printed and counted after a run
+    // that was neither stopped nor failed.
+    std::vector<std::pair<EProblemStatus, std::filesystem::path>> vecFound;
 };
 
+// --quiet, --status, --events and --log, as every command that verifies
+// takes them. Throws CUsageError.
+void ParseOutputOptions(const CParsedArgs& args, CVerifyOptions& opt);
 // Throws CUsageError. bInteractive: whether a person can answer prompts,
 // which makes "ask" the default ("continue" otherwise).
 CVerifyOptions ParseVerifyOptions(const std::vector<std::wstring>& vecArgs, int iRevision, bool bInteractive);

@@ -42,32 +42,30 @@ struct CFileCloser {
 };
 
 // Refuses an output file that the run reads: the description, a source it
-// lists, or anything on the disc.
-void RefuseInput(const char* pszWhat, const std::wstring& strOutput, const std::wstring& strDescription,
-                 wchar_t wcDrive, CDescriptionIndex& index)
+// lists, or anything below a folder it reads (on Linux the disc's).
+void RefuseInput(const CVerifyOptions& opt, const char* pszWhat, const std::wstring& strOutput,
+                 const std::wstring& strDescription, CDescriptionIndex& index)
 {
     if (strOutput.empty() || strOutput == L"-")
         return;
     const std::filesystem::path output = NativePath(strOutput);
     std::error_code ec;
-    if (!std::filesystem::exists(output, ec))
-        return;
-    bool bInput = std::filesystem::equivalent(output, NativeFromLibrary(strDescription), ec) ||
-                  !index.TargetFor(LibraryPathOf(output)).empty();
+    bool bInput = std::filesystem::exists(output, ec) &&
+                  (std::filesystem::equivalent(output, NativeFromLibrary(strDescription), ec) ||
+                   !index.TargetFor(LibraryPathOf(output)).empty());
+    std::vector<std::filesystem::path> vecFolders = opt.vecReadFolders;
 #if !defined(_WIN32)
-    // The folder a drive is mapped to is the disc; on Windows the drive may
-    // well be the one everything else is on.
-    const std::filesystem::path disc = NativeFromLibrary(std::wstring(1, wcDrive) + L":\\");
+    // On Windows the drive may well be the one everything else is on.
+    vecFolders.push_back(NativeFromLibrary(std::wstring(1, opt.wcDrive) + L":\\"));
+#endif
     for (std::filesystem::path folder = output.parent_path(); !bInput && !folder.empty(); folder = folder.parent_path()) {
-        bInput = std::filesystem::equivalent(folder, disc, ec);
+        for (const std::filesystem::path& read : vecFolders)
+            bInput = bInput || std::filesystem::equivalent(folder, read, ec);
         if (folder == folder.parent_path())
             break;
     }
-#else
-    (void)wcDrive;
-#endif
     if (bInput)
-        throw CUsageError(std::string("verify: the ") + pszWhat + " file " + Utf8FromWide(strOutput) +
+        throw CUsageError(opt.strCommand + ": the " + pszWhat + " file " + Utf8FromWide(strOutput) +
                           " is one of the run's inputs");
 }
 
@@ -90,6 +88,7 @@ struct CRun {
     CVerifyHost& host;
     std::chrono::steady_clock::time_point start;
     std::string strUnreadable;
+    unsigned auFound[kiProblemStatuses] = {}; // the command's own problems, once printed
 
     CRunSummary Summary(HRESULT hr, const std::string& strWriteError) const
     {
@@ -108,8 +107,11 @@ struct CRun {
         sum.uFilesChecked = tracker.PairsCompared();
         sum.uReports = tracker.Reports();
         sum.uProblemPairs = tracker.ProblemPairs();
-        for (int i = 0; i < kiProblemStatuses; ++i)
-            sum.auStatus[i] = host.PairsOfStatus(static_cast<EProblemStatus>(i));
+        for (int i = 0; i < kiProblemStatuses; ++i) {
+            sum.auStatus[i] = host.PairsOfStatus(static_cast<EProblemStatus>(i)) + auFound[i];
+            sum.uProblemPairs += auFound[i];
+            sum.uReports += auFound[i];
+        }
         sum.uDone = host.Done();
         sum.dElapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         sum.hr = hr;
@@ -146,17 +148,17 @@ int RunVerify(const CVerifyOptions& opt)
 
     CDescriptionIndex index;
     const bool bLoaded = index.Load(strDescription, opt.wcDrive);
-    RefuseInput("events", opt.strEvents, strDescription, opt.wcDrive, index);
-    RefuseInput("log", opt.strLog, strDescription, opt.wcDrive, index);
+    RefuseInput(opt, "events", opt.strEvents, strDescription, index);
+    RefuseInput(opt, "log", opt.strLog, strDescription, index);
 
     std::unique_ptr<FILE, CFileCloser> events;
     if (!opt.strEvents.empty()) {
         events.reset(opt.strEvents == L"-" ? stdout : OpenForWriting(opt.strEvents));
         if (!events)
-            throw CUsageError("verify: cannot write the events file " + Utf8FromWide(opt.strEvents));
+            throw CUsageError(opt.strCommand + ": cannot write the events file " + Utf8FromWide(opt.strEvents));
     }
     if (!opt.strLog.empty() && !CZRLog::GetInstance()->SetDestination(opt.strLog.c_str()))
-        throw CUsageError("verify: cannot write the log file " + Utf8FromWide(opt.strLog));
+        throw CUsageError(opt.strCommand + ": cannot write the log file " + Utf8FromWide(opt.strLog));
 
     // With the events on standard output, the lines for people go to standard error.
     CFileSink report(opt.strEvents == L"-" ? stderr : stdout);
@@ -205,6 +207,11 @@ int RunVerify(const CVerifyOptions& opt)
                      ? korvane.VerifyBurning(opt.wcDrive, opt.iNumber, opt.strFolder.c_str(), &CVerifyHost::Callback, &host)
                      : korvane.VerifyBurning(opt.wcDrive, opt.strXml.c_str(), &CVerifyHost::Callback, &host);
     host.Finish();
+    if (hr == S_OK && !host.Stopped())
+        for (const auto& [eStatus, path] : opt.vecFound) {
+            ++run.auFound[static_cast<int>(eStatus)];
+            output.pReport->Write(FormatProblemLine(eStatus, ShownPath(path)) + "\n");
+        }
     const CRunSummary sum = run.Summary(hr, fnWriteError());
     if (!opt.bStatus)
         report.Write(FormatSummary(sum));

@@ -22,6 +22,13 @@ std::filesystem::path NativeFromLibrary(const std::wstring& strLibraryPath)
     const std::string strHost = kvwin32::MapPath(strLibraryPath.c_str());
     if (!strHost.empty())
         return std::filesystem::path(strHost);
+    // A disc path completed past the report buffer is longer than a plain
+    // drive path may be; the long form still names the file.
+    if (IsDrivePath(strLibraryPath)) {
+        const std::string strLong = kvwin32::MapPath((L"\\\\?\\" + strLibraryPath).c_str());
+        if (!strLong.empty())
+            return std::filesystem::path(strLong);
+    }
     std::wstring strPath = strLibraryPath;
     for (wchar_t& c : strPath)
         if (c == L'\\')
@@ -53,6 +60,8 @@ std::wstring CompleteCutPath(const std::wstring& strReported)
     const std::wstring strFolder = strReported.substr(0, iSep);
     const std::filesystem::path folder = NativeFromLibrary(strFolder);
     const std::wstring strStart = strReported.substr(iSep + 1);
+    // The rest is joined as the report separates, so that it names the file as the description does.
+    const wchar_t wcSep = strReported[iSep];
     std::wstring strFound;
     int iFound = 0;
     std::error_code ec;
@@ -62,9 +71,9 @@ std::wstring CompleteCutPath(const std::wstring& strReported)
         std::wstring strRel = WideFromNative(it->path().lexically_relative(folder));
         for (wchar_t& c : strRel)
             if (c == L'/')
-                c = L'\\';
+                c = wcSep;
         if (strRel.compare(0, strStart.size(), strStart) == 0) {
-            strFound = strFolder + L"\\" + strRel;
+            strFound = strFolder + wcSep + strRel;
             if (++iFound > 1)
                 return strReported;
         }

@@ -2,13 +2,11 @@
 
 #include "host/NativeName.h"
 #include "output/JsonEvent.h"
-#include "output/ProgressText.h"
 #include "output/Text.h"
 
 #include <Korvane.h>
 
 #include <cctype>
-#include <chrono>
 #include <cwchar>
 #include <exception>
 
@@ -48,13 +46,9 @@ bool ParseReply(const std::string& strReply, int iRevision, DWORD& dwAnswer)
 }
 
 CVerifyHost::CVerifyHost(int iRevision, EOnError eOnError, CHostOutput output, std::function<double()> fnClock)
-    : m_iRevision(iRevision), m_eOnError(eOnError), m_output(std::move(output)), m_fnClock(std::move(fnClock)),
-      m_tracker(iRevision)
+    : m_iRevision(iRevision), m_eOnError(eOnError), m_output(std::move(output)), m_tracker(iRevision),
+      m_progress(m_output.pProgress, m_output.bShowProgress, m_output.bBar, m_output.iColumns, std::move(fnClock))
 {
-    if (!m_fnClock)
-        m_fnClock = [] {
-            return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-        };
 }
 
 DWORD CALLBACK CVerifyHost::Callback(UINT uiCmd, LPVOID pParam1, DWORD dwParam2, LPVOID pParam3)
@@ -62,34 +56,18 @@ DWORD CALLBACK CVerifyHost::Callback(UINT uiCmd, LPVOID pParam1, DWORD dwParam2,
     return static_cast<CVerifyHost*>(pParam3)->OnCommand(uiCmd, static_cast<const wchar_t*>(pParam1), dwParam2);
 }
 
-double CVerifyHost::Elapsed() const { return m_fnClock() - m_dStart; }
-
-namespace {
-
-// The bar is redrawn at most this often; without a terminal a progress
-// line is written at most this often.
-const double kdBarInterval = 0.1;
-const double kdLineInterval = 10.0;
-
-} // namespace
-
 DWORD CVerifyHost::OnCommand(UINT uiCmd, const wchar_t* pszParam1, DWORD dwParam2)
 {
     // The report buffer holds MAX_PATH characters; never read past it.
     std::wstring strParam1 = pszParam1 ? std::wstring(pszParam1, wcsnlen(pszParam1, MAX_PATH)) : std::wstring();
-    const bool bLines = m_output.bShowProgress && !m_output.bBar;
     DWORD dwAnswer = 0;
     switch (uiCmd) {
     case CRCVERIF_BEGIN:
         m_bBegun = true;
         m_dwBeginTotal = dwParam2;
         m_uDone = 0;
-        m_dStart = m_fnClock();
-        m_dLastDrawn = m_dStart;
         m_tracker.OnBegin();
-        if (bLines)
-            m_output.pProgress->Write(FormatBeginLine(dwParam2, m_iRevision < 11) + "\n");
-        ShowProgress(true);
+        m_progress.Begin(dwParam2, m_iRevision < 11);
         break;
     case CRCVERIF_PROGRESS:
         if (m_iRevision < 11) {
@@ -98,18 +76,13 @@ DWORD CVerifyHost::OnCommand(UINT uiCmd, const wchar_t* pszParam1, DWORD dwParam
         } else {
             m_uDone = dwParam2;
         }
-        if (bLines && m_fnClock() - m_dLastDrawn >= kdLineInterval) {
-            m_dLastDrawn = m_fnClock();
-            m_output.pProgress->Write(
-                FormatProgressLine({m_uDone, m_dwBeginTotal, m_iRevision < 11, Elapsed()}) + "\n");
-        }
-        ShowProgress();
+        m_progress.Update(m_uDone);
         break;
     case CRCVERIF_END:
         m_bEnded = true;
         m_dwEndCount = dwParam2;
-        ClearBar();
-        if (bLines)
+        m_progress.End();
+        if (m_progress.Lines())
             m_output.pProgress->Write("end: " + std::to_string(dwParam2) + " files listed\n");
         break;
     case CRCVERIF_FILEERROR: {
@@ -140,7 +113,7 @@ DWORD CVerifyHost::StopAnswer(UINT uiCmd)
         return CRCVERIF_ANSWER_FAIL;
     // This call's answer is not heard: the run ends here.
     if (uiCmd != CRCVERIF_END && m_output.fnStopNow) {
-        ClearBar();
+        m_progress.Clear();
         m_output.fnStopNow();
     }
     return 0;
@@ -148,7 +121,7 @@ DWORD CVerifyHost::StopAnswer(UINT uiCmd)
 
 DWORD CVerifyHost::AnswerProblem(EProblemKind eKind, const std::wstring& strPath)
 {
-    ClearBar();
+    m_progress.Clear();
     // A pair gets one line, from its first report.
     if (!m_tracker.LastJoinedPair()) {
         CProblemReport report;
@@ -172,7 +145,7 @@ DWORD CVerifyHost::AnswerProblem(EProblemKind eKind, const std::wstring& strPath
     case EOnError::Abort: dwAnswer = m_iRevision >= 11 ? CRCVERIF_ANSWER_ABORT : CRCVERIF_ANSWER_FAIL; break;
     default: dwAnswer = CRCVERIF_ANSWER_FAIL; break;
     }
-    ShowProgress(true);
+    m_progress.Redraw();
     return dwAnswer;
 }
 
@@ -199,30 +172,6 @@ DWORD CVerifyHost::Ask()
     }
 }
 
-void CVerifyHost::ShowProgress(bool bForce)
-{
-    if (!m_output.bShowProgress || !m_output.bBar || !m_bBegun || m_bEnded)
-        return;
-    const double dNow = m_fnClock();
-    if (!bForce && dNow - m_dLastDrawn < kdBarInterval)
-        return;
-    m_dLastDrawn = dNow;
-    std::string strBar = FitProgressBar({m_uDone, m_dwBeginTotal, m_iRevision < 11, Elapsed()}, m_output.iColumns);
-    size_t iLength = strBar.size();
-    if (iLength < m_iBarLength)
-        strBar.append(m_iBarLength - iLength, ' ');
-    m_output.pProgress->Write("\r" + strBar);
-    m_iBarLength = iLength;
-}
-
-void CVerifyHost::ClearBar()
-{
-    if (!m_iBarLength)
-        return;
-    m_output.pProgress->Write("\r" + std::string(m_iBarLength, ' ') + "\r");
-    m_iBarLength = 0;
-}
-
-void CVerifyHost::Finish() { ClearBar(); }
+void CVerifyHost::Finish() { m_progress.Clear(); }
 
 } // namespace kvtool

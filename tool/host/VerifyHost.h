@@ -6,6 +6,7 @@
 #include "host/ProblemReport.h"
 #include "host/ProblemTracker.h"
 #include "output/Console.h"
+#include "output/ProgressDisplay.h"
 
 #include <windows.h>
 
@@ -69,23 +70,16 @@ private:
     DWORD Ask();
     // The answer that stops the run after Ctrl-C at this call.
     DWORD StopAnswer(UINT uiCmd);
-    void ShowProgress(bool bForce = false);
-    void ClearBar();
-    double Elapsed() const;
-
     int m_iRevision;
     EOnError m_eOnError;
     CHostOutput m_output;
-    std::function<double()> m_fnClock;
     CProblemTracker m_tracker;
     bool m_bBegun = false;
     bool m_bEnded = false;
     DWORD m_dwBeginTotal = 0;
     DWORD m_dwEndCount = 0;
     unsigned m_uDone = 0;
-    double m_dStart = 0.0;
-    size_t m_iBarLength = 0; // 0: no bar on the screen
-    double m_dLastDrawn = -1e9;
+    CProgressDisplay m_progress;
     unsigned m_auStatus[kiProblemStatuses] = {};
     bool m_bStopped = false;
 };

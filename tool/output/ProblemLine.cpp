@@ -62,14 +62,14 @@ CVerdict JudgeRun(const CRunFacts& facts)
     if (!facts.strWriteError.empty())
         return {EXIT_OTHER, facts.strWriteError};
     if (!facts.strUnreadable.empty())
-        return {EXIT_FAILED, "the description could not be read: " + facts.strUnreadable};
+        return {EXIT_FAILED, std::string("the ") + facts.pszList + " could not be read: " + facts.strUnreadable};
     const int iResult = ExitCodeFor(facts.hr);
     const std::string strProblems =
         std::to_string(facts.uProblems) + (facts.uProblems == 1 ? " file has" : " files have") + " a problem";
     if (iResult != EXIT_OK)
         return {iResult, facts.uProblems ? strProblems : "the library returned " + ResultText(facts.hr)};
-    if (facts.llEntries == 0)
-        return {EXIT_FAILED, "the description lists no entries"};
+    if (facts.llEntries == 0 && !facts.uProblems)
+        return {EXIT_FAILED, std::string("the ") + facts.pszList + " lists no entries"};
     if (facts.llFilesListed >= 0 && facts.ullFilesChecked < static_cast<unsigned long long>(facts.llFilesListed))
         return {EXIT_FAILED, "only " + std::to_string(facts.ullFilesChecked) + " of the " +
                                  std::to_string(facts.llFilesListed) + " files listed were checked"};

@@ -28,7 +28,8 @@ std::string FormatProblemLine(EProblemStatus eStatus, const std::string& strPath
 // What a run found, for the exit status.
 struct CRunFacts {
     HRESULT hr = S_OK;
-    std::string strUnreadable;     // why the description could not be read; empty: it was
+    const char* pszList = "description"; // what lists the files: "description", "manifest"
+    std::string strUnreadable;     // why it could not be read; empty: it was
     long long llEntries = -1;      // entries of the description; -1 unknown
     long long llFilesListed = -1;  // files it lists; -1 unknown
     unsigned long long ullFilesChecked = 0;

@@ -61,7 +61,8 @@ std::string FormatSummary(const CRunSummary& sum)
     if (sum.dElapsed > 0)
         strRate = Fixed(sum.uDone / sum.dElapsed, 1) + (bRev10 ? " files/s" : " MiB/s");
     strOut += Line("rate", strRate);
-    strOut += Line("result", ResultText(sum.hr));
+    if (sum.bLibrary)
+        strOut += Line("result", ResultText(sum.hr));
     std::string strExit = std::to_string(sum.verdict.iExit);
     if (!sum.verdict.strReason.empty())
         strExit += " (" + sum.verdict.strReason + ")";

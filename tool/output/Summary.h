@@ -20,6 +20,7 @@ struct CRunSummary {
     unsigned uDone = 0;           // 1.1: MiB read; 1.0: files matched
     double dElapsed = 0.0;        // seconds in VerifyBurning
     HRESULT hr = S_OK;
+    bool bLibrary = true;         // false: no library run (check), no result line
     CVerdict verdict;             // the exit status and why
 };
 

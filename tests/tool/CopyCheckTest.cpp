@@ -1,0 +1,258 @@
+// korvane compare, describe --sums and check as processes, on real trees;
+// the manifests go both ways through GNU sha256sum.
+#include "TestSupport.h"
+#include "ToolRunner.h"
+
+#include "description/Manifest.h"
+#include "output/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+
+using namespace kvtooltest;
+using kvtool::WideFromNative;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Slashed(const fs::path& path) { return kvtool::Utf8FromWide(WideFromNative(path.generic_wstring())); }
+
+// The problem lines: what comes before the summary.
+std::vector<std::string> ProblemLines(const std::string& strOut)
+{
+    std::vector<std::string> vecLines = Lines(strOut);
+    for (size_t i = 0; i < vecLines.size(); ++i)
+        if (vecLines[i] == "summary:")
+            return std::vector<std::string>(vecLines.begin(), vecLines.begin() + i);
+    ADD_FAILURE() << "no summary in\n" << strOut;
+    return vecLines;
+}
+
+void Tree(const fs::path& root)
+{
+    kvtest::WriteBytes(root / "a.txt", "alpha");
+    kvtest::WriteBytes(root / "docs" / "b.txt", "bravo");
+    kvtest::WriteBytes(root / "docs" / "Readme.md", "readme");
+}
+
+struct CCompareCase {
+    const char* pszName;
+    std::function<void(const fs::path&)> fnDamage; // on the copy
+    bool bIgnoreCase;
+    int iExit;
+    std::vector<std::string> vecLines; // "STATUS  rel", rel below the copy
+};
+
+} // namespace
+
+TEST(ToolCompare, EachFaultOneLineAndExitStatus)
+{
+    const std::vector<CCompareCase> vecCases = {
+        {"clean", [](const fs::path&) {}, false, 0, {}},
+        {"missing", [](const fs::path& c) { fs::remove(c / "docs/b.txt"); }, false, 1, {"MISSING  docs/b.txt"}},
+        {"size", [](const fs::path& c) { kvtest::WriteBytes(c / "a.txt", "alpha!"); }, false, 1, {"SIZE  a.txt"}},
+        {"content", [](const fs::path& c) { kvtest::WriteBytes(c / "a.txt", "alphA"); }, false, 1, {"CONTENT  a.txt"}},
+        {"extra file and folder",
+         [](const fs::path& c) {
+             kvtest::WriteBytes(c / "docs/new.txt", "x");
+             kvtest::WriteBytes(c / "more/deep/y.txt", "y");
+         },
+         false, 1, {"EXTRA  docs/new.txt", "EXTRA  more"}},
+        {"not a file", [](const fs::path& c) { fs::remove(c / "a.txt"); fs::create_directory(c / "a.txt"); }, false, 1,
+         {"NOT-A-FILE  a.txt  (a folder)"}},
+#if !defined(_WIN32)
+        {"case differs",
+         [](const fs::path& c) { fs::rename(c / "docs/Readme.md", c / "docs/README.MD"); }, false, 1,
+         {"MISSING  docs/Readme.md", "EXTRA  docs/README.MD"}},
+        {"case differs for every file of a folder",
+         [](const fs::path& c) { fs::rename(c / "docs/b.txt", c / "docs/B.txt"); fs::rename(c / "docs/Readme.md", c / "docs/README.MD"); },
+         false, 1, {"MISSING  docs/Readme.md", "MISSING  docs/b.txt", "EXTRA  docs/B.txt", "EXTRA  docs/README.MD"}},
+        {"case differs, ignored",
+         [](const fs::path& c) { fs::rename(c / "docs", c / "DOCS"); fs::rename(c / "DOCS/Readme.md", c / "DOCS/README.MD"); },
+         true, 0, {}},
+        {"case differs, ignored, content still checked",
+         [](const fs::path& c) { fs::rename(c / "docs/Readme.md", c / "docs/README.md"); kvtest::WriteBytes(c / "docs/README.md", "READMe"); },
+         true, 1, {"CONTENT  docs/README.md"}},
+#endif
+    };
+    for (const CCompareCase& test : vecCases) {
+        SCOPED_TRACE(test.pszName);
+        kvtest::TempDir dir;
+        Tree(dir.Path() / "src");
+        Tree(dir.Path() / "copy");
+        test.fnDamage(dir.Path() / "copy");
+        std::vector<std::wstring> vecArgs = {L"compare", WideFromNative(dir.Path() / "src") + L"/",
+                                             WideFromNative(dir.Path() / "copy")};
+        if (test.bIgnoreCase)
+            vecArgs.push_back(L"--ignore-case");
+        CToolRun run = RunTool(vecArgs);
+        EXPECT_EQ(test.iExit, run.iExit) << run.strErr;
+        std::vector<std::string> vecExpected;
+        for (const std::string& strLine : test.vecLines) {
+            const size_t iGap = strLine.find("  ");
+            vecExpected.push_back(strLine.substr(0, iGap + 2) + Slashed(dir.Path() / "copy") + "/" + strLine.substr(iGap + 2));
+        }
+        EXPECT_EQ(vecExpected, ProblemLines(run.strOut));
+    }
+}
+
+TEST(ToolCompare, OutputsAsVerifyHasThem)
+{
+    // What each output choice prints, and an events or log file inside
+    // the copy (one of the run's inputs) refused before anything is read.
+    struct {
+        const char* pszName;
+        std::vector<std::wstring> vecOptions; // "@" stands for the copy folder
+        int iExit;
+        bool bOut;
+    } cases[] = {
+        {"status", {L"--status"}, 1, false},
+        {"quiet", {L"--quiet"}, 1, true},
+        {"events in the copy", {L"--events", L"@/ev.json"}, 3, false},
+        {"log in the copy", {L"--log", L"@/docs/a.log"}, 3, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        kvtest::TempDir dir;
+        Tree(dir.Path() / "src");
+        Tree(dir.Path() / "copy");
+        kvtest::WriteBytes(dir.Path() / "copy" / "a.txt", "alphA");
+        std::vector<std::wstring> vecArgs = {L"compare", WideFromNative(dir.Path() / "src") + L"/",
+                                             WideFromNative(dir.Path() / "copy")};
+        for (std::wstring str : c.vecOptions) {
+            if (str[0] == L'@')
+                str = WideFromNative(dir.Path() / "copy") + str.substr(1);
+            vecArgs.push_back(str);
+        }
+        CToolRun run = RunTool(vecArgs);
+        EXPECT_EQ(c.iExit, run.iExit) << run.strErr;
+        EXPECT_EQ(c.bOut, !run.strOut.empty()) << run.strOut;
+        EXPECT_FALSE(fs::exists(dir.Path() / "copy" / "ev.json"));
+    }
+}
+
+TEST(ToolCompare, FolderWithoutSlashIsExpectedBelowTheCopy)
+{
+    kvtest::TempDir dir;
+    Tree(dir.Path() / "src");
+    Tree(dir.Path() / "dest" / "src");
+    kvtest::WriteBytes(dir.Path() / "dest" / "other.txt", "not part of the comparison");
+    CToolRun run = RunTool({L"compare", WideFromNative(dir.Path() / "src"), WideFromNative(dir.Path() / "dest")});
+    EXPECT_EQ(0, run.iExit) << run.strOut << run.strErr;
+    // The same tree given with a slash: its files are not at the top of dest.
+    run = RunTool({L"compare", WideFromNative(dir.Path() / "src") + L"/", WideFromNative(dir.Path() / "dest")});
+    EXPECT_EQ(1, run.iExit);
+    EXPECT_EQ(5u, ProblemLines(run.strOut).size()) << run.strOut; // three MISSING, other.txt and src EXTRA
+}
+
+#if !defined(_WIN32)
+TEST(ToolCompare, ControlCharactersAndPathsPastTheReportBuffer)
+{
+    kvtest::TempDir dir;
+    const std::string strLong = std::string(120, 'd') + "/" + std::string(120, 'e') + "/" + std::string(60, 'f') + ".txt";
+    kvtest::WriteBytes(dir.Path() / "src" / "bad\nname", "x");
+    kvtest::WriteBytes(dir.Path() / "src" / strLong, "long");
+    kvtest::WriteBytes(dir.Path() / "copy" / strLong, "lonG");
+    CToolRun run = RunTool({L"compare", WideFromNative(dir.Path() / "src") + L"/", WideFromNative(dir.Path() / "copy")});
+    EXPECT_EQ(1, run.iExit) << run.strErr;
+    const std::string strCopy = Slashed(dir.Path() / "copy") + "/";
+    EXPECT_EQ((std::vector<std::string>{"MISSING  " + strCopy + "bad\\nname", "CONTENT  " + strCopy + strLong}),
+              ProblemLines(run.strOut));
+}
+#endif
+
+TEST(ToolManifest, LinesBothWays)
+{
+    const std::string strHex(64, 'a');
+    const std::vector<std::pair<std::string, std::string>> vecCases = {
+        {"docs/a.txt", strHex + "  docs/a.txt\n"},
+        {"a\\b", "\\" + strHex + "  a\\\\b\n"},
+        {"new\nline\r", "\\" + strHex + "  new\\nline\\r\n"},
+    };
+    for (const auto& [strPath, strLine] : vecCases) {
+        EXPECT_EQ(strLine, kvtool::ManifestLine(strHex, strPath));
+        kvtool::CManifestEntry entry;
+        ASSERT_TRUE(kvtool::ParseManifestLine(strLine.substr(0, strLine.size() - 1), entry)) << strLine;
+        EXPECT_EQ(strPath, entry.strPath);
+    }
+    kvtool::CManifestEntry entry;
+    EXPECT_TRUE(kvtool::ParseManifestLine(std::string(64, 'F') + " *./x/y", entry));
+    EXPECT_EQ("x/y", entry.strPath);
+    EXPECT_EQ(strHex.size(), entry.strHex.size());
+    for (const std::string& strBad : {std::string(63, 'a') + "  x", std::string(64, 'g') + "  x", strHex + " x",
+                                      strHex + "  ", "\\" + strHex + "  a\\qb"})
+        EXPECT_FALSE(kvtool::ParseManifestLine(strBad, entry)) << strBad;
+}
+
+#if !defined(_WIN32)
+namespace {
+
+int Shell(const std::string& strCommand) { return std::system(("sh -c '" + strCommand + "' >/dev/null 2>&1").c_str()); }
+
+} // namespace
+
+TEST(ToolManifest, DescribeSumsPassesSha256sum)
+{
+    kvtest::TempDir dir;
+    Tree(dir.Path() / "src");
+    kvtest::WriteBytes(dir.Path() / "src" / "docs" / "odd\\name\nhere", "odd");
+    CToolRun run = RunTool({L"describe", L"--number", L"7", L"--out", WideFromNative(dir.Path() / "m"), L"--target",
+                            L"\\", L"--sums", WideFromNative(dir.Path() / "src" / "a.txt"),
+                            WideFromNative(dir.Path() / "src" / "docs")});
+    ASSERT_EQ(0, run.iExit) << run.strErr;
+    EXPECT_EQ(0, Shell("cd " + dir.Path().string() + "/src && sha256sum --strict -c ../m/Media7.sha256"));
+    kvtest::WriteBytes(dir.Path() / "src" / "docs" / "b.txt", "bravO");
+    EXPECT_NE(0, Shell("cd " + dir.Path().string() + "/src && sha256sum -c ../m/Media7.sha256"));
+}
+
+TEST(ToolCheck, ReadsSha256sumManifestsAndReportsFaults)
+{
+    struct CCase {
+        const char* pszName;
+        std::function<void(const fs::path&)> fnDamage;
+        std::vector<std::string> vecLines;
+    };
+    const std::vector<CCase> vecCases = {
+        {"clean", [](const fs::path&) {}, {}},
+        {"missing", [](const fs::path& r) { fs::remove(r / "docs/b.txt"); }, {"MISSING  docs/b.txt"}},
+        {"content", [](const fs::path& r) { kvtest::WriteBytes(r / "a.txt", "alphA"); }, {"CONTENT  a.txt"}},
+        {"extra", [](const fs::path& r) { kvtest::WriteBytes(r / "new/n.txt", "n"); }, {"EXTRA  new/n.txt"}},
+        {"not a file", [](const fs::path& r) { fs::remove(r / "a.txt"); Shell("mkfifo " + (r / "a.txt").string()); },
+         {"NOT-A-FILE  a.txt"}},
+    };
+    // With "./" from find, and without.
+    for (const char* pszList : {"$(find . -type f)", "a.txt docs/b.txt docs/Readme.md"}) {
+        for (const CCase& test : vecCases) {
+            SCOPED_TRACE(std::string(test.pszName) + ", " + pszList);
+            kvtest::TempDir dir;
+            const fs::path root = dir.Path() / "root";
+            Tree(root);
+            ASSERT_EQ(0, Shell("cd " + root.string() + " && sha256sum " + pszList + " >../sums"));
+            test.fnDamage(root);
+            CToolRun run = RunTool({L"check", WideFromNative(dir.Path() / "sums"), L"--root", WideFromNative(root)});
+            EXPECT_EQ(test.vecLines.empty() ? 0 : 1, run.iExit) << run.strErr;
+            std::vector<std::string> vecExpected;
+            for (const std::string& strLine : test.vecLines) {
+                const size_t iGap = strLine.find("  ");
+                vecExpected.push_back(strLine.substr(0, iGap + 2) + root.string() + "/" + strLine.substr(iGap + 2));
+            }
+            EXPECT_EQ(vecExpected, ProblemLines(run.strOut));
+        }
+    }
+}
+
+TEST(ToolCheck, DefaultRootIsTheManifestsFolderWhichIsNotExtra)
+{
+    kvtest::TempDir dir;
+    Tree(dir.Path());
+    ASSERT_EQ(0, Shell("cd " + dir.Path().string() + " && sha256sum a.txt docs/*.* >MANIFEST.sha256"));
+    CToolRun run = RunTool({L"check", WideFromNative(dir.Path() / "MANIFEST.sha256")});
+    EXPECT_EQ(0, run.iExit) << run.strOut << run.strErr;
+    kvtest::WriteBytes(dir.Path() / "empty.sha256", "\n");
+    run = RunTool({L"check", WideFromNative(dir.Path() / "empty.sha256")});
+    EXPECT_EQ(1, run.iExit) << "a manifest without files must not pass";
+}
+#endif

@@ -1,0 +1,145 @@
+#include "commands/CheckCommand.h"
+
+#include "commands/CommandLine.h"
+#include "description/FileWalk.h"
+#include "description/Manifest.h"
+#include "host/HostPath.h"
+#include "host/Interrupt.h"
+#include "host/NativeName.h"
+#include "host/Sha256.h"
+#include "output/Console.h"
+#include "output/ProblemLine.h"
+#include "output/ProgressDisplay.h"
+#include "output/Results.h"
+#include "output/Summary.h"
+#include "output/Text.h"
+#include "output/UsageError.h"
+
+#include <chrono>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <set>
+#include <system_error>
+
+namespace kvtool {
+
+namespace {
+
+EProblemStatus StatusOf(EHashResult eResult)
+{
+    switch (eResult) {
+    case EHashResult::Missing: return EProblemStatus::Missing;
+    case EHashResult::NotAFile: return EProblemStatus::NotAFile;
+    default: return EProblemStatus::Unreadable;
+    }
+}
+
+} // namespace
+
+int CheckCommand(const std::vector<std::wstring>& vecArgs)
+{
+    CParsedArgs args = ParseArgs(vecArgs, {{L"root", true, false}, {L"quiet", false, false}, {L"status", false, false}});
+    if (args.Positionals().size() != 1)
+        throw CUsageError("check: give one MANIFEST");
+    const bool bQuiet = args.Has(L"quiet");
+    const bool bStatus = args.Has(L"status");
+    if (bQuiet && bStatus)
+        throw CUsageError("check: give --quiet or --status, not both");
+    if (!Sha256Available()) {
+        CFileSink(stderr).Write("korvane: check: not available on this build (it needs OpenSSL's libcrypto)\n");
+        return EXIT_OTHER;
+    }
+    const std::filesystem::path manifest = AbsoluteNative(args.Positionals().front());
+    const std::string strManifest = ShownPath(manifest);
+    std::ifstream in(manifest, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("check: cannot open " + EscapeControls(strManifest) + ": " + std::strerror(errno));
+    const std::filesystem::path root =
+        args.Has(L"root") ? AbsoluteNative(*args.Value(L"root")) : manifest.parent_path();
+    std::error_code ec;
+    if (!std::filesystem::is_directory(root, ec))
+        throw CUsageError("check: root " + ShownPath(root) + " is not a folder");
+
+    CFileSink out(stdout);
+    CFileSink err(stderr);
+    CNullSink nothing;
+    CTextSink* pOut = bStatus ? static_cast<CTextSink*>(&nothing) : &out;
+    CTextSink* pErr = bStatus ? static_cast<CTextSink*>(&nothing) : &err;
+    CRunFacts facts;
+    facts.pszList = "manifest";
+    std::vector<CManifestEntry> vecEntries;
+    std::string strLine;
+    for (unsigned uLine = 1; std::getline(in, strLine); ++uLine) {
+        CManifestEntry entry;
+        if (ParseManifestLine(strLine, entry))
+            vecEntries.push_back(entry);
+        else if (!strLine.empty() && facts.strUnreadable.empty())
+            facts.strUnreadable = strManifest + ":" + std::to_string(uLine) + ": not a SHA-256 line";
+    }
+
+    const auto start = std::chrono::steady_clock::now();
+    CatchInterrupt();
+    CProgressDisplay progress(pErr, !bQuiet && !bStatus, IsTerminal(stderr), IsTerminal(stderr) ? TerminalColumns() : 80);
+    CRunSummary sum;
+    sum.bLibrary = false;
+    auto report = [&](EProblemStatus eStatus, const std::filesystem::path& path, const std::string& strDetail) {
+        progress.Clear();
+        ++sum.uProblemPairs;
+        ++sum.auStatus[static_cast<int>(eStatus)];
+        pOut->Write(FormatProblemLine(eStatus, ShownPath(path), strDetail) + "\n");
+        progress.Redraw();
+    };
+    progress.Begin(static_cast<unsigned>(vecEntries.size()), true);
+    std::set<std::string> setListed;
+    unsigned long long ullBytes = 0;
+    for (const CManifestEntry& entry : vecEntries) {
+        if ((facts.bInterrupted = Interrupted()))
+            break;
+        const std::filesystem::path rel = NativePath(WideFromUtf8(entry.strPath));
+        const std::filesystem::path file = (root / rel).lexically_normal();
+        setListed.insert(RelText(rel.lexically_normal()));
+        std::string strHex, strError;
+        const EHashResult eResult = Sha256OfFile(file, strHex, strError);
+        if (eResult != EHashResult::Ok)
+            report(StatusOf(eResult), file, eResult == EHashResult::Unreadable ? strError : std::string());
+        else if (strHex != entry.strHex)
+            report(EProblemStatus::Content, file, std::string());
+        if (eResult == EHashResult::Ok)
+            ullBytes += std::filesystem::file_size(file, ec);
+        progress.Update(++sum.uFilesChecked);
+    }
+    if (!facts.bInterrupted) {
+        const std::string strManifestRel = RelText(manifest.lexically_relative(root));
+        WalkTree(root, [&](const CWalkEntry& walked) {
+            if (walked.bFolder)
+                return true;
+            if (!setListed.count(walked.strRel) && walked.strRel != strManifestRel)
+                report(EProblemStatus::Extra, walked.path, std::string());
+            return false;
+        });
+    }
+    progress.End();
+
+    sum.llEntries = sum.llFilesListed = static_cast<long long>(vecEntries.size());
+    sum.uReports = sum.uProblemPairs;
+    sum.uDone = static_cast<unsigned>(ullBytes >> 20);
+    sum.dElapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    facts.llEntries = sum.llEntries;
+    facts.llFilesListed = sum.llFilesListed;
+    facts.ullFilesChecked = sum.uFilesChecked;
+    facts.uProblems = sum.uProblemPairs;
+    for (const CFileSink* pSink : {&out, &err})
+        if (pSink->Failed() && facts.strWriteError.empty())
+            facts.strWriteError = pSink->Error();
+    sum.verdict = JudgeRun(facts);
+    pOut->Write(FormatSummary(sum));
+    // The summary itself may be what could not be written: say it where it can be read.
+    if (out.Failed()) {
+        CFileSink(stderr).Write("korvane: " + out.Error() + "\n");
+        return sum.verdict.iExit == EXIT_INTERRUPTED ? EXIT_INTERRUPTED : EXIT_OTHER;
+    }
+    return sum.verdict.iExit;
+}
+
+} // namespace kvtool

@@ -1,0 +1,224 @@
+#include "commands/CompareCommand.h"
+
+#include "commands/CommandLine.h"
+#include "commands/DescribeCommand.h"
+#include "description/FileTime.h"
+#include "description/FileWalk.h"
+#include "description/MediaDescription.h"
+#include "commands/VerifyCommand.h"
+#include "host/CopySpelling.h"
+#include "host/DriveMap.h"
+#include "host/HostPath.h"
+#include "output/Console.h"
+#include "output/Results.h"
+#include "output/Text.h"
+#include "output/UsageError.h"
+
+#include <KorvaneRevision.h>
+
+#include <chrono>
+#include <cwctype>
+#include <map>
+#include <random>
+#include <set>
+#include <system_error>
+
+namespace kvtool {
+
+namespace {
+
+// The private folder of the description, removed on every way out.
+struct CTempFolder {
+    std::filesystem::path path;
+    CTempFolder()
+    {
+        std::random_device rd;
+        auto ullTicks = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+        path = std::filesystem::temp_directory_path() /
+               ("korvane-compare-" + std::to_string((ullTicks ^ rd()) % 1000000000ULL));
+        std::filesystem::create_directories(path);
+    }
+    ~CTempFolder()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+};
+
+bool EndsInSeparator(const std::wstring& str)
+{
+    return !str.empty() && (str.back() == L'/' || str.back() == L'\\' || (str.size() >= 2 && str.compare(str.size() - 2, 2, L"/.") == 0));
+}
+
+std::filesystem::path Tidy(const std::wstring& strArg)
+{
+    std::filesystem::path path = AbsoluteNative(strArg);
+    return !path.has_filename() && path.has_parent_path() ? path.parent_path() : path;
+}
+
+std::wstring Backslashed(std::string strRel)
+{
+    std::wstring str = WideFromUtf8(strRel);
+    for (wchar_t& c : str)
+        if (c == L'/')
+            c = L'\\';
+    return str;
+}
+
+// The letter the library reads the copy through, and the copy root below
+// it; on Linux the mapping that makes the letter.
+wchar_t DriveFor(const std::filesystem::path& copyRoot, std::wstring& strBelow, CVerifyOptions& opt)
+{
+#if defined(_WIN32)
+    const std::wstring strRoot = LibraryPathOf(copyRoot);
+    if (!IsDrivePath(strRoot))
+        throw CUsageError("compare: the copy is not on a drive letter");
+    (void)opt;
+    strBelow = NormalizeTargetPath(strRoot.substr(2));
+    return static_cast<wchar_t>(towupper(strRoot[0]));
+#else
+    for (wchar_t wc = L'K'; wc <= L'Z'; ++wc)
+        if (!IsDriveMapped(wc)) {
+            opt.vecMappings.push_back({wc, WideFromNative(copyRoot)});
+            ApplyMapping(opt.vecMappings.back());
+            strBelow = L"\\";
+            return wc;
+        }
+    throw CUsageError("compare: every drive letter from K to Z is mapped already");
+#endif
+}
+
+} // namespace
+
+int CompareCommand(const std::vector<std::wstring>& vecArgs)
+{
+    CParsedArgs args = ParseArgs(vecArgs, {{L"ignore-case", false, false}, {L"on-error", true, false},
+                                           {L"quiet", false, false}, {L"status", false, false},
+                                           {L"events", true, false}, {L"log", true, false}});
+    if (args.Positionals().size() != 2)
+        throw CUsageError("compare: give SOURCE and COPY");
+    CVerifyOptions opt;
+    opt.strCommand = "compare";
+    opt.eOnError = EOnError::Continue;
+    if (const std::wstring* pstr = args.Value(L"on-error")) {
+        if (!ParseOnError(*pstr, opt.eOnError) || opt.eOnError == EOnError::Ask || opt.eOnError == EOnError::Skip)
+            throw CUsageError("compare: --on-error takes continue, fail or abort");
+        if (opt.eOnError == EOnError::Abort && KORVANE_REVISION < 11)
+            opt.eOnError = EOnError::Fail;
+    }
+    ParseOutputOptions(args, opt);
+    const bool bFold = args.Has(L"ignore-case");
+
+    const std::wstring& strSourceArg = args.Positionals()[0];
+    const std::filesystem::path source = Tidy(strSourceArg);
+    const std::filesystem::path copy = Tidy(args.Positionals()[1]);
+    std::error_code ec;
+    if (!std::filesystem::exists(source, ec))
+        throw CUsageError("compare: source " + Utf8FromWide(strSourceArg) + " not found");
+    const bool bSourceFolder = std::filesystem::is_directory(source, ec);
+    const bool bCopyFolder = std::filesystem::is_directory(copy, ec);
+
+    // The pairs by path below the copy root, as the source spells them.
+    std::vector<std::pair<std::string, std::filesystem::path>> vecSourceFiles;
+    std::filesystem::path copyRoot = copy;
+    std::string strRegion; // the part of the copy root the source covers; "-": none
+    if (bSourceFolder) {
+        if (!bCopyFolder)
+            throw CUsageError("compare: copy folder " + Utf8FromWide(args.Positionals()[1]) + " not found");
+        const bool bContents = EndsInSeparator(strSourceArg);
+        strRegion = bContents ? std::string() : RelText(source.filename());
+        const std::string strPrefix = bContents ? std::string() : strRegion + "/";
+        WalkTree(source, [&](const CWalkEntry& walked) {
+            if (walked.bFile)
+                vecSourceFiles.emplace_back(strPrefix + walked.strRel, walked.path);
+            return true;
+        });
+        opt.vecReadFolders.push_back(source);
+    } else {
+        strRegion = "-";
+        std::string strName = RelText(source.filename());
+        if (!bCopyFolder) {
+            copyRoot = copy.parent_path();
+            strName = RelText(copy.filename());
+            if (!std::filesystem::is_directory(copyRoot, ec))
+                throw CUsageError("compare: copy folder " + RelText(copyRoot) + " not found");
+        }
+        vecSourceFiles.emplace_back(strName, source);
+    }
+    if (vecSourceFiles.empty()) {
+        CFileSink(stderr).Write("korvane: compare: " + Utf8FromWide(strSourceArg) + " holds no files\n");
+        return EXIT_FAILED;
+    }
+
+    std::wstring strBelow;
+    opt.wcDrive = DriveFor(copyRoot, strBelow, opt);
+    CCopySpelling spelling(std::wstring(1, opt.wcDrive) + L":" + strBelow);
+    // The copy as it is, every entry by its exact spelling ("/" after a folder's).
+    std::map<std::string, std::filesystem::path> mapCopyEntries;
+    std::string strWalked = strRegion; // the region as the copy spells it
+    if (bFold && !strRegion.empty() && strRegion != "-" && !spelling.Find(strRegion).empty())
+        strWalked = spelling.Find(strRegion);
+    if (strRegion != "-") {
+        const std::filesystem::path regionRoot = strWalked.empty() ? copyRoot : copyRoot / NativePath(WideFromUtf8(strWalked));
+        const std::string strPrefix = strWalked.empty() ? std::string() : strWalked + "/";
+        if (std::filesystem::is_directory(regionRoot, ec))
+            WalkTree(regionRoot, [&](const CWalkEntry& walked) {
+                mapCopyEntries.emplace(strPrefix + walked.strRel + (walked.bFolder ? "/" : ""), walked.path);
+                return true;
+            });
+        opt.vecReadFolders.push_back(regionRoot);
+    }
+
+    CMediaDescription desc;
+    std::set<std::string> setExpected; // the files and folders the source has, as the copy spells them
+    if (!strWalked.empty() && strWalked != "-")
+        setExpected.insert(strWalked + "/");
+    for (const auto& [strRel, sourcePath] : vecSourceFiles) {
+        std::string strCopyRel = strRel;
+        if (!mapCopyEntries.count(strRel) && !mapCopyEntries.count(strRel + "/")) {
+            // The library would find a name spelled otherwise: a match only with --ignore-case.
+            const std::string strFound = spelling.Find(strRel);
+            if (!strFound.empty() && strFound != strRel) {
+                if (!bFold) {
+                    // Its folders are still the source's: not EXTRA for this.
+                    for (std::filesystem::path parent = NativePath(WideFromUtf8(strRel)).parent_path(); !parent.empty();
+                         parent = parent.parent_path())
+                        setExpected.insert(RelText(parent) + "/");
+                    opt.vecFound.emplace_back(EProblemStatus::Missing, copyRoot / NativePath(WideFromUtf8(strRel)));
+                    continue;
+                }
+                strCopyRel = strFound;
+            }
+        }
+        const std::filesystem::path copyRel = NativePath(WideFromUtf8(strCopyRel));
+        for (std::filesystem::path parent = copyRel.parent_path(); !parent.empty(); parent = parent.parent_path())
+            setExpected.insert(RelText(parent) + "/");
+        setExpected.insert(strCopyRel);
+        CDescribedEntry entry;
+        entry.strFullPath = LibraryPathOf(sourcePath);
+        entry.strTargetPath = NormalizeTargetPath(strBelow + L"\\" + Backslashed(RelText(copyRel.parent_path())));
+        entry.strName = WideFromNative(copyRel.filename());
+        entry.strPath = NormalizeTargetPath(entry.strTargetPath + L"\\" + entry.strName);
+        entry.dwAttribute = FILE_ATTRIBUTE_ARCHIVE;
+        entry.ullFileSize = std::filesystem::file_size(sourcePath, ec);
+        entry.strWriteTime = WriteTimeText(sourcePath);
+        desc.ullFileCount += 1;
+        desc.ullMediaSize += entry.ullFileSize;
+        desc.vecEntries.push_back(entry);
+    }
+    for (const auto& [strKey, path] : mapCopyEntries) {
+        // An extra folder is one line, not one per file in it.
+        const size_t iSlash = strKey.find_last_of('/', strKey.size() - 2);
+        const bool bParentExtra = iSlash != std::string::npos && !setExpected.count(strKey.substr(0, iSlash + 1));
+        // A folder where a file should be is NOT-A-FILE already.
+        const bool bInPlaceOfFile = strKey.back() == '/' && setExpected.count(strKey.substr(0, strKey.size() - 1));
+        if (!setExpected.count(strKey) && !bParentExtra && !bInPlaceOfFile)
+            opt.vecFound.emplace_back(EProblemStatus::Extra, path);
+    }
+
+    CTempFolder temp;
+    opt.strXml = LibraryPathOf(WriteDescriptionFile(temp.path, 1, desc));
+    return RunVerify(opt);
+}
+
+} // namespace kvtool

@@ -1,0 +1,116 @@
+#include "description/Manifest.h"
+
+#include "description/FileWalk.h"
+#include "host/Sha256.h"
+#include "output/Text.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <stdexcept>
+#include <utility>
+
+namespace kvtool {
+
+std::string ManifestLine(const std::string& strHex, const std::string& strPath)
+{
+    if (strPath.find_first_of("\\\n\r") == std::string::npos)
+        return strHex + "  " + strPath + "\n";
+    std::string strOut = "\\" + strHex + "  ";
+    for (char c : strPath)
+        strOut += c == '\\' ? "\\\\" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
+    return strOut + "\n";
+}
+
+bool ParseManifestLine(const std::string& strLine, CManifestEntry& entry)
+{
+    const bool bEscaped = !strLine.empty() && strLine[0] == '\\';
+    const size_t iHex = bEscaped ? 1 : 0;
+    if (strLine.size() < iHex + 66 || strLine[iHex + 64] != ' ' || (strLine[iHex + 65] != ' ' && strLine[iHex + 65] != '*'))
+        return false;
+    entry.strHex.clear();
+    for (size_t i = iHex; i < iHex + 64; ++i) {
+        if (!std::isxdigit(static_cast<unsigned char>(strLine[i])))
+            return false;
+        entry.strHex += static_cast<char>(std::tolower(static_cast<unsigned char>(strLine[i])));
+    }
+    std::string strPath = strLine.substr(iHex + 66);
+    if (bEscaped) {
+        std::string strRaw;
+        for (size_t i = 0; i < strPath.size(); ++i) {
+            if (strPath[i] != '\\') {
+                strRaw += strPath[i];
+                continue;
+            }
+            if (++i == strPath.size())
+                return false;
+            char c = strPath[i];
+            if (c != '\\' && c != 'n' && c != 'r')
+                return false;
+            strRaw += c == 'n' ? '\n' : c == 'r' ? '\r' : '\\';
+        }
+        strPath = strRaw;
+    }
+    while (strPath.compare(0, 2, "./") == 0)
+        strPath.erase(0, 2);
+    if (strPath.empty())
+        return false;
+    entry.strPath = strPath;
+    return true;
+}
+
+std::string ManifestFileName(int iNumber) { return "Media" + std::to_string(iNumber) + ".sha256"; }
+
+namespace {
+
+// "\Apps\tools" to "Apps/tools"; the root to "".
+std::string DiscRel(const std::wstring& strDiscPath)
+{
+    std::wstring str = strDiscPath;
+    std::replace(str.begin(), str.end(), L'\\', L'/');
+    while (!str.empty() && str[0] == L'/')
+        str.erase(0, 1);
+    return Utf8FromWide(str);
+}
+
+std::string Joined(const std::string& strFolder, const std::string& strRel)
+{
+    return strFolder.empty() ? strRel : strFolder + "/" + strRel;
+}
+
+} // namespace
+
+size_t WriteManifest(const CMediaDescription& desc, const std::filesystem::path& file)
+{
+    std::vector<std::pair<std::string, std::filesystem::path>> vecFiles; // disc path, source
+    for (const CDescribedEntry& entry : desc.vecEntries) {
+        if (!(entry.dwAttribute & FILE_ATTRIBUTE_DIRECTORY)) {
+            vecFiles.emplace_back(DiscRel(entry.strPath), NativePath(entry.strFullPath));
+            continue;
+        }
+        // The folder entry's source is "<folder>\*.*".
+        std::wstring strFolder = entry.strFullPath.substr(0, entry.strFullPath.size() - 4);
+        const std::string strBelow = DiscRel(entry.strTargetPath);
+        WalkTree(NativePath(strFolder), [&](const CWalkEntry& walked) {
+            if (walked.bFile)
+                vecFiles.emplace_back(Joined(strBelow, walked.strRel), walked.path);
+            return true;
+        });
+    }
+    std::sort(vecFiles.begin(), vecFiles.end());
+    std::string strText;
+    for (const auto& [strRel, source] : vecFiles) {
+        std::string strHex, strError;
+        if (Sha256OfFile(source, strHex, strError) != EHashResult::Ok)
+            throw std::runtime_error("describe: " + Utf8FromWide(WideFromNative(source)) + ": " + strError);
+        strText += ManifestLine(strHex, strRel);
+    }
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(strText.data(), static_cast<std::streamsize>(strText.size()));
+    out.close();
+    if (!out)
+        throw std::runtime_error("describe: cannot write " + Utf8FromWide(WideFromNative(file)));
+    return vecFiles.size();
+}
+
+} // namespace kvtool

@@ -1,0 +1,32 @@
+// The digest manifest that goes with a disc: one line per file in the
+// layout `sha256sum` writes and `sha256sum -c` reads, "<64 hex>  <path>",
+// the path relative to the disc root with '/'. A name holding a backslash,
+// a line feed or a carriage return is written as sha256sum writes it: the
+// line starts with '\' and those three are escaped.
+#pragma once
+
+#include "description/MediaDescription.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kvtool {
+
+struct CManifestEntry {
+    std::string strHex;  // lower case
+    std::string strPath; // UTF-8 as listed, without a leading "./"
+};
+
+std::string ManifestLine(const std::string& strHex, const std::string& strPath);
+// One line without its line end; "*" (binary) before the path is accepted,
+// "./" at its start dropped. False for a line that is not one of these.
+bool ParseManifestLine(const std::string& strLine, CManifestEntry& entry);
+// "Media<N>.sha256".
+std::string ManifestFileName(int iNumber);
+// The manifest of the files a description lists, their paths below the
+// disc root; returns how many files it holds. Throws std::runtime_error
+// naming the file that cannot be read or written.
+size_t WriteManifest(const CMediaDescription& desc, const std::filesystem::path& file);
+
+} // namespace kvtool
