@@ -1,10 +1,10 @@
 # Install rules, the relocatable CMake package and pkg-config files:
-#   find_package(Korvane CONFIG REQUIRED) -> Korvane::Korvane
-#   pkg-config --cflags --libs korvane
+#   find_package(Korvane CONFIG REQUIRED) -> Korvane::Korvane, Korvane::KorvaneHost
+#   pkg-config --cflags --libs korvane (or korvanehost)
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-set(_targets Korvane ZRString ZRLog ZRCoreXml)
+set(_targets Korvane KorvaneHost ZRString ZRLog ZRCoreXml)
 if(NOT WIN32)
   list(APPEND _targets KvWin32)
 endif()
@@ -18,7 +18,7 @@ install(TARGETS ${_targets} EXPORT KorvaneTargets
 
 install(FILES
     ${PROJECT_SOURCE_DIR}/include/Korvane.h
-    ${PROJECT_SOURCE_DIR}/include/KorvaneChecksum.h
+    ${PROJECT_SOURCE_DIR}/include/KorvaneHost.h
     ${PROJECT_BINARY_DIR}/include/KorvaneRevision.h
     ${PROJECT_BINARY_DIR}/include/KorvaneExport.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/korvane)
@@ -83,3 +83,5 @@ korvane_pkg_config(zrcorexml ZRCoreXml "Korvane's XML library (ZRXml.h)" "zrstri
 # same folder; every text is wide, so UNICODE comes with the flags.
 korvane_pkg_config(korvane Korvane "Verifies the files of a burned disc against their sources"
   "zrstring${_layer}" "${_inc} -DUNICODE -D_UNICODE")
+# The flat C interface needs nothing but its own header and library.
+korvane_pkg_config(korvanehost KorvaneHost "Korvane's verifier behind flat C calls (KorvaneHost.h)" "" "${_inc}")

@@ -5,6 +5,13 @@
 // the host's CRCVERIFCB with the commands below, on the caller's thread.
 #pragma once
 
+// Every text the library takes is wide and the DLL has only the W functions;
+// without UNICODE, TCHAR would be char and the calls would name members the
+// DLL does not export.
+#ifndef UNICODE
+#error "Korvane.h needs UNICODE (and _UNICODE) defined: Korvane.dll has only the wide functions (TCHAR must be wchar_t)"
+#endif
+
 #include <windows.h>
 
 #include "KorvaneExport.h"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The installed Linux libraries: each has a versioned file name and SONAME,
-# and none exports a Win32 name or a test seam (those would collide with any
-# other library of the host's process that defines or expects them).
+# each exports only its own interface, and none exports a Win32 name or a
+# test seam (those would collide with any other library of the host's
+# process that defines or expects them).
 #   bash tests/package/check-symbols.sh <install prefix>
 set -euo pipefail
 
@@ -17,7 +18,7 @@ forbidden=(CreateFileW ReadFile WriteFile CloseHandle GetFileSizeEx GetFileInfor
   SetLastError SysAllocString SysAllocStringLen SysFreeString SysStringLen PathFileExistsW
   SetFaultHook LiveBstrCount)
 
-for lib in Korvane ZRString ZRLog ZRCoreXml KvWin32; do
+for lib in Korvane KorvaneHost ZRString ZRLog ZRCoreXml KvWin32; do
   file=$(ls "$prefix"/lib*/"lib$lib.so.$version" 2>/dev/null | head -n 1)
   if [ -z "$file" ]; then
     fail "no lib$lib.so.$version in $prefix"
@@ -42,5 +43,16 @@ layer=$(ls "$prefix"/lib*/libKvWin32.so."$version")
 nm -D --defined-only "$layer" | grep -q ' T KvWin32_CreateFileW$' || fail "libKvWin32 lacks KvWin32_CreateFileW"
 others=$(nm -D --defined-only "$layer" | awk '$2 ~ /^[A-Z]$/ { print $3 }' | grep -vE '^(KvWin32_|_ZN7kvwin32)' || true)
 [ -z "$others" ] || fail "libKvWin32 exports other names: $(echo $others)"
+# Korvane exports its two classes and nothing else: their members, and the
+# vtable and type information of CKorvane. The host library exports its flat
+# calls only.
+exports() { nm -D --defined-only -C "$1" | awk '$2 ~ /^[A-Z]$/ { $1 = ""; $2 = ""; print }' | sed 's/^ *//'; }
+korvane=$(ls "$prefix"/lib*/libKorvane.so."$version")
+others=$(exports "$korvane" |
+  grep -vE '^((CKorvane|FDesc)::|(vtable|typeinfo|typeinfo name) for CKorvane$)' || true)
+[ -z "$others" ] || fail "libKorvane exports more than CKorvane and FDesc: $(echo $others)"
+host=$(ls "$prefix"/lib*/libKorvaneHost.so."$version")
+others=$(exports "$host" | grep -vE '^KorvaneHost[A-Za-z]+$' || true)
+[ -z "$others" ] || fail "libKorvaneHost exports other names: $(echo $others)"
 [ "$failed" -eq 0 ] && echo "check-symbols: versioned SONAMEs, no Win32 names or seams exported ($prefix)"
 exit "$failed"

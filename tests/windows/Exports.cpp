@@ -107,6 +107,28 @@ TEST_F(KorvaneExports, EveryOperationOfFDescIsExportedByName)
     ExpectMembers(kvwintest::ExportedMembers(m_names, "FDesc"), g_fdescMembers);
 }
 
+// The class's own data beside its members: vtable and type information.
+const char* const g_classData[] = {"_ZTV8CKorvane", "_ZTI8CKorvane", "_ZTS8CKorvane", "??_7CKorvane@@6B@"};
+
+bool IsOfTheClasses(const std::string& strName)
+{
+    for (const char* pszClass : {"CKorvane", "FDesc"})
+        if (!kvwintest::ExportedMembers({strName}, pszClass).empty())
+            return true;
+    for (const char* pszData : g_classData)
+        if (strName == pszData)
+            return true;
+    return false;
+}
+
+TEST_F(KorvaneExports, NothingButTheTwoClassesIsExported)
+{
+    // A host's helper (the file checksum once was) belongs in a library of
+    // its own, not in the DLL whose table hosts link by name.
+    for (const std::string& strName : m_names)
+        EXPECT_TRUE(IsOfTheClasses(strName)) << strName;
+}
+
 TEST_F(KorvaneExports, TheLoaderResolvesEachMemberByItsName)
 {
     size_t cMembers = 0;

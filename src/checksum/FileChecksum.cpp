@@ -1,12 +1,12 @@
-// KorvaneFileChecksum: the disc checksum of one file for hosts, without a
-// verifier, progress or trace.
+// KorvaneFileChecksum: the disc checksum of one file, without a verifier,
+// progress or trace.
 #include "KorvaneChecksum.h"
 
 #include "checksum/FileSum.h"
 
 #include <new>
 
-extern "C" KORVANE_API DWORD KorvaneFileChecksum(LPCWSTR pszPath)
+DWORD KorvaneFileChecksum(LPCWSTR pszPath)
 {
     if (!pszPath)
         return kvcrc::FILE_CRC_NONE;
@@ -15,7 +15,7 @@ extern "C" KORVANE_API DWORD KorvaneFileChecksum(LPCWSTR pszPath)
         kvcrc::CCrcWorkspace workspace;
         return kvcrc::SumFileBlocks(helper, workspace, pszPath, [](DWORD) {}, nullptr);
     } catch (const std::bad_alloc&) {
-        // Nothing may escape into a C caller.
+        // Nothing may escape into a C caller (the host library's).
         return kvcrc::FILE_CRC_NONE;
     }
 }
