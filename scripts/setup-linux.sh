@@ -38,7 +38,7 @@ job_needs() {
     windows) echo "cmake>=$min_cmake ninja googletest mingw-w64 wine wine64 wine32:i386" ;;
     fuzz) echo "cmake>=$min_cmake ninja clang libclang-rt-14-dev $images" ;;
     valgrind) echo "cmake>=$min_cmake ninja g++ $tests valgrind $images" ;;
-    bench) echo "cmake>=$min_cmake ninja g++ gcc libbenchmark-dev hyperfine hashdeep time diffutils $images" ;;
+    bench) echo "cmake>=$min_cmake ninja g++ gcc libbenchmark-dev hyperfine hashdeep time diffutils xorriso $images" ;;
     *) return 1 ;;
   esac
 }
