@@ -134,8 +134,16 @@ for n in 20000 200000; do
   [ -s "$same/Media$n.xml" ] || "$benchfiles" same "$same" $n
 done
 
+# The disc trees as images, as a burning program would write them.
+for tree in "$big" "$small"; do
+  if [ ! -s "$tree/disc.iso" ] || [ -n "$(find "$tree/disc" -newer "$tree/disc.iso" -print -quit)" ]; then
+    echo "=== making $tree/disc.iso"
+    xorriso -as mkisofs -quiet -R -J -iso-level 3 -o "$tree/disc.iso" "$tree/disc"
+  fi
+done
+
 # Into the page cache.
-cat "$big/src/big/big.bin" "$big/disc/big/big.bin" >/dev/null
+cat "$big/src/big/big.bin" "$big/disc/big/big.bin" "$big/disc.iso" "$small/disc.iso" >/dev/null
 "$benchfiles" list "$small/files.txt"
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
@@ -162,6 +170,14 @@ time_set small \
   -n hashdeep "sh -c 'cd $small/src && hashdeep -c md5 -j0 -l -r small >$work/small-hashes.txt && cd $small/disc && hashdeep -c md5 -j0 -l -a -k $work/small-hashes.txt -r small >/dev/null'" \
   -n hashdeep-audit "sh -c 'cd $small/disc && hashdeep -c md5 -j0 -l -a -k $known -r small >/dev/null'"
 
+# The same verifications with the drive mapped to the image of the disc tree.
+time_set image-big \
+  -n folder "$verify_big" \
+  -n image "$korvane verify --drive E --xml $big/Media1.xml --on-error fail --map E=$big/disc.iso"
+time_set image-small \
+  -n folder "$verify_small" \
+  -n image "$korvane verify --drive E --xml $small/Media2.xml --on-error fail --map E=$small/disc.iso"
+
 # Hyperfine stops at a non-zero exit code; these say what was checked too.
 check_run() {
   local what=$1 files=$2
@@ -172,6 +188,8 @@ check_run() {
 }
 check_run "the 1 GiB pair" 1 --drive E --xml "$big/Media1.xml" --on-error fail --map E="$big/disc"
 check_run "the small pairs" $small_count --drive E --xml "$small/Media2.xml" --on-error fail --map E="$small/disc"
+check_run "the 1 GiB image" 1 --drive E --xml "$big/Media1.xml" --on-error fail --map E="$big/disc.iso"
+check_run "the small pairs' image" $small_count --drive E --xml "$small/Media2.xml" --on-error fail --map E="$small/disc.iso"
 check_run "the small folder" $small_count --drive E --xml "$small/Media3.xml" --on-error fail --map E="$small/disc"
 # The host that holds no tree: one parse per run (it says so, or fails).
 KORVANE_DRIVE_E=$small/disc "$build/bin/korvane_bench_host" E "$small/Media2.xml" 3 | tee "$results/host.txt" ||
@@ -244,6 +262,10 @@ printf '%-58s %8s  %s\n' "korvane verify / open-read-close floor, 20,000 pairs" 
 printf '%-58s %8s\n' "korvane verify (one folder entry) / floor, 20,000 pairs" "$(ratio "$k_folder" "$f_small")"
 s=$(ratio "$k_host" "$k_small")
 printf '%-58s %8s  %s\n' "host holding no tree / korvane verify, 20,000 pairs" "$s" "<= 1.10: $(verdict "$s" '<=' 1.1)"
+s=$(ratio "$(median image-big image)" "$(median image-big folder)")
+printf '%-58s %8s  %s\n' "verify, 1 GiB file in an ISO image / in a folder" "$s" "<= 1.15: $(verdict "$s" '<=' 1.15)"
+s=$(ratio "$(median image-small image)" "$(median image-small folder)")
+printf '%-58s %8s  %s\n' "verify, 20,000 files in an ISO image / in a folder" "$s" "<= 1.50: $(verdict "$s" '<=' 1.5)"
 printf '%-58s %8s\n' "korvane verify / find -exec cat, 20,000 pairs" "$(ratio "$k_small" "$cat_small")"
 printf '%-58s %8s\n' "korvane verify / hashdeep both trees, 20,000 pairs" "$(ratio "$k_small" "$h_small")"
 printf '%-58s %8s\n' "korvane verify / hashdeep audit of the disc tree alone" "$(ratio "$k_small" "$ha_small")"

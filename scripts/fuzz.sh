@@ -5,7 +5,7 @@
 # is kept in out/fuzz/findings/.
 #
 #   scripts/fuzz.sh [seconds-per-target] [target...]
-#       seconds default to 60; targets: xml decimal format verify (all)
+#       seconds default to 60; targets: xml decimal format verify image (all)
 #
 # Long run (hours, one target per core, corpus kept between runs):
 #   scripts/fuzz.sh 0 xml          # builds only (0 s), then:
@@ -20,7 +20,7 @@ cd "$root"
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(xml decimal format verify)
+[ ${#targets[@]} -gt 0 ] || targets=(xml decimal format verify image)
 build=out/build/fuzz
 work=out/fuzz
 jobs=${KORVANE_JOBS:-2}

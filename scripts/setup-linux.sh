@@ -26,18 +26,20 @@ preset_cmake=3.25
 # What each job needs, one word each: "tool>=version" (or a bare tool name)
 # is a program looked for on PATH, anything else a Debian package. Adding
 # a package to a job is adding a word to its line.
-tests="libgtest-dev libgmock-dev googletest libxml2-dev libssl-dev"
+tests="libgtest-dev libgmock-dev googletest libxml2-dev libssl-dev xorriso genisoimage"
+# The Linux Win32 layer reads disc images through libcdio's ISO 9660 library.
+images="pkg-config libiso9660-dev libudf-dev"
 job_needs() {
   case "$1" in
     # libssl-dev: the tool's SHA-256 manifests (describe --sums, check) use libcrypto.
-    demo) echo "cmake>=$min_cmake ninja g++ libssl-dev" ;;
-    linux) echo "cmake>=$preset_cmake ninja g++ $tests" ;;
-    package) echo "cmake>=$min_cmake ninja g++ pkg-config nm readelf" ;;
-    cmake-min) echo "ninja g++ curl dpkg-deb $tests" ;;
+    demo) echo "cmake>=$min_cmake ninja g++ libssl-dev $images" ;;
+    linux) echo "cmake>=$preset_cmake ninja g++ $tests $images" ;;
+    package) echo "cmake>=$min_cmake ninja g++ pkg-config nm readelf $images" ;;
+    cmake-min) echo "ninja g++ curl dpkg-deb $tests $images" ;;
     windows) echo "cmake>=$min_cmake ninja googletest mingw-w64 wine wine64 wine32:i386" ;;
-    fuzz) echo "cmake>=$min_cmake ninja clang libclang-rt-14-dev" ;;
-    valgrind) echo "cmake>=$min_cmake ninja g++ $tests valgrind" ;;
-    bench) echo "cmake>=$min_cmake ninja g++ gcc libbenchmark-dev hyperfine hashdeep time diffutils rsync libssl-dev" ;;
+    fuzz) echo "cmake>=$min_cmake ninja clang libclang-rt-14-dev $images" ;;
+    valgrind) echo "cmake>=$min_cmake ninja g++ $tests valgrind $images" ;;
+    bench) echo "cmake>=$min_cmake ninja g++ gcc libbenchmark-dev hyperfine hashdeep time diffutils rsync libssl-dev xorriso $images" ;;
     *) return 1 ;;
   esac
 }

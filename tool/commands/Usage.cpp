@@ -23,7 +23,8 @@ const CCommandHelp s_aHelp[] = {
      "      skip (skip it and pass), fail, or abort. --quiet prints the problems\n"
      "      and the summary only; --status prints nothing. --events writes every\n"
      "      callback as a JSON line. --log sets the trace file (\"-\": standard\n"
-     "      error). --map (Linux) maps a drive letter to a folder. Ctrl-C stops\n"
+     "      error). --map (Linux) maps a drive letter to a folder, a disc image\n"
+     "      (.iso) or a disc's device (/dev/sr0), read unmounted. Ctrl-C stops\n"
      "      the run with its summary (exit status 130); a second one at once.\n"},
     {"checksum",
      "  korvane checksum FILE...\n"

@@ -28,7 +28,10 @@ CDriveMapping ParseMapping(const std::wstring& strText)
     mapping.wcLetter = ParseDriveLetter(strText.substr(0, iEquals));
     std::filesystem::path folder = AbsoluteNative(strText.substr(iEquals + 1));
     std::error_code ec;
-    if (!std::filesystem::is_directory(folder, ec))
+    // A folder, or a disc image or a disc's device, which the Win32 layer reads as the disc.
+    const std::filesystem::file_status status = std::filesystem::status(folder, ec);
+    if (!std::filesystem::is_directory(status) && !std::filesystem::is_regular_file(status) &&
+        !std::filesystem::is_block_file(status))
         throw CUsageError("--map " + Utf8FromWide(strText) + ": no such folder");
     mapping.strFolder = WideFromNative(folder);
     return mapping;

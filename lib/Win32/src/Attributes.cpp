@@ -20,6 +20,8 @@ DWORD Attributes(LPCWSTR lpFileName)
         SetLastError(dwError);
         return INVALID_FILE_ATTRIBUTES;
     }
+    if (path.pImage)
+        return ImageAttributes(path);
     const bool bHidden = path.cParts != 0 && IsDotName(path.svLast);
     CFileInfo info;
     int iErr = QueryFileInfo(AT_FDCWD, path.strHost.c_str(), bHidden, info);

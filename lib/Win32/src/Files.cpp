@@ -254,6 +254,8 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwS
     if ((dwError = ParseWinPath(lpFileName, path)) != ERROR_SUCCESS ||
         (dwError = HostPathError(path)) != ERROR_SUCCESS)
         return FailOpen(dwError);
+    if (path.pImage)
+        return ImageCreateFile(path, lpFileName, dwDesiredAccess, dwCreationDisposition, dwFlagsAndAttributes);
     const std::string& strHost = path.strHost;
 
     const bool bRead = (dwDesiredAccess & GENERIC_READ) != 0;
@@ -373,7 +375,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
         return Fail(ERROR_NOT_SUPPORTED);
     const std::shared_ptr<CFileObject> pFile = LookupFile(hFile);
     if (!pFile)
-        return Fail(ERROR_INVALID_HANDLE);
+        return ImageReadFile(hFile, lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead);
     if (!lpBuffer && nNumberOfBytesToRead)
         return Fail(ERROR_NOACCESS);
     if (pFile->m_bFolder)
@@ -410,7 +412,7 @@ BOOL WINAPI GetFileSizeEx(HANDLE hFile, PLARGE_INTEGER lpFileSize)
 {
     const std::shared_ptr<CFileObject> pFile = LookupFile(hFile);
     if (!pFile)
-        return Fail(ERROR_INVALID_HANDLE);
+        return ImageGetFileSizeEx(hFile, lpFileSize);
     if (!lpFileSize)
         return Fail(ERROR_INVALID_PARAMETER);
     struct stat st;
@@ -426,10 +428,8 @@ BOOL WINAPI GetFileSizeEx(HANDLE hFile, PLARGE_INTEGER lpFileSize)
 DWORD WINAPI GetFileType(HANDLE hFile)
 {
     const std::shared_ptr<CFileObject> pFile = LookupFile(hFile);
-    if (!pFile) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FILE_TYPE_UNKNOWN;
-    }
+    if (!pFile)
+        return ImageGetFileType(hFile);
     struct stat st;
     if (::fstat(pFile->m_iFd, &st) != 0) {
         SetLastError(Win32FromErrno(errno));
@@ -452,7 +452,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
         return Fail(ERROR_NOT_SUPPORTED);
     const std::shared_ptr<CFileObject> pFile = LookupFile(hFile);
     if (!pFile)
-        return Fail(ERROR_INVALID_HANDLE);
+        return ImageWriteFile(hFile);
     if (!lpBuffer && nNumberOfBytesToWrite)
         return Fail(ERROR_NOACCESS);
     if (pFile->m_bFolder)
@@ -488,7 +488,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
 BOOL WINAPI CloseHandle(HANDLE hObject)
 {
     if (!RemoveHandle(hObject, EHandleKind::File))
-        return Fail(ERROR_INVALID_HANDLE);
+        return ImageCloseHandle(hObject);
     return TRUE;
 }
 
@@ -498,7 +498,7 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATIO
 {
     const std::shared_ptr<CFileObject> pFile = LookupFile(hFile);
     if (!pFile)
-        return Fail(ERROR_INVALID_HANDLE);
+        return ImageGetFileInformation(hFile, lpFileInformation);
     if (!lpFileInformation)
         return Fail(ERROR_INVALID_PARAMETER);
     DWORD dwError = ERROR_SUCCESS;

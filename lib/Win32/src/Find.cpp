@@ -208,6 +208,8 @@ HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileDa
     // A drive's root, or a path ending with a separator, names no entry.
     if (path.cParts == 0 || path.bTrailingSep)
         return FailFind(ERROR_FILE_NOT_FOUND);
+    if (path.pImage)
+        return ImageFindFirst(lpFileName, path, *lpFindFileData);
     if (HasWildcard(path.svLast))
         return FindInFolder(lpFileName, path, *lpFindFileData);
     return FindOne(path, *lpFindFileData);
@@ -217,14 +219,12 @@ BOOL WINAPI FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData)
 {
     const std::shared_ptr<CFindObject> pFind =
         std::static_pointer_cast<CFindObject>(LookupHandle(hFindFile, EHandleKind::Find));
-    if (!pFind) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
     if (!lpFindFileData) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    if (!pFind)
+        return ImageFindNext(hFindFile, *lpFindFileData);
     DWORD dwError = ERROR_SUCCESS;
     const kvwin32::FaultContext ctx = {kvwin32::Call::FindNextFileW, pFind->SearchPath().c_str(), pFind->Given(),
                                        nullptr};
@@ -241,7 +241,7 @@ BOOL WINAPI FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData)
 
 BOOL WINAPI FindClose(HANDLE hFindFile)
 {
-    if (!RemoveHandle(hFindFile, EHandleKind::Find)) {
+    if (!RemoveHandle(hFindFile, EHandleKind::Find) && !ImageFindClose(hFindFile)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }

@@ -15,6 +15,8 @@
 namespace kvwin32 {
 namespace detail {
 
+class CDiscImage;
+
 // ---- Text -----------------------------------------------------------------
 
 // Appends the UTF-8 form of cch wide characters. False when one of them is
@@ -46,6 +48,8 @@ struct CWinPath {
     std::size_t iFirstBadPart = kNoBadPart;
     std::wstring_view svLast;   // the last component, inside the text that was parsed
     bool bTrailingSep = false;  // the path ended with a separator
+    // The drive is a disc image: strHost is then the path inside it ("/a/b").
+    std::shared_ptr<CDiscImage> pImage;
 };
 
 // ERROR_SUCCESS, or the error a Windows call reports for this path. The text
@@ -87,7 +91,7 @@ DWORD Win32FromErrno(int iErrno, DWORD dwIoError = ERROR_GEN_FAILURE);
 
 // ---- Handles --------------------------------------------------------------
 
-enum class EHandleKind { File, Find };
+enum class EHandleKind { File, Find, ImageFile, ImageFind };
 
 class CHandleObject {
 public:
@@ -142,6 +146,28 @@ bool HasWildcard(std::wstring_view svPattern);
 // Windows matching: case-insensitive, "*.*" matches every name, "x.*" also
 // matches "x", "?" may match nothing before a dot or at the end.
 bool MatchesPattern(const std::wstring& strName, const std::wstring& strPattern);
+
+// ---- Disc images (image/) ------------------------------------------------
+
+// The image a drive's mapping names (a regular file or a block device);
+// null for a folder, and null with dwError set for an image that cannot be read.
+std::shared_ptr<CDiscImage> ImageForDrive(wchar_t wcLetter, const std::string& strRoot, DWORD& dwError);
+// The calls on a path whose pImage is set. Each sets the last error as the
+// call it stands for does.
+HANDLE ImageCreateFile(const CWinPath& path, const wchar_t* pszPath, DWORD dwAccess, DWORD dwDisposition,
+                       DWORD dwFlags);
+DWORD ImageAttributes(const CWinPath& path);
+HANDLE ImageFindFirst(const wchar_t* pszSearch, const CWinPath& path, WIN32_FIND_DATAW& data);
+// The calls on a handle that is not a plain file's or search's: an image's,
+// or else ERROR_INVALID_HANDLE.
+BOOL ImageFindNext(HANDLE h, WIN32_FIND_DATAW& data);
+bool ImageFindClose(HANDLE h);
+BOOL ImageReadFile(HANDLE h, void* pv, DWORD cb, DWORD* pcbRead);
+BOOL ImageWriteFile(HANDLE h);
+BOOL ImageGetFileSizeEx(HANDLE h, LARGE_INTEGER* pSize);
+DWORD ImageGetFileType(HANDLE h);
+BOOL ImageCloseHandle(HANDLE h);
+BOOL ImageGetFileInformation(HANDLE h, BY_HANDLE_FILE_INFORMATION* pInfo);
 
 } // namespace detail
 } // namespace kvwin32

@@ -2,6 +2,7 @@
 // KORVANE_DRIVE_X names, a path beginning with "/" is a host path already.
 #include "Internal.h"
 #include "NameLookup.h"
+#include "image/DiscImage.h"
 
 #include <sys/stat.h>
 
@@ -103,6 +104,12 @@ DWORD ParseWinPath(const wchar_t* pszPath, CWinPath& path)
             return ERROR_PATH_NOT_FOUND;
         if (!AppendDriveRoot(p[0], strHost))
             return ERROR_PATH_NOT_FOUND;
+        DWORD dwImageError = ERROR_SUCCESS;
+        path.pImage = ImageForDrive(p[0], strHost, dwImageError);
+        if (dwImageError)
+            return dwImageError;
+        if (path.pImage)
+            strHost.clear(); // the path inside the image
         path.cchRoot = strHost.size();
         bDrive = true;
         p += 2;
@@ -246,6 +253,9 @@ std::string MapPath(const wchar_t* pszPath)
     detail::CWinPath path;
     if (detail::ParseWinPath(pszPath, path) != ERROR_SUCCESS || detail::HostPathError(path) != ERROR_SUCCESS)
         return std::string();
+    // Inside an image: the image's path, then the path within it.
+    if (path.pImage)
+        return path.pImage->Path() + (path.strHost == "/" ? std::string() : path.strHost);
     return std::move(path.strHost);
 }
 

@@ -1,0 +1,99 @@
+// A disc image (or a disc in its drive, read as a block device) seen as the
+// file system Windows would show: the names of the Joliet tree when there is
+// one, else those of Rock Ridge, else the plain ISO 9660 ones. Folders are
+// read when first looked into and kept for as long as the image is.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace kvwin32 {
+namespace detail {
+
+// Where a piece of a file lies in the image, in bytes. A file over 4 GiB
+// has several, one directory record each.
+struct CImageExtent {
+    std::uint64_t qwOffset = 0;
+    std::uint64_t qwSize = 0;
+};
+
+struct CImageEntry {
+    std::string strName;   // UTF-8; empty when the name is no Unicode text
+    std::wstring wstrName; // as a search shows it
+    bool bFolder = false;
+    bool bHidden = false;
+    std::uint64_t qwSize = 0;
+    std::vector<CImageExtent> vecExtents; // a folder: where its records are
+    FILETIME ftWrite = {0, 0};
+    std::uint64_t qwId = 0; // stable for the image: a folder's is where its records are
+
+    // A folder, once listed (under the image's lock; never changed after).
+    bool bListed = false;
+    DWORD dwListError = ERROR_SUCCESS;
+    std::vector<std::size_t> vecChildren;
+    std::unordered_map<std::string, std::size_t> mapExact;
+    std::unordered_map<std::string, std::size_t> mapFolded; // the smallest name in byte order wins
+};
+
+class CDiscImage {
+public:
+    static constexpr std::size_t kRoot = 0;
+
+    // ERROR_SUCCESS and the image, or the error for a file that holds no
+    // file system this reader knows.
+    static DWORD Open(const std::string& strPath, std::shared_ptr<CDiscImage>& pImage);
+    ~CDiscImage();
+    CDiscImage(const CDiscImage&) = delete;
+    CDiscImage& operator=(const CDiscImage&) = delete;
+
+    // The entry that an inner path ("/a/b", "/" for the root) names, each
+    // component matched exactly first and else without regard to case.
+    // ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND as Windows tells them
+    // apart, or the error of a folder that cannot be read.
+    DWORD Lookup(std::string_view svPath, const CImageEntry*& pEntry);
+    // A folder's entries, listed on first use.
+    DWORD Children(const CImageEntry& folder, const std::vector<std::size_t>*& pvecChildren);
+    const CImageEntry& Entry(std::size_t i);
+
+    // Reads up to cb bytes at qwAt; fewer only at the file's end. A piece
+    // that the image does not hold (cut short, or an extent past its end)
+    // is ERROR_CRC, as a damaged disc reads on Windows.
+    DWORD Read(const CImageEntry& file, std::uint64_t qwAt, void* pv, DWORD cb, DWORD& cbDone);
+
+    std::uint64_t Serial() const { return m_qwSerial; }
+    const std::string& Path() const { return m_strPath; }
+
+private:
+    CDiscImage() = default;
+    DWORD Init();
+    DWORD ReadAt(std::uint64_t qwAt, void* pv, std::size_t cb);
+    void ListLocked(CImageEntry& folder);
+
+    std::string m_strPath;
+    int m_iFd = -1;
+    std::uint64_t m_qwSize = 0;
+    std::uint64_t m_qwSerial = 0;
+    bool m_bJoliet = false;
+    std::mutex m_mutex;
+    std::deque<CImageEntry> m_deqEntries; // stable addresses as folders are listed
+};
+
+// Names as records hold them, as Windows shows them. Joliet: UTF-16 big
+// endian. Plain ISO 9660: ";1" and a trailing "." dropped. Empty when the
+// bytes are no name (a lone surrogate).
+std::wstring JolietName(const unsigned char* pb, std::size_t cb);
+std::wstring IsoName(const unsigned char* pb, std::size_t cb);
+// The Rock Ridge name in a record's system use area, if it has one; pbArea
+// is that area. Continuations elsewhere on the disc are not followed.
+bool RockRidgeName(const unsigned char* pbArea, std::size_t cbArea, std::string& strName);
+
+} // namespace detail
+} // namespace kvwin32

@@ -1,0 +1,288 @@
+// Drives mapped to disc images made by xorriso and genisoimage: every file
+// of the tree reads back byte for byte under the names Windows shows, and a
+// damaged image says so.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CTreeFile {
+    std::wstring strWin; // as a description written on Windows may name it
+    std::string strRel;  // in the source tree
+    std::size_t cb;
+};
+
+// CJK, names differing only by case, deep folders, empty files and sizes
+// around the 16 KiB reads.
+const CTreeFile g_aTree[] = {
+    {L"\\Apps\\Setup.EXE", "Apps/Setup.EXE", 3},
+    {L"\\Apps\\setup.exe", "Apps/setup.exe", 5},
+    {L"\\APPS\\DEEP\\A\\B\\C\\D\\LEAF.BIN", "Apps/Deep/a/b/c/d/leaf.bin", 16384},
+    {L"\\日本語\\説明.txt", "日本語/説明.txt", 16383},
+    {L"\\empty", "empty", 0},
+    {L"\\edge\\16k+1", "edge/16k+1", 16385},
+    {L"\\edge\\32K", "edge/32k", 32768},
+};
+
+std::string Bytes(const std::string& strRel, std::size_t cb)
+{
+    std::mt19937 rng(static_cast<unsigned>(std::hash<std::string>()(strRel)));
+    std::string str(cb, '\0');
+    for (char& c : str)
+        c = static_cast<char>(rng());
+    return str;
+}
+
+class CScratch {
+public:
+    CScratch() : m_path(fs::temp_directory_path() / ("kvimage-" + std::to_string(::getpid()))) { fs::create_directories(m_path); }
+    ~CScratch()
+    {
+        std::error_code ec;
+        fs::remove_all(m_path, ec);
+        ::unsetenv("KORVANE_DRIVE_I");
+    }
+    const fs::path& Path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+void MakeTree(const fs::path& root, const std::string& strSkip = "")
+{
+    for (const CTreeFile& f : g_aTree) {
+        if (f.strRel == strSkip)
+            continue;
+        fs::create_directories((root / f.strRel).parent_path());
+        std::ofstream(root / f.strRel, std::ios::binary) << Bytes(f.strRel, f.cb);
+    }
+}
+
+bool MakeImage(const std::string& strCommand)
+{
+    return std::system(("LC_ALL=C.UTF-8 " + strCommand + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// The whole file through 16 KiB reads, or the error that stopped it.
+DWORD ReadAll(const std::wstring& strPath, std::string& strOut)
+{
+    strOut.clear();
+    HANDLE h = CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    DWORD dwError = ERROR_SUCCESS;
+    for (;;) {
+        char ach[16384];
+        DWORD cb = 0;
+        if (!ReadFile(h, ach, sizeof ach, &cb, nullptr)) {
+            dwError = GetLastError();
+            break;
+        }
+        if (cb == 0)
+            break;
+        strOut.append(ach, cb);
+    }
+    CloseHandle(h);
+    return dwError;
+}
+
+void MapImage(const fs::path& image)
+{
+    ::setenv("KORVANE_DRIVE_I", image.c_str(), 1);
+}
+
+const char* const g_apszMakers[] = {
+    "xorriso -as mkisofs -R -J -o %I %T",
+    "genisoimage -input-charset utf-8 -J -o %I %T",
+    "xorriso -as mkisofs -R -o %I %T", // Rock Ridge names only
+    "genisoimage -input-charset utf-8 -J -udf -o %I %T",
+};
+
+std::string Command(std::string str, const fs::path& image, const fs::path& tree)
+{
+    str.replace(str.find("%I"), 2, image.string());
+    str.replace(str.find("%T"), 2, tree.string());
+    return str;
+}
+
+TEST(DiscImages, EachMakerReadsBackTheTree)
+{
+    CScratch scratch;
+    const fs::path tree = scratch.Path() / "tree";
+    MakeTree(tree);
+    for (const char* pszMaker : g_apszMakers) {
+        SCOPED_TRACE(pszMaker);
+        const fs::path image = scratch.Path() / "disc.iso";
+        fs::remove(image);
+        ASSERT_TRUE(MakeImage(Command(pszMaker, image, tree)));
+        MapImage(image);
+        for (const CTreeFile& f : g_aTree) {
+            SCOPED_TRACE(f.strRel);
+            std::string str;
+            ASSERT_EQ(DWORD(ERROR_SUCCESS), ReadAll(L"I:" + f.strWin, str));
+            EXPECT_EQ(Bytes(f.strRel, f.cb), str);
+            EXPECT_EQ(DWORD(FILE_ATTRIBUTE_READONLY), GetFileAttributesW((L"I:" + f.strWin).c_str()));
+        }
+        // A search lists the folder as the disc spells it.
+        WIN32_FIND_DATAW data;
+        HANDLE hFind = FindFirstFileW(L"I:\\apps\\*", &data);
+        ASSERT_NE(INVALID_HANDLE_VALUE, hFind);
+        std::vector<std::wstring> vecNames;
+        do
+            vecNames.push_back(data.cFileName);
+        while (FindNextFileW(hFind, &data));
+        EXPECT_EQ(DWORD(ERROR_NO_MORE_FILES), GetLastError());
+        FindClose(hFind);
+        EXPECT_EQ((std::vector<std::wstring>{L".", L"..", L"Deep", L"Setup.EXE", L"setup.exe"}), vecNames);
+        // A folder keeps its identity however it is reached.
+        BY_HANDLE_FILE_INFORMATION aInfo[2];
+        const wchar_t* apszFolder[2] = {L"I:\\Apps\\Deep", L"I:\\APPS\\deep\\a\\.."};
+        for (int i = 0; i < 2; ++i) {
+            HANDLE h = CreateFileW(apszFolder[i], 0, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+            ASSERT_NE(INVALID_HANDLE_VALUE, h);
+            ASSERT_TRUE(GetFileInformationByHandle(h, &aInfo[i]));
+            CloseHandle(h);
+        }
+        EXPECT_EQ(aInfo[0].nFileIndexLow, aInfo[1].nFileIndexLow);
+        EXPECT_EQ(aInfo[0].dwVolumeSerialNumber, aInfo[1].dwVolumeSerialNumber);
+        // Nothing on a disc is written.
+        EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileW(L"I:\\empty", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        EXPECT_EQ(DWORD(ERROR_ACCESS_DENIED), GetLastError());
+    }
+}
+
+TEST(DiscImages, RockRidgeKeepsNamesJolietCannotHold)
+{
+    CScratch scratch;
+    const fs::path tree = scratch.Path() / "tree";
+    fs::create_directories(tree / "😀");
+    std::ofstream(tree / "😀" / "ß.txt") << "x";
+    const fs::path image = scratch.Path() / "rr.iso";
+    ASSERT_TRUE(MakeImage(Command("xorriso -as mkisofs -R -o %I %T", image, tree)));
+    MapImage(image);
+    std::string str;
+    EXPECT_EQ(DWORD(ERROR_SUCCESS), ReadAll(L"I:\\😀\\ß.TXT", str));
+    EXPECT_EQ("x", str);
+}
+
+// Each damage is told: the changed byte reads changed, what the image no
+// longer holds fails to read, what it never held is not found.
+TEST(DiscImages, DamageIsReportedTruthfully)
+{
+    CScratch scratch;
+    const fs::path tree = scratch.Path() / "tree";
+    MakeTree(tree);
+    const fs::path image = scratch.Path() / "disc.iso";
+    ASSERT_TRUE(MakeImage(Command("xorriso -as mkisofs -R -J -o %I %T", image, tree)));
+    std::string strImage;
+    {
+        std::ifstream in(image, std::ios::binary);
+        strImage.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const CTreeFile& leaf = g_aTree[2];
+    const std::string strLeaf = Bytes(leaf.strRel, leaf.cb);
+    const std::size_t ibLeaf = strImage.find(strLeaf);
+    ASSERT_NE(std::string::npos, ibLeaf);
+
+    struct Case {
+        const char* pszName;
+        std::string strDamaged;
+        DWORD dwError; // of reading the leaf
+        bool bSame;    // whether it then reads as in the tree
+    };
+    std::string strFlipped = strImage;
+    strFlipped[ibLeaf + 9000] ^= 0x40;
+    const Case cases[] = {
+        {"intact", strImage, ERROR_SUCCESS, true},
+        {"flipped byte", strFlipped, ERROR_SUCCESS, false},
+        {"cut inside the file", strImage.substr(0, ibLeaf + 5000), ERROR_CRC, false},
+        {"cut before the file", strImage.substr(0, ibLeaf), ERROR_CRC, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        const fs::path damaged = scratch.Path() / (std::string(c.pszName) + ".iso");
+        std::ofstream(damaged, std::ios::binary) << c.strDamaged;
+        MapImage(damaged);
+        std::string str;
+        EXPECT_EQ(c.dwError, ReadAll(L"I:" + std::wstring(leaf.strWin), str));
+        EXPECT_EQ(c.bSame, str == strLeaf);
+    }
+
+    // A file left out of the image is missing, and its folder is there.
+    const fs::path tree2 = scratch.Path() / "tree2";
+    MakeTree(tree2, g_aTree[5].strRel);
+    const fs::path image2 = scratch.Path() / "removed.iso";
+    ASSERT_TRUE(MakeImage(Command("xorriso -as mkisofs -R -J -o %I %T", image2, tree2)));
+    MapImage(image2);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((L"I:" + std::wstring(g_aTree[5].strWin)).c_str()));
+    EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), GetLastError());
+
+    // Not a disc at all.
+    const fs::path junk = scratch.Path() / "junk.iso";
+    std::ofstream(junk, std::ios::binary) << std::string(64 * 1024, 'j');
+    MapImage(junk);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(L"I:\\empty"));
+    EXPECT_EQ(DWORD(ERROR_UNRECOGNIZED_VOLUME), GetLastError());
+}
+
+// A file over 4 GiB is recorded in several extents (ISO level 3).
+TEST(DiscImages, FileOverFourGiBReadsAcrossItsExtents)
+{
+    CScratch scratch;
+    struct statvfs vfs;
+    if (::statvfs(scratch.Path().c_str(), &vfs) != 0 ||
+        static_cast<unsigned long long>(vfs.f_bavail) * vfs.f_frsize < (12ull << 30))
+        GTEST_SKIP() << "needs 12 GiB free in " << scratch.Path() << " for a 5 GiB image";
+    const fs::path tree = scratch.Path() / "tree";
+    fs::create_directories(tree);
+    const unsigned long long cbBig = (5ull << 30) + 12345;
+    {
+        std::ofstream out(tree / "big.bin", std::ios::binary);
+        out.seekp(static_cast<std::streamoff>(cbBig - 4));
+        out << "tail";
+    }
+    const fs::path image = scratch.Path() / "big.iso";
+    ASSERT_TRUE(MakeImage(Command("xorriso -as mkisofs -iso-level 3 -R -J -o %I %T", image, tree)));
+    fs::remove(tree / "big.bin");
+    MapImage(image);
+    HANDLE h = CreateFileW(L"I:\\BIG.BIN", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    LARGE_INTEGER size;
+    ASSERT_TRUE(GetFileSizeEx(h, &size));
+    EXPECT_EQ(static_cast<LONGLONG>(cbBig), size.QuadPart);
+    // Read through in 16 KiB steps: every byte is the source's zeros but the tail.
+    unsigned long long cbTotal = 0;
+    bool bZeros = true;
+    std::string strTail;
+    for (;;) {
+        static char ach[16384];
+        DWORD cb = 0;
+        ASSERT_TRUE(ReadFile(h, ach, sizeof ach, &cb, nullptr));
+        if (cb == 0)
+            break;
+        cbTotal += cb;
+        const std::size_t cbZeros = cbTotal > cbBig - 4 ? static_cast<std::size_t>(cb - (cbTotal - (cbBig - 4))) : cb;
+        bZeros = bZeros && std::string(ach, cbZeros) == std::string(cbZeros, '\0');
+        if (cbTotal > cbBig - 4)
+            strTail.append(ach + cbZeros, cb - cbZeros);
+    }
+    CloseHandle(h);
+    EXPECT_EQ(cbBig, cbTotal);
+    EXPECT_TRUE(bZeros);
+    EXPECT_EQ("tail", strTail);
+}
+
+} // namespace
