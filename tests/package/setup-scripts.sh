@@ -36,19 +36,22 @@ machine() {
 }
 
 all_libs=libgtest-dev,libgmock-dev,googletest,libxml2-dev
+# What every Linux build needs besides the compiler and CMake (libcrypto,
+# libcdio and pkg-config to find it), there in each case.
+deps=libssl-dev,libiso9660-dev,libudf-dev
 failed=0
 # name | uid | installed packages | tools | job | dry run | exit code | output must match (grep -E) | must not match
 cases=(
-  "demo: tools that serve count|0||cmake=3.18.4 ninja g++|demo|1|0|^$|installing"
-  "demo: cmake too old is installed|0||cmake=3.17.0 ninja g++|demo|1|0|installing cmake$|ninja-build"
-  "demo: nothing there|0||true|demo|1|0|installing cmake ninja-build g\\+\\+$|"
-  "demo: no test packages|0||ninja g++|demo|1|0|installing cmake$|gtest|libxml2"
-  "linux: presets need 3.25|0|cmake,$all_libs|cmake=3.18.4 ninja g++|linux|1|1|too old: cmake 3.18.4 \\(needs 3.25\\)|installing"
-  "linux: test libraries|0||cmake=3.25.1 ninja g++|linux|1|0|installing libgtest-dev libgmock-dev googletest libxml2-dev$|cmake"
+  "demo: tools that serve count|0|$deps|cmake=3.18.4 ninja g++ pkg-config|demo|1|0|^$|installing"
+  "demo: cmake too old is installed|0|$deps|cmake=3.17.0 ninja g++ pkg-config|demo|1|0|installing cmake$|ninja-build"
+  "demo: nothing there|0|$deps|true pkg-config|demo|1|0|installing cmake ninja-build g\\+\\+$|"
+  "demo: no test packages|0|$deps|ninja g++ pkg-config|demo|1|0|installing cmake$|gtest|libxml2"
+  "linux: presets need 3.25|0|cmake,$all_libs,$deps,xorriso,genisoimage|cmake=3.18.4 ninja g++ pkg-config|linux|1|1|too old: cmake 3.18.4 \\(needs 3.25\\)|installing"
+  "linux: test libraries|0|$deps,xorriso,genisoimage|cmake=3.25.1 ninja g++ pkg-config|linux|1|0|installing libgtest-dev libgmock-dev googletest libxml2-dev$|cmake"
   "windows: i386 first|0|googletest,mingw-w64,wine,wine64|cmake=3.25.1 ninja|windows|1|0|dpkg --add-architecture i386 && apt-get update|"
-  "not root, sudo there|1000||cmake=3.25.1 ninja g++ sudo|demo|1|0|^$|sudo"
-  "not root, no sudo: one command|1000||ninja g++|demo|0|1|^  sh -c 'apt-get update -q && .*apt-get install -y -q cmake'$|^sudo:"
-  "not root, sudo used|1000||ninja g++ sudo|demo|0|127|sudo: sh -c apt-get update|run this as root"
+  "not root, sudo there|1000|$deps|cmake=3.25.1 ninja g++ sudo pkg-config|demo|1|0|^$|sudo"
+  "not root, no sudo: one command|1000|$deps|ninja g++ pkg-config|demo|0|1|^  sh -c 'apt-get update -q && .*apt-get install -y -q cmake'$|^sudo:"
+  "not root, sudo used|1000|$deps|ninja g++ sudo pkg-config|demo|0|127|sudo: sh -c apt-get update|run this as root"
   "unknown job|0||cmake=3.25.1|nosuchjob|1|2|unknown job 'nosuchjob'|"
 )
 for c in "${cases[@]}"; do
