@@ -8,6 +8,7 @@
 #include "host/NativeName.h"
 #include "host/Sha256.h"
 #include "output/Console.h"
+#include "output/EventLog.h"
 #include "output/ProblemLine.h"
 #include "output/ProgressDisplay.h"
 #include "output/Results.h"
@@ -19,6 +20,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <system_error>
 
@@ -35,11 +37,38 @@ EProblemStatus StatusOf(EHashResult eResult)
     }
 }
 
+// The events file may not be the manifest or lie below the root: it would
+// be read as one more file.
+void RefuseInput(const std::filesystem::path& events, const std::filesystem::path& manifest,
+                 const std::filesystem::path& root)
+{
+    std::error_code ec;
+    bool bInput = std::filesystem::exists(events, ec) && std::filesystem::equivalent(events, manifest, ec);
+    for (std::filesystem::path folder = events.parent_path(); !bInput && !folder.empty(); folder = folder.parent_path()) {
+        bInput = std::filesystem::equivalent(folder, root, ec);
+        if (folder == folder.parent_path())
+            break;
+    }
+    if (bInput)
+        throw CUsageError("check: the events file " + ShownPath(events) + " is one of the run's inputs");
+}
+
+struct CFileCloser {
+    void operator()(FILE* pFile) const
+    {
+        if (pFile && pFile != stdout)
+            std::fclose(pFile);
+    }
+};
+
 } // namespace
 
 int CheckCommand(const std::vector<std::wstring>& vecArgs)
 {
-    CParsedArgs args = ParseArgs(vecArgs, {{L"root", true, false}, {L"quiet", false, false}, {L"status", false, false}});
+    CParsedArgs args = ParseArgs(vecArgs, {{L"root", true, false},
+                                           {L"quiet", false, false},
+                                           {L"status", false, false},
+                                           {L"events", true, false}});
     if (args.Positionals().size() != 1)
         throw CUsageError("check: give one MANIFEST");
     const bool bQuiet = args.Has(L"quiet");
@@ -61,8 +90,35 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     if (!std::filesystem::is_directory(root, ec))
         throw CUsageError("check: root " + ShownPath(root) + " is not a folder");
 
-    CFileSink out(stdout);
+    const std::wstring* pstrEvents = args.Value(L"events");
+    std::unique_ptr<FILE, CFileCloser> events;
+    std::filesystem::path eventsPath;
+    if (pstrEvents && *pstrEvents != L"-") {
+        eventsPath = AbsoluteNative(*pstrEvents);
+        RefuseInput(eventsPath, manifest, root);
+        events.reset(OpenForWriting(WideFromNative(eventsPath)));
+        if (!events)
+            throw CUsageError("check: cannot write the events file " + ShownPath(eventsPath));
+    } else if (pstrEvents) {
+        events.reset(stdout);
+    }
+    // With events on standard output, the lines for people go to standard error.
+    CFileSink out(events.get() == stdout ? stderr : stdout);
     CFileSink err(stderr);
+    std::unique_ptr<CFileSink> eventSink;
+    std::unique_ptr<CEventLog> eventLog;
+    if (events) {
+        eventSink = std::make_unique<CFileSink>(events.get(), eventsPath.empty() ? std::string("standard output")
+                                                                                 : ShownPath(eventsPath));
+        eventLog = std::make_unique<CEventLog>(eventSink.get());
+        CStartEvent start;
+        start.strCommand = "check";
+        start.iRevision = 0;
+        start.list = manifest;
+        start.root = root;
+        start.pszChecksum = "sha256";
+        eventLog->Start(start);
+    }
     CNullSink nothing;
     CTextSink* pOut = bStatus ? static_cast<CTextSink*>(&nothing) : &out;
     CTextSink* pErr = bStatus ? static_cast<CTextSink*>(&nothing) : &err;
@@ -83,16 +139,32 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     CProgressDisplay progress(pErr, !bQuiet && !bStatus, IsTerminal(stderr), IsTerminal(stderr) ? TerminalColumns() : 80);
     CRunSummary sum;
     sum.bLibrary = false;
-    auto report = [&](EProblemStatus eStatus, const std::filesystem::path& path, const std::string& strDetail) {
+    // strActual/strExpected: the digests, for the events; empty when unknown.
+    auto report = [&](EProblemStatus eStatus, const std::filesystem::path& path, const std::string& strDetail,
+                      const std::string& strActual = std::string(), const std::string& strExpected = std::string()) {
         progress.Clear();
         ++sum.uProblemPairs;
         ++sum.auStatus[static_cast<int>(eStatus)];
         pOut->Write(FormatProblemLine(eStatus, ShownPath(path), strDetail) + "\n");
         progress.Redraw();
+        if (eventLog) {
+            CProblemEvent problem;
+            problem.eStatus = eStatus;
+            problem.strDetail = strDetail;
+            problem.disc.path = path;
+            std::error_code ecSize;
+            const auto ullSize = std::filesystem::file_size(path, ecSize);
+            problem.disc.llSize = ecSize ? -1 : static_cast<long long>(ullSize);
+            problem.disc.strChecksum = strActual;
+            // The manifest stands for the source: its digest is all it knows.
+            problem.source.strChecksum = strExpected;
+            eventLog->Problem(problem);
+        }
     };
     progress.Begin(static_cast<unsigned>(vecEntries.size()), true);
     std::set<std::string> setListed;
     unsigned long long ullBytes = 0;
+    unsigned uGoneThrough = 0;
     for (const CManifestEntry& entry : vecEntries) {
         if ((facts.bInterrupted = Interrupted()))
             break;
@@ -104,11 +176,18 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
         if (eResult != EHashResult::Ok)
             report(StatusOf(eResult), file, eResult == EHashResult::Unreadable ? strError : std::string());
         else if (strHex != entry.strHex)
-            report(EProblemStatus::Content, file, std::string());
-        if (eResult == EHashResult::Ok)
+            report(EProblemStatus::Content, file, std::string(), strHex, entry.strHex);
+        // Only a file that was read was checked; a missing one was not.
+        if (eResult == EHashResult::Ok) {
             ullBytes += std::filesystem::file_size(file, ec);
-        progress.Update(++sum.uFilesChecked);
+            ++sum.uFilesChecked;
+        }
+        progress.Update(++uGoneThrough);
+        if (eventLog)
+            eventLog->Progress(uGoneThrough, static_cast<unsigned>(vecEntries.size()), true);
     }
+    if (eventLog && !facts.bInterrupted)
+        eventLog->End(static_cast<long long>(vecEntries.size()));
     if (!facts.bInterrupted) {
         const std::string strManifestRel = RelText(manifest.lexically_relative(root));
         WalkTree(root, [&](const CWalkEntry& walked) {
@@ -129,10 +208,17 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     facts.llFilesListed = sum.llFilesListed;
     facts.ullFilesChecked = sum.uFilesChecked;
     facts.uProblems = sum.uProblemPairs;
-    for (const CFileSink* pSink : {&out, &err})
-        if (pSink->Failed() && facts.strWriteError.empty())
+    for (const CFileSink* pSink : {&out, &err, eventSink.get()})
+        if (pSink && pSink->Failed() && facts.strWriteError.empty())
             facts.strWriteError = pSink->Error();
     sum.verdict = JudgeRun(facts);
+    if (eventLog) {
+        eventLog->Summary(sum);
+        if (eventSink->Failed() && !facts.bInterrupted) {
+            facts.strWriteError = eventSink->Error();
+            sum.verdict = JudgeRun(facts);
+        }
+    }
     pOut->Write(FormatSummary(sum));
     // The summary itself may be what could not be written: say it where it can be read.
     if (out.Failed()) {

@@ -10,6 +10,7 @@
 #include "host/Interrupt.h"
 #include "host/NativeName.h"
 #include "output/Console.h"
+#include "output/EventLog.h"
 #include "output/ProblemLine.h"
 #include "output/Results.h"
 #include "output/Summary.h"
@@ -82,6 +83,34 @@ std::string WhyUnreadable(const std::wstring& strDescription)
     return strReason.empty() ? std::string("it is not a well-formed XML document") : strReason;
 }
 
+// An events file ("-": standard output), or none when not asked for.
+std::unique_ptr<FILE, CFileCloser> OpenEvents(const CVerifyOptions& opt, const char* pszWhat, const std::wstring& strPath)
+{
+    std::unique_ptr<FILE, CFileCloser> file;
+    if (strPath.empty())
+        return file;
+    file.reset(strPath == L"-" ? stdout : OpenForWriting(strPath));
+    if (!file)
+        throw CUsageError(opt.strCommand + ": cannot write the " + pszWhat + " file " + Utf8FromWide(strPath));
+    return file;
+}
+
+// A native file below the drive's folder as the drive names it ("K:\\a\\b");
+// else the path the library would take for it.
+std::wstring DiscPathOf(const std::filesystem::path& file, wchar_t wcDrive)
+{
+    const std::wstring strRoot = std::wstring(1, wcDrive) + L":\\";
+    const std::filesystem::path rel = file.lexically_relative(NativeFromLibrary(strRoot));
+    const std::wstring strRel = WideFromNative(rel);
+    if (rel.empty() || strRel.compare(0, 2, L"..") == 0)
+        return LibraryPathOf(file);
+    std::wstring strPath = strRoot + strRel;
+    for (wchar_t& c : strPath)
+        if (c == L'/')
+            c = L'\\';
+    return strPath;
+}
+
 struct CRun {
     const CVerifyOptions& opt;
     CDescriptionIndex& index;
@@ -151,22 +180,33 @@ int RunVerify(const CVerifyOptions& opt)
     RefuseInput(opt, "events", opt.strEvents, strDescription, index);
     RefuseInput(opt, "log", opt.strLog, strDescription, index);
 
-    std::unique_ptr<FILE, CFileCloser> events;
-    if (!opt.strEvents.empty()) {
-        events.reset(opt.strEvents == L"-" ? stdout : OpenForWriting(opt.strEvents));
-        if (!events)
-            throw CUsageError(opt.strCommand + ": cannot write the events file " + Utf8FromWide(opt.strEvents));
-    }
+    RefuseInput(opt, "raw events", opt.strEventsRaw, strDescription, index);
+
+    std::unique_ptr<FILE, CFileCloser> events = OpenEvents(opt, "events", opt.strEvents);
+    std::unique_ptr<FILE, CFileCloser> rawEvents = OpenEvents(opt, "raw events", opt.strEventsRaw);
     if (!opt.strLog.empty() && !CZRLog::GetInstance()->SetDestination(opt.strLog.c_str()))
         throw CUsageError(opt.strCommand + ": cannot write the log file " + Utf8FromWide(opt.strLog));
 
-    // With the events on standard output, the lines for people go to standard error.
-    CFileSink report(opt.strEvents == L"-" ? stderr : stdout);
+    // With events on standard output, the lines for people go to standard error.
+    CFileSink report(opt.strEvents == L"-" || opt.strEventsRaw == L"-" ? stderr : stdout);
     CFileSink progress(stderr);
     CNullSink nothing;
-    std::unique_ptr<CFileSink> eventSink;
-    if (events)
+    std::unique_ptr<CFileSink> eventSink, rawEventSink;
+    std::unique_ptr<CEventLog> eventLog;
+    if (events) {
         eventSink = std::make_unique<CFileSink>(events.get(), Utf8FromWide(opt.strEvents));
+        eventLog = std::make_unique<CEventLog>(eventSink.get());
+        CStartEvent start;
+        start.strCommand = opt.strCommand;
+        start.iRevision = KORVANE_REVISION;
+        start.list = NativeFromLibrary(strDescription);
+        start.strListWindows = strDescription;
+        start.wcDrive = opt.wcDrive;
+        start.drive = NativeFromLibrary(std::wstring(1, opt.wcDrive) + L":\\");
+        eventLog->Start(start);
+    }
+    if (rawEvents)
+        rawEventSink = std::make_unique<CFileSink>(rawEvents.get(), Utf8FromWide(opt.strEventsRaw));
 
     CHostOutput output;
     output.pReport = opt.bStatus ? static_cast<CTextSink*>(&nothing) : &report;
@@ -174,7 +214,8 @@ int RunVerify(const CVerifyOptions& opt)
     output.bShowProgress = !opt.bQuiet && !opt.bStatus;
     output.bBar = IsTerminal(stderr);
     output.iColumns = output.bBar ? TerminalColumns() : 80;
-    output.pEvents = eventSink.get();
+    output.pEvents = rawEventSink.get();
+    output.pEventLog = eventLog.get();
     output.fnReadReply = ReadInputLine;
     output.fnTargetFor = [&index](const std::wstring& strSource) { return index.TargetFor(strSource); };
     output.fnInterrupted = Interrupted;
@@ -182,9 +223,13 @@ int RunVerify(const CVerifyOptions& opt)
     CRun* pRun = nullptr;
     CTextSink* pReport = output.pReport;
     std::function<std::string()> fnWriteError;
-    output.fnStopNow = [&pRun, pReport, &fnWriteError]() {
+    CEventLog* pEventLog = eventLog.get();
+    output.fnStopNow = [&pRun, pReport, pEventLog, &fnWriteError]() {
         pRun->host.Finish();
-        pReport->Write(FormatSummary(pRun->Summary(E_ABORT, fnWriteError())));
+        const CRunSummary sum = pRun->Summary(E_ABORT, fnWriteError());
+        if (pEventLog)
+            pEventLog->Summary(sum);
+        pReport->Write(FormatSummary(sum));
         std::fflush(nullptr);
         std::_Exit(EXIT_INTERRUPTED);
     };
@@ -195,7 +240,7 @@ int RunVerify(const CVerifyOptions& opt)
     CRun run{opt, index, host, std::chrono::steady_clock::now(), bLoaded ? std::string() : WhyUnreadable(strDescription)};
     pRun = &run;
     fnWriteError = [&]() -> std::string {
-        for (const CFileSink* pSink : {&report, &progress, eventSink.get()})
+        for (const CFileSink* pSink : {&report, &progress, eventSink.get(), rawEventSink.get()})
             if (pSink && pSink->Failed())
                 return pSink->Error();
         return std::string();
@@ -211,8 +256,24 @@ int RunVerify(const CVerifyOptions& opt)
         for (const auto& [eStatus, path] : opt.vecFound) {
             ++run.auFound[static_cast<int>(eStatus)];
             output.pReport->Write(FormatProblemLine(eStatus, ShownPath(path)) + "\n");
+            if (eventLog) {
+                CProblemEvent problem;
+                problem.eStatus = eStatus;
+                problem.disc.path = path;
+                problem.disc.strWindows = DiscPathOf(path, opt.wcDrive);
+                std::error_code ec;
+                const auto ullSize = std::filesystem::file_size(path, ec);
+                problem.disc.llSize = ec ? -1 : static_cast<long long>(ullSize);
+                eventLog->Problem(problem);
+            }
         }
-    const CRunSummary sum = run.Summary(hr, fnWriteError());
+    // The summary record is the last line, and its own write may fail: look once more after it.
+    CRunSummary sum = run.Summary(hr, fnWriteError());
+    if (eventLog) {
+        eventLog->Summary(sum);
+        if (eventSink->Failed() && sum.verdict.iExit != EXIT_INTERRUPTED)
+            sum = run.Summary(hr, fnWriteError());
+    }
     if (!opt.bStatus)
         report.Write(FormatSummary(sum));
     // The summary itself may be what could not be written: say it where it can be read.
