@@ -1,6 +1,7 @@
 #include "commands/CheckCommand.h"
 
 #include "commands/CommandLine.h"
+#include "commands/OutputFiles.h"
 #include "description/FileWalk.h"
 #include "description/Manifest.h"
 #include "host/HostPath.h"
@@ -37,30 +38,6 @@ EProblemStatus StatusOf(EHashResult eResult)
     }
 }
 
-// The events file may not be the manifest or lie below the root: it would
-// be read as one more file.
-void RefuseInput(const std::filesystem::path& events, const std::filesystem::path& manifest,
-                 const std::filesystem::path& root)
-{
-    std::error_code ec;
-    bool bInput = std::filesystem::exists(events, ec) && std::filesystem::equivalent(events, manifest, ec);
-    for (std::filesystem::path folder = events.parent_path(); !bInput && !folder.empty(); folder = folder.parent_path()) {
-        bInput = std::filesystem::equivalent(folder, root, ec);
-        if (folder == folder.parent_path())
-            break;
-    }
-    if (bInput)
-        throw CUsageError("check: the events file " + ShownPath(events) + " is one of the run's inputs");
-}
-
-struct CFileCloser {
-    void operator()(FILE* pFile) const
-    {
-        if (pFile && pFile != stdout)
-            std::fclose(pFile);
-    }
-};
-
 } // namespace
 
 int CheckCommand(const std::vector<std::wstring>& vecArgs)
@@ -90,26 +67,19 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     if (!std::filesystem::is_directory(root, ec))
         throw CUsageError("check: root " + ShownPath(root) + " is not a folder");
 
-    const std::wstring* pstrEvents = args.Value(L"events");
-    std::unique_ptr<FILE, CFileCloser> events;
-    std::filesystem::path eventsPath;
-    if (pstrEvents && *pstrEvents != L"-") {
-        eventsPath = AbsoluteNative(*pstrEvents);
-        RefuseInput(eventsPath, manifest, root);
-        events.reset(OpenForWriting(WideFromNative(eventsPath)));
-        if (!events)
-            throw CUsageError("check: cannot write the events file " + ShownPath(eventsPath));
-    } else if (pstrEvents) {
-        events.reset(stdout);
-    }
+    std::wstring strEvents;
+    if (const std::wstring* pstrEvents = args.Value(L"events"))
+        strEvents = *pstrEvents == L"-" ? *pstrEvents : WideFromNative(AbsoluteNative(*pstrEvents));
+    // Below the root, the events file would be read as one more file.
+    RefuseInput("check", "events", strEvents, CRunInputs{{manifest}, {root}, {}});
+    const COutputFile events = OpenOutput("check", "events", strEvents);
     // With events on standard output, the lines for people go to standard error.
     CFileSink out(events.get() == stdout ? stderr : stdout);
     CFileSink err(stderr);
     std::unique_ptr<CFileSink> eventSink;
     std::unique_ptr<CEventLog> eventLog;
     if (events) {
-        eventSink = std::make_unique<CFileSink>(events.get(), eventsPath.empty() ? std::string("standard output")
-                                                                                 : ShownPath(eventsPath));
+        eventSink = std::make_unique<CFileSink>(events.get(), Utf8FromWide(strEvents));
         eventLog = std::make_unique<CEventLog>(eventSink.get());
         CStartEvent start;
         start.strCommand = "check";

@@ -2,6 +2,8 @@
 // summary and the exit status.
 #include "commands/VerifyCommand.h"
 
+#include "commands/OutputFiles.h"
+
 #include "description/DescriptionIndex.h"
 #include "description/XmlFault.h"
 #include "host/FileSizes.h"
@@ -33,41 +35,19 @@ namespace kvtool {
 
 namespace {
 
-// Closes the events file, unless it is standard output.
-struct CFileCloser {
-    void operator()(FILE* pFile) const
-    {
-        if (pFile && pFile != stdout)
-            std::fclose(pFile);
-    }
-};
-
-// Refuses an output file that the run reads: the description, a source it
-// lists, or anything below a folder it reads (on Linux the disc's).
-void RefuseInput(const CVerifyOptions& opt, const char* pszWhat, const std::wstring& strOutput,
-                 const std::wstring& strDescription, CDescriptionIndex& index)
+// What a verify run reads: the description, the sources it lists, the
+// folders it walks (on Linux the disc's too).
+CRunInputs InputsOf(const CVerifyOptions& opt, const std::wstring& strDescription, CDescriptionIndex& index)
 {
-    if (strOutput.empty() || strOutput == L"-")
-        return;
-    const std::filesystem::path output = NativePath(strOutput);
-    std::error_code ec;
-    bool bInput = std::filesystem::exists(output, ec) &&
-                  (std::filesystem::equivalent(output, NativeFromLibrary(strDescription), ec) ||
-                   !index.TargetFor(LibraryPathOf(output)).empty());
-    std::vector<std::filesystem::path> vecFolders = opt.vecReadFolders;
+    CRunInputs inputs;
+    inputs.vecFiles.push_back(NativeFromLibrary(strDescription));
+    inputs.vecFolders = opt.vecReadFolders;
 #if !defined(_WIN32)
     // On Windows the drive may well be the one everything else is on.
-    vecFolders.push_back(NativeFromLibrary(std::wstring(1, opt.wcDrive) + L":\\"));
+    inputs.vecFolders.push_back(NativeFromLibrary(std::wstring(1, opt.wcDrive) + L":\\"));
 #endif
-    for (std::filesystem::path folder = output.parent_path(); !bInput && !folder.empty(); folder = folder.parent_path()) {
-        for (const std::filesystem::path& read : vecFolders)
-            bInput = bInput || std::filesystem::equivalent(folder, read, ec);
-        if (folder == folder.parent_path())
-            break;
-    }
-    if (bInput)
-        throw CUsageError(opt.strCommand + ": the " + pszWhat + " file " + Utf8FromWide(strOutput) +
-                          " is one of the run's inputs");
+    inputs.fnListed = [&index](const std::filesystem::path& file) { return !index.TargetFor(LibraryPathOf(file)).empty(); };
+    return inputs;
 }
 
 // Why the description could not be read.
@@ -81,18 +61,6 @@ std::string WhyUnreadable(const std::wstring& strDescription)
     const std::string strBytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     strReason = FindXmlFault(strBytes);
     return strReason.empty() ? std::string("it is not a well-formed XML document") : strReason;
-}
-
-// An events file ("-": standard output), or none when not asked for.
-std::unique_ptr<FILE, CFileCloser> OpenEvents(const CVerifyOptions& opt, const char* pszWhat, const std::wstring& strPath)
-{
-    std::unique_ptr<FILE, CFileCloser> file;
-    if (strPath.empty())
-        return file;
-    file.reset(strPath == L"-" ? stdout : OpenForWriting(strPath));
-    if (!file)
-        throw CUsageError(opt.strCommand + ": cannot write the " + pszWhat + " file " + Utf8FromWide(strPath));
-    return file;
 }
 
 // A native file below the drive's folder as the drive names it ("K:\\a\\b");
@@ -177,13 +145,13 @@ int RunVerify(const CVerifyOptions& opt)
 
     CDescriptionIndex index;
     const bool bLoaded = index.Load(strDescription, opt.wcDrive);
-    RefuseInput(opt, "events", opt.strEvents, strDescription, index);
-    RefuseInput(opt, "log", opt.strLog, strDescription, index);
+    const CRunInputs inputs = InputsOf(opt, strDescription, index);
+    RefuseInput(opt.strCommand, "events", opt.strEvents, inputs);
+    RefuseInput(opt.strCommand, "raw events", opt.strEventsRaw, inputs);
+    RefuseInput(opt.strCommand, "log", opt.strLog, inputs);
 
-    RefuseInput(opt, "raw events", opt.strEventsRaw, strDescription, index);
-
-    std::unique_ptr<FILE, CFileCloser> events = OpenEvents(opt, "events", opt.strEvents);
-    std::unique_ptr<FILE, CFileCloser> rawEvents = OpenEvents(opt, "raw events", opt.strEventsRaw);
+    const COutputFile events = OpenOutput(opt.strCommand, "events", opt.strEvents);
+    const COutputFile rawEvents = OpenOutput(opt.strCommand, "raw events", opt.strEventsRaw);
     if (!opt.strLog.empty() && !CZRLog::GetInstance()->SetDestination(opt.strLog.c_str()))
         throw CUsageError(opt.strCommand + ": cannot write the log file " + Utf8FromWide(opt.strLog));
 
