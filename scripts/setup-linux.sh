@@ -26,7 +26,8 @@ preset_cmake=3.25
 # What each job needs, one word each: "tool>=version" (or a bare tool name)
 # is a program looked for on PATH, anything else a Debian package. Adding
 # a package to a job is adding a word to its line.
-tests="libgtest-dev libgmock-dev googletest libxml2-dev libssl-dev xorriso genisoimage"
+# python3-jsonschema checks the tool's --events records against their schema.
+tests="libgtest-dev libgmock-dev googletest libxml2-dev libssl-dev xorriso genisoimage python3-jsonschema"
 # The Linux Win32 layer reads disc images through libcdio's ISO 9660 library.
 images="pkg-config libiso9660-dev libudf-dev"
 job_needs() {

@@ -17,16 +17,16 @@ _korvane()
         --on-error) COMPREPLY=($(compgen -W "ask continue skip fail abort" -- "$cur")); return ;;
         --root) COMPREPLY=($(compgen -d -- "$cur")); return ;;
         --folder|--out) COMPREPLY=($(compgen -d -- "$cur")); return ;;
-        --xml|--events|--log) COMPREPLY=($(compgen -f -- "$cur")); return ;;
+        --xml|--events|--events-raw|--log) COMPREPLY=($(compgen -f -- "$cur")); return ;;
         --drive|--number|--target|--map) return ;;
     esac
     local options
     case $command in
-        verify) options="--drive --number --folder --xml --on-error --quiet --status --events --log --map --help" ;;
-        compare) options="--ignore-case --on-error --quiet --status --events --log --help" ;;
-        check) options="--root --quiet --status --help" ;;
+        verify) options="--drive --number --folder --xml --on-error --quiet --status --events --events-raw --log --map --help" ;;
+        compare) options="--ignore-case --on-error --quiet --status --events --events-raw --log --help" ;;
+        check) options="--root --quiet --status --events --help" ;;
         describe) options="--number --out --target --force --sums --help" ;;
-        demo) options="--drive --keep --events --log --help" ;;
+        demo) options="--drive --keep --events --events-raw --log --help" ;;
         checksum) options="--help" ;;
         help) COMPREPLY=($(compgen -W "verify compare check checksum describe demo" -- "$cur")); return ;;
     esac

@@ -214,14 +214,15 @@ TEST(ToolCheck, ReadsSha256sumManifestsAndReportsFaults)
         const char* pszName;
         std::function<void(const fs::path&)> fnDamage;
         std::vector<std::string> vecLines;
+        const char* pszChecked; // a file that could not be read was not checked
     };
     const std::vector<CCase> vecCases = {
-        {"clean", [](const fs::path&) {}, {}},
-        {"missing", [](const fs::path& r) { fs::remove(r / "docs/b.txt"); }, {"MISSING  docs/b.txt"}},
-        {"content", [](const fs::path& r) { kvtest::WriteBytes(r / "a.txt", "alphA"); }, {"CONTENT  a.txt"}},
-        {"extra", [](const fs::path& r) { kvtest::WriteBytes(r / "new/n.txt", "n"); }, {"EXTRA  new/n.txt"}},
+        {"clean", [](const fs::path&) {}, {}, "3"},
+        {"missing", [](const fs::path& r) { fs::remove(r / "docs/b.txt"); }, {"MISSING  docs/b.txt"}, "2"},
+        {"content", [](const fs::path& r) { kvtest::WriteBytes(r / "a.txt", "alphA"); }, {"CONTENT  a.txt"}, "3"},
+        {"extra", [](const fs::path& r) { kvtest::WriteBytes(r / "new/n.txt", "n"); }, {"EXTRA  new/n.txt"}, "3"},
         {"not a file", [](const fs::path& r) { fs::remove(r / "a.txt"); Shell("mkfifo " + (r / "a.txt").string()); },
-         {"NOT-A-FILE  a.txt"}},
+         {"NOT-A-FILE  a.txt"}, "2"},
     };
     // With "./" from find, and without.
     for (const char* pszList : {"$(find . -type f)", "a.txt docs/b.txt docs/Readme.md"}) {
@@ -240,6 +241,7 @@ TEST(ToolCheck, ReadsSha256sumManifestsAndReportsFaults)
                 vecExpected.push_back(strLine.substr(0, iGap + 2) + root.string() + "/" + strLine.substr(iGap + 2));
             }
             EXPECT_EQ(vecExpected, ProblemLines(run.strOut));
+            EXPECT_EQ(test.pszChecked, SummaryValue(run.strOut, "files checked"));
         }
     }
 }
@@ -254,5 +256,10 @@ TEST(ToolCheck, DefaultRootIsTheManifestsFolderWhichIsNotExtra)
     kvtest::WriteBytes(dir.Path() / "empty.sha256", "\n");
     run = RunTool({L"check", WideFromNative(dir.Path() / "empty.sha256")});
     EXPECT_EQ(1, run.iExit) << "a manifest without files must not pass";
+    // An events file below the root would be read as one more file.
+    run = RunTool({L"check", WideFromNative(dir.Path() / "MANIFEST.sha256"), L"--events",
+                   WideFromNative(dir.Path() / "docs" / "ev.jsonl")});
+    EXPECT_EQ(3, run.iExit) << run.strErr;
+    EXPECT_FALSE(fs::exists(dir.Path() / "docs" / "ev.jsonl"));
 }
 #endif

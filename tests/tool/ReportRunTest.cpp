@@ -219,7 +219,7 @@ TEST(ToolReport, OutputsThatAreInputsAreRefused)
     vecInputs.push_back(medium.Disc(L"tree/c.txt")); // below the folder the drive is mapped to
 #endif
     for (const std::filesystem::path& input : vecInputs) {
-        for (const wchar_t* pszOption : {L"--events", L"--log"}) {
+        for (const wchar_t* pszOption : {L"--events", L"--events-raw", L"--log"}) {
             CToolRun run = RunTool(medium.VerifyArgs(1, {pszOption, WideFromNative(input)}));
             EXPECT_EQ(3, run.iExit) << run.strErr;
             EXPECT_TRUE(Contains(run.strErr, "is one of the run's inputs")) << run.strErr;

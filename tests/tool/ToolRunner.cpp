@@ -154,4 +154,16 @@ std::vector<std::string> Lines(const std::string& strText)
     return vecLines;
 }
 
+std::string SummaryValue(const std::string& strOut, const std::string& strName)
+{
+    for (const std::string& strLine : Lines(strOut)) {
+        const std::string strHead = "  " + strName + ":";
+        if (strLine.compare(0, strHead.size(), strHead) == 0) {
+            size_t iValue = strLine.find_first_not_of(' ', strHead.size());
+            return iValue == std::string::npos ? std::string() : strLine.substr(iValue);
+        }
+    }
+    return std::string();
+}
+
 } // namespace kvtooltest

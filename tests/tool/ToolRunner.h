@@ -20,5 +20,7 @@ CToolRun RunTool(const std::vector<std::wstring>& vecArgs, const std::string& st
 
 // The lines of a text, without their line ends (a final empty line dropped).
 std::vector<std::string> Lines(const std::string& strText);
+// The value of a summary line ("  files checked: 3" gives "3"); "" when missing.
+std::string SummaryValue(const std::string& strOut, const std::string& strName);
 
 } // namespace kvtooltest

@@ -35,19 +35,6 @@ const bool kbRev11 = KORVANE_REVISION >= 11;
 
 bool Contains(const std::string& strText, const std::string& strPart) { return strText.find(strPart) != std::string::npos; }
 
-// The summary's value for a name, "" when the line is missing.
-std::string SummaryValue(const std::string& strOut, const std::string& strName)
-{
-    for (const std::string& strLine : Lines(strOut)) {
-        const std::string strHead = "  " + strName + ":";
-        if (strLine.compare(0, strHead.size(), strHead) == 0) {
-            size_t iValue = strLine.find_first_not_of(' ', strHead.size());
-            return iValue == std::string::npos ? std::string() : strLine.substr(iValue);
-        }
-    }
-    return std::string();
-}
-
 std::string Event(int iCmd, const char* pszName, const std::wstring* pstrPath, unsigned uParam2, unsigned uAnswer)
 {
     return "{\"cmd\":" + std::to_string(iCmd) + ",\"name\":\"" + pszName + "\",\"param1\":" +
@@ -158,13 +145,13 @@ TEST(ToolVerify, AbortAnswerEndsTheRun)
     EXPECT_EQ("1 (1 MISSING)", SummaryValue(run.strOut, "problems"));
 }
 
-TEST(ToolVerify, EventsOfAMatchingSingleFile)
+TEST(ToolVerify, RawEventsOfAMatchingSingleFile)
 {
     CMedium medium;
     medium.WriteBoth(L"one.txt", "abc");
     medium.Describe(1, {L"one.txt"});
     const std::filesystem::path events = medium.Media() / "events.jsonl";
-    CToolRun run = RunTool(medium.VerifyArgs(1, {L"--events", WideFromNative(events)}));
+    CToolRun run = RunTool(medium.VerifyArgs(1, {L"--events-raw", WideFromNative(events)}));
     ASSERT_EQ(0, run.iExit) << run.strOut << run.strErr;
     std::vector<std::string> vecExpected;
     if (kbRev11)
@@ -176,7 +163,7 @@ TEST(ToolVerify, EventsOfAMatchingSingleFile)
     EXPECT_EQ(vecExpected, Lines(kvtest::ReadBytes(events)));
 }
 
-TEST(ToolVerify, EventsOfAMissingFileWithItsAnswers)
+TEST(ToolVerify, RawEventsOfAMissingFileWithItsAnswers)
 {
     CMedium medium;
 #if defined(_WIN32)
@@ -187,7 +174,7 @@ TEST(ToolVerify, EventsOfAMissingFileWithItsAnswers)
     medium.WriteSource(strName, "abc");
     medium.Describe(1, {strName});
     const std::filesystem::path events = medium.Media() / "events.jsonl";
-    CToolRun run = RunTool(medium.VerifyArgs(1, {L"--events", WideFromNative(events), L"--on-error", L"skip"}));
+    CToolRun run = RunTool(medium.VerifyArgs(1, {L"--events-raw", WideFromNative(events), L"--on-error", L"skip"}));
     ASSERT_EQ(0, run.iExit) << run.strOut << run.strErr;
     const std::wstring strDisc = medium.DiscPath(strName);
     const std::wstring strSource = medium.SourcePath(strName);

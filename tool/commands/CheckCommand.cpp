@@ -1,6 +1,7 @@
 #include "commands/CheckCommand.h"
 
 #include "commands/CommandLine.h"
+#include "commands/OutputFiles.h"
 #include "description/FileWalk.h"
 #include "description/Manifest.h"
 #include "host/HostPath.h"
@@ -8,6 +9,7 @@
 #include "host/NativeName.h"
 #include "host/Sha256.h"
 #include "output/Console.h"
+#include "output/EventLog.h"
 #include "output/ProblemLine.h"
 #include "output/ProgressDisplay.h"
 #include "output/Results.h"
@@ -19,6 +21,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <system_error>
 
@@ -39,7 +42,10 @@ EProblemStatus StatusOf(EHashResult eResult)
 
 int CheckCommand(const std::vector<std::wstring>& vecArgs)
 {
-    CParsedArgs args = ParseArgs(vecArgs, {{L"root", true, false}, {L"quiet", false, false}, {L"status", false, false}});
+    CParsedArgs args = ParseArgs(vecArgs, {{L"root", true, false},
+                                           {L"quiet", false, false},
+                                           {L"status", false, false},
+                                           {L"events", true, false}});
     if (args.Positionals().size() != 1)
         throw CUsageError("check: give one MANIFEST");
     const bool bQuiet = args.Has(L"quiet");
@@ -61,8 +67,28 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     if (!std::filesystem::is_directory(root, ec))
         throw CUsageError("check: root " + ShownPath(root) + " is not a folder");
 
-    CFileSink out(stdout);
+    std::wstring strEvents;
+    if (const std::wstring* pstrEvents = args.Value(L"events"))
+        strEvents = *pstrEvents == L"-" ? *pstrEvents : WideFromNative(AbsoluteNative(*pstrEvents));
+    // Below the root, the events file would be read as one more file.
+    RefuseInput("check", "events", strEvents, CRunInputs{{manifest}, {root}, {}});
+    const COutputFile events = OpenOutput("check", "events", strEvents);
+    // With events on standard output, the lines for people go to standard error.
+    CFileSink out(events.get() == stdout ? stderr : stdout);
     CFileSink err(stderr);
+    std::unique_ptr<CFileSink> eventSink;
+    std::unique_ptr<CEventLog> eventLog;
+    if (events) {
+        eventSink = std::make_unique<CFileSink>(events.get(), Utf8FromWide(strEvents));
+        eventLog = std::make_unique<CEventLog>(eventSink.get());
+        CStartEvent start;
+        start.strCommand = "check";
+        start.iRevision = 0;
+        start.list = manifest;
+        start.root = root;
+        start.pszChecksum = "sha256";
+        eventLog->Start(start);
+    }
     CNullSink nothing;
     CTextSink* pOut = bStatus ? static_cast<CTextSink*>(&nothing) : &out;
     CTextSink* pErr = bStatus ? static_cast<CTextSink*>(&nothing) : &err;
@@ -83,16 +109,32 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     CProgressDisplay progress(pErr, !bQuiet && !bStatus, IsTerminal(stderr), IsTerminal(stderr) ? TerminalColumns() : 80);
     CRunSummary sum;
     sum.bLibrary = false;
-    auto report = [&](EProblemStatus eStatus, const std::filesystem::path& path, const std::string& strDetail) {
+    // strActual/strExpected: the digests, for the events; empty when unknown.
+    auto report = [&](EProblemStatus eStatus, const std::filesystem::path& path, const std::string& strDetail,
+                      const std::string& strActual = std::string(), const std::string& strExpected = std::string()) {
         progress.Clear();
         ++sum.uProblemPairs;
         ++sum.auStatus[static_cast<int>(eStatus)];
         pOut->Write(FormatProblemLine(eStatus, ShownPath(path), strDetail) + "\n");
         progress.Redraw();
+        if (eventLog) {
+            CProblemEvent problem;
+            problem.eStatus = eStatus;
+            problem.strDetail = strDetail;
+            problem.disc.path = path;
+            std::error_code ecSize;
+            const auto ullSize = std::filesystem::file_size(path, ecSize);
+            problem.disc.llSize = ecSize ? -1 : static_cast<long long>(ullSize);
+            problem.disc.strChecksum = strActual;
+            // The manifest stands for the source: its digest is all it knows.
+            problem.source.strChecksum = strExpected;
+            eventLog->Problem(problem);
+        }
     };
     progress.Begin(static_cast<unsigned>(vecEntries.size()), true);
     std::set<std::string> setListed;
     unsigned long long ullBytes = 0;
+    unsigned uGoneThrough = 0;
     for (const CManifestEntry& entry : vecEntries) {
         if ((facts.bInterrupted = Interrupted()))
             break;
@@ -104,11 +146,18 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
         if (eResult != EHashResult::Ok)
             report(StatusOf(eResult), file, eResult == EHashResult::Unreadable ? strError : std::string());
         else if (strHex != entry.strHex)
-            report(EProblemStatus::Content, file, std::string());
-        if (eResult == EHashResult::Ok)
+            report(EProblemStatus::Content, file, std::string(), strHex, entry.strHex);
+        // Only a file that was read was checked; a missing one was not.
+        if (eResult == EHashResult::Ok) {
             ullBytes += std::filesystem::file_size(file, ec);
-        progress.Update(++sum.uFilesChecked);
+            ++sum.uFilesChecked;
+        }
+        progress.Update(++uGoneThrough);
+        if (eventLog)
+            eventLog->Progress(uGoneThrough, static_cast<unsigned>(vecEntries.size()), true);
     }
+    if (eventLog && !facts.bInterrupted)
+        eventLog->End(static_cast<long long>(vecEntries.size()));
     if (!facts.bInterrupted) {
         const std::string strManifestRel = RelText(manifest.lexically_relative(root));
         WalkTree(root, [&](const CWalkEntry& walked) {
@@ -129,10 +178,17 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     facts.llFilesListed = sum.llFilesListed;
     facts.ullFilesChecked = sum.uFilesChecked;
     facts.uProblems = sum.uProblemPairs;
-    for (const CFileSink* pSink : {&out, &err})
-        if (pSink->Failed() && facts.strWriteError.empty())
+    for (const CFileSink* pSink : {&out, &err, eventSink.get()})
+        if (pSink && pSink->Failed() && facts.strWriteError.empty())
             facts.strWriteError = pSink->Error();
     sum.verdict = JudgeRun(facts);
+    if (eventLog) {
+        eventLog->Summary(sum);
+        if (eventSink->Failed() && !facts.bInterrupted) {
+            facts.strWriteError = eventSink->Error();
+            sum.verdict = JudgeRun(facts);
+        }
+    }
     pOut->Write(FormatSummary(sum));
     // The summary itself may be what could not be written: say it where it can be read.
     if (out.Failed()) {

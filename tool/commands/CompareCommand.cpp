@@ -94,7 +94,8 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
 {
     CParsedArgs args = ParseArgs(vecArgs, {{L"ignore-case", false, false}, {L"on-error", true, false},
                                            {L"quiet", false, false}, {L"status", false, false},
-                                           {L"events", true, false}, {L"log", true, false}});
+                                           {L"events", true, false}, {L"events-raw", true, false},
+                                           {L"log", true, false}});
     if (args.Positionals().size() != 2)
         throw CUsageError("compare: give SOURCE and COPY");
     CVerifyOptions opt;

@@ -112,7 +112,8 @@ CDemoTree BuildDemoTree(const std::filesystem::path& sourceRoot, const std::file
 int DemoCommand(const std::vector<std::wstring>& vecArgs)
 {
     const std::vector<COptionDef> vecOptions = {
-        {L"drive", true, false}, {L"keep", false, false}, {L"events", true, false}, {L"log", true, false}};
+        {L"drive", true, false}, {L"keep", false, false}, {L"events", true, false}, {L"events-raw", true, false},
+        {L"log", true, false}};
     CParsedArgs args = ParseArgs(vecArgs, vecOptions);
     if (!args.Positionals().empty())
         throw CUsageError("demo: unexpected argument '" + Utf8FromWide(args.Positionals().front()) + "'");
@@ -152,7 +153,10 @@ int DemoCommand(const std::vector<std::wstring>& vecArgs)
     std::filesystem::path file = WriteDescriptionFile(work / "media", 1, desc);
 
     const std::string strDrive = Utf8FromWide(std::wstring(1, wcDrive)) + ":";
-    CFileSink out(args.Value(L"events") && *args.Value(L"events") == L"-" ? stderr : stdout);
+    CVerifyOptions opt;
+    opt.strCommand = "demo";
+    ParseOutputOptions(args, opt);
+    CFileSink out(opt.strEvents == L"-" || opt.strEventsRaw == L"-" ? stderr : stdout);
     out.Write("demo: source tree   " + Shown(tree.source) + "\n" +
               "demo: disc copy     " + Shown(disc) + " (drive " + strDrive + Utf8FromWide(strTarget) + ")\n" +
               "demo: description   " + Shown(file) + "\n" +
@@ -161,16 +165,11 @@ int DemoCommand(const std::vector<std::wstring>& vecArgs)
               "demo: korvane verify --drive " + Utf8FromWide(std::wstring(1, wcDrive)) + " --number 1 --folder " +
               Shown(work / "media") + " --on-error skip\n");
 
-    CVerifyOptions opt;
     opt.wcDrive = wcDrive;
     opt.bByNumber = true;
     opt.iNumber = 1;
     opt.strFolder = LibraryPathOf(work / "media");
     opt.eOnError = EOnError::Skip;
-    if (const std::wstring* pstrEvents = args.Value(L"events"))
-        opt.strEvents = *pstrEvents == L"-" ? *pstrEvents : WideFromNative(AbsoluteNative(*pstrEvents));
-    if (const std::wstring* pstrLog = args.Value(L"log"))
-        opt.strLog = *pstrLog == L"-" ? *pstrLog : WideFromNative(AbsoluteNative(*pstrLog));
     int iExit = RunVerify(opt);
     if (args.Has(L"keep"))
         out.Write("demo: kept " + Shown(work) + "\n");

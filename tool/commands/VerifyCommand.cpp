@@ -19,6 +19,10 @@ void ParseOutputOptions(const CParsedArgs& args, CVerifyOptions& opt)
         throw CUsageError(opt.strCommand + ": give --quiet or --status, not both");
     if (const std::wstring* pstrEvents = args.Value(L"events"))
         opt.strEvents = *pstrEvents == L"-" ? *pstrEvents : WideFromNative(AbsoluteNative(*pstrEvents));
+    if (const std::wstring* pstrRaw = args.Value(L"events-raw"))
+        opt.strEventsRaw = *pstrRaw == L"-" ? *pstrRaw : WideFromNative(AbsoluteNative(*pstrRaw));
+    if (opt.strEvents == L"-" && opt.strEventsRaw == L"-")
+        throw CUsageError(opt.strCommand + ": --events and --events-raw cannot both go to standard output");
     if (const std::wstring* pstrLog = args.Value(L"log"))
         opt.strLog = *pstrLog == L"-" ? *pstrLog : WideFromNative(AbsoluteNative(*pstrLog));
 }
@@ -28,7 +32,7 @@ CVerifyOptions ParseVerifyOptions(const std::vector<std::wstring>& vecArgs, int 
     const std::vector<COptionDef> vecOptions = {
         {L"drive", true, false},  {L"number", true, false}, {L"folder", true, false},
         {L"xml", true, false},    {L"on-error", true, false}, {L"events", true, false},
-        {L"log", true, false},    {L"map", true, true},      {L"quiet", false, false},
+        {L"events-raw", true, false}, {L"log", true, false},    {L"map", true, true},      {L"quiet", false, false},
         {L"status", false, false},
     };
     CParsedArgs args = ParseArgs(vecArgs, vecOptions);

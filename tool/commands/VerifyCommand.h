@@ -1,6 +1,6 @@
 // korvane verify --drive E (--number N --folder DIR | --xml FILE)
 //                [--on-error ask|continue|skip|fail|abort] [--quiet|--status]
-//                [--events FILE|-] [--log FILE] [--map E=/folder]...
+//                [--events FILE|-] [--events-raw FILE|-] [--log FILE] [--map E=/folder]...
 #pragma once
 
 #include "commands/CommandLine.h"
@@ -24,6 +24,7 @@ struct CVerifyOptions {
     bool bQuiet = false;         // problems and the summary only
     bool bStatus = false;        // nothing at all: the exit status says it
     std::wstring strEvents;      // empty: none; "-": standard output; else a native path
+    std::wstring strEventsRaw;   // the callbacks as they came, same forms as strEvents
     std::wstring strLog;         // empty: leave the trace as ZRLOG_FILE says
     std::vector<CDriveMapping> vecMappings;
     // For a command that runs a verification of its own making (compare):
@@ -34,7 +35,7 @@ struct CVerifyOptions {
     std::vector<std::pair<EProblemStatus, std::filesystem::path>> vecFound;
 };
 
-// --quiet, --status, --events and --log, as every command that verifies
+// --quiet, --status, --events, --events-raw and --log, as every command that verifies
 // takes them. Throws CUsageError.
 void ParseOutputOptions(const CParsedArgs& args, CVerifyOptions& opt);
 // Throws CUsageError. bInteractive: whether a person can answer prompts,

@@ -2,6 +2,8 @@
 // summary and the exit status.
 #include "commands/VerifyCommand.h"
 
+#include "commands/OutputFiles.h"
+
 #include "description/DescriptionIndex.h"
 #include "description/XmlFault.h"
 #include "host/FileSizes.h"
@@ -10,6 +12,7 @@
 #include "host/Interrupt.h"
 #include "host/NativeName.h"
 #include "output/Console.h"
+#include "output/EventLog.h"
 #include "output/ProblemLine.h"
 #include "output/Results.h"
 #include "output/Summary.h"
@@ -32,41 +35,19 @@ namespace kvtool {
 
 namespace {
 
-// Closes the events file, unless it is standard output.
-struct CFileCloser {
-    void operator()(FILE* pFile) const
-    {
-        if (pFile && pFile != stdout)
-            std::fclose(pFile);
-    }
-};
-
-// Refuses an output file that the run reads: the description, a source it
-// lists, or anything below a folder it reads (on Linux the disc's).
-void RefuseInput(const CVerifyOptions& opt, const char* pszWhat, const std::wstring& strOutput,
-                 const std::wstring& strDescription, CDescriptionIndex& index)
+// What a verify run reads: the description, the sources it lists, the
+// folders it walks (on Linux the disc's too).
+CRunInputs InputsOf(const CVerifyOptions& opt, const std::wstring& strDescription, CDescriptionIndex& index)
 {
-    if (strOutput.empty() || strOutput == L"-")
-        return;
-    const std::filesystem::path output = NativePath(strOutput);
-    std::error_code ec;
-    bool bInput = std::filesystem::exists(output, ec) &&
-                  (std::filesystem::equivalent(output, NativeFromLibrary(strDescription), ec) ||
-                   !index.TargetFor(LibraryPathOf(output)).empty());
-    std::vector<std::filesystem::path> vecFolders = opt.vecReadFolders;
+    CRunInputs inputs;
+    inputs.vecFiles.push_back(NativeFromLibrary(strDescription));
+    inputs.vecFolders = opt.vecReadFolders;
 #if !defined(_WIN32)
     // On Windows the drive may well be the one everything else is on.
-    vecFolders.push_back(NativeFromLibrary(std::wstring(1, opt.wcDrive) + L":\\"));
+    inputs.vecFolders.push_back(NativeFromLibrary(std::wstring(1, opt.wcDrive) + L":\\"));
 #endif
-    for (std::filesystem::path folder = output.parent_path(); !bInput && !folder.empty(); folder = folder.parent_path()) {
-        for (const std::filesystem::path& read : vecFolders)
-            bInput = bInput || std::filesystem::equivalent(folder, read, ec);
-        if (folder == folder.parent_path())
-            break;
-    }
-    if (bInput)
-        throw CUsageError(opt.strCommand + ": the " + pszWhat + " file " + Utf8FromWide(strOutput) +
-                          " is one of the run's inputs");
+    inputs.fnListed = [&index](const std::filesystem::path& file) { return !index.TargetFor(LibraryPathOf(file)).empty(); };
+    return inputs;
 }
 
 // Why the description could not be read.
@@ -80,6 +61,22 @@ std::string WhyUnreadable(const std::wstring& strDescription)
     const std::string strBytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     strReason = FindXmlFault(strBytes);
     return strReason.empty() ? std::string("it is not a well-formed XML document") : strReason;
+}
+
+// A native file below the drive's folder as the drive names it ("K:\\a\\b");
+// else the path the library would take for it.
+std::wstring DiscPathOf(const std::filesystem::path& file, wchar_t wcDrive)
+{
+    const std::wstring strRoot = std::wstring(1, wcDrive) + L":\\";
+    const std::filesystem::path rel = file.lexically_relative(NativeFromLibrary(strRoot));
+    const std::wstring strRel = WideFromNative(rel);
+    if (rel.empty() || strRel.compare(0, 2, L"..") == 0)
+        return LibraryPathOf(file);
+    std::wstring strPath = strRoot + strRel;
+    for (wchar_t& c : strPath)
+        if (c == L'/')
+            c = L'\\';
+    return strPath;
 }
 
 struct CRun {
@@ -148,25 +145,36 @@ int RunVerify(const CVerifyOptions& opt)
 
     CDescriptionIndex index;
     const bool bLoaded = index.Load(strDescription, opt.wcDrive);
-    RefuseInput(opt, "events", opt.strEvents, strDescription, index);
-    RefuseInput(opt, "log", opt.strLog, strDescription, index);
+    const CRunInputs inputs = InputsOf(opt, strDescription, index);
+    RefuseInput(opt.strCommand, "events", opt.strEvents, inputs);
+    RefuseInput(opt.strCommand, "raw events", opt.strEventsRaw, inputs);
+    RefuseInput(opt.strCommand, "log", opt.strLog, inputs);
 
-    std::unique_ptr<FILE, CFileCloser> events;
-    if (!opt.strEvents.empty()) {
-        events.reset(opt.strEvents == L"-" ? stdout : OpenForWriting(opt.strEvents));
-        if (!events)
-            throw CUsageError(opt.strCommand + ": cannot write the events file " + Utf8FromWide(opt.strEvents));
-    }
+    const COutputFile events = OpenOutput(opt.strCommand, "events", opt.strEvents);
+    const COutputFile rawEvents = OpenOutput(opt.strCommand, "raw events", opt.strEventsRaw);
     if (!opt.strLog.empty() && !CZRLog::GetInstance()->SetDestination(opt.strLog.c_str()))
         throw CUsageError(opt.strCommand + ": cannot write the log file " + Utf8FromWide(opt.strLog));
 
-    // With the events on standard output, the lines for people go to standard error.
-    CFileSink report(opt.strEvents == L"-" ? stderr : stdout);
+    // With events on standard output, the lines for people go to standard error.
+    CFileSink report(opt.strEvents == L"-" || opt.strEventsRaw == L"-" ? stderr : stdout);
     CFileSink progress(stderr);
     CNullSink nothing;
-    std::unique_ptr<CFileSink> eventSink;
-    if (events)
+    std::unique_ptr<CFileSink> eventSink, rawEventSink;
+    std::unique_ptr<CEventLog> eventLog;
+    if (events) {
         eventSink = std::make_unique<CFileSink>(events.get(), Utf8FromWide(opt.strEvents));
+        eventLog = std::make_unique<CEventLog>(eventSink.get());
+        CStartEvent start;
+        start.strCommand = opt.strCommand;
+        start.iRevision = KORVANE_REVISION;
+        start.list = NativeFromLibrary(strDescription);
+        start.strListWindows = strDescription;
+        start.wcDrive = opt.wcDrive;
+        start.drive = NativeFromLibrary(std::wstring(1, opt.wcDrive) + L":\\");
+        eventLog->Start(start);
+    }
+    if (rawEvents)
+        rawEventSink = std::make_unique<CFileSink>(rawEvents.get(), Utf8FromWide(opt.strEventsRaw));
 
     CHostOutput output;
     output.pReport = opt.bStatus ? static_cast<CTextSink*>(&nothing) : &report;
@@ -174,7 +182,8 @@ int RunVerify(const CVerifyOptions& opt)
     output.bShowProgress = !opt.bQuiet && !opt.bStatus;
     output.bBar = IsTerminal(stderr);
     output.iColumns = output.bBar ? TerminalColumns() : 80;
-    output.pEvents = eventSink.get();
+    output.pEvents = rawEventSink.get();
+    output.pEventLog = eventLog.get();
     output.fnReadReply = ReadInputLine;
     output.fnTargetFor = [&index](const std::wstring& strSource) { return index.TargetFor(strSource); };
     output.fnInterrupted = Interrupted;
@@ -182,9 +191,13 @@ int RunVerify(const CVerifyOptions& opt)
     CRun* pRun = nullptr;
     CTextSink* pReport = output.pReport;
     std::function<std::string()> fnWriteError;
-    output.fnStopNow = [&pRun, pReport, &fnWriteError]() {
+    CEventLog* pEventLog = eventLog.get();
+    output.fnStopNow = [&pRun, pReport, pEventLog, &fnWriteError]() {
         pRun->host.Finish();
-        pReport->Write(FormatSummary(pRun->Summary(E_ABORT, fnWriteError())));
+        const CRunSummary sum = pRun->Summary(E_ABORT, fnWriteError());
+        if (pEventLog)
+            pEventLog->Summary(sum);
+        pReport->Write(FormatSummary(sum));
         std::fflush(nullptr);
         std::_Exit(EXIT_INTERRUPTED);
     };
@@ -195,7 +208,7 @@ int RunVerify(const CVerifyOptions& opt)
     CRun run{opt, index, host, std::chrono::steady_clock::now(), bLoaded ? std::string() : WhyUnreadable(strDescription)};
     pRun = &run;
     fnWriteError = [&]() -> std::string {
-        for (const CFileSink* pSink : {&report, &progress, eventSink.get()})
+        for (const CFileSink* pSink : {&report, &progress, eventSink.get(), rawEventSink.get()})
             if (pSink && pSink->Failed())
                 return pSink->Error();
         return std::string();
@@ -211,8 +224,24 @@ int RunVerify(const CVerifyOptions& opt)
         for (const auto& [eStatus, path] : opt.vecFound) {
             ++run.auFound[static_cast<int>(eStatus)];
             output.pReport->Write(FormatProblemLine(eStatus, ShownPath(path)) + "\n");
+            if (eventLog) {
+                CProblemEvent problem;
+                problem.eStatus = eStatus;
+                problem.disc.path = path;
+                problem.disc.strWindows = DiscPathOf(path, opt.wcDrive);
+                std::error_code ec;
+                const auto ullSize = std::filesystem::file_size(path, ec);
+                problem.disc.llSize = ec ? -1 : static_cast<long long>(ullSize);
+                eventLog->Problem(problem);
+            }
         }
-    const CRunSummary sum = run.Summary(hr, fnWriteError());
+    // The summary record is the last line, and its own write may fail: look once more after it.
+    CRunSummary sum = run.Summary(hr, fnWriteError());
+    if (eventLog) {
+        eventLog->Summary(sum);
+        if (eventSink->Failed() && sum.verdict.iExit != EXIT_INTERRUPTED)
+            sum = run.Summary(hr, fnWriteError());
+    }
     if (!opt.bStatus)
         report.Write(FormatSummary(sum));
     // The summary itself may be what could not be written: say it where it can be read.

@@ -8,7 +8,15 @@
 
 namespace kvtool {
 
-std::string RelText(const std::filesystem::path& rel) { return Utf8FromWide(WideFromNative(rel.generic_wstring())); }
+std::string RelText(const std::filesystem::path& rel)
+{
+#if defined(_WIN32)
+    return Utf8FromWide(rel.generic_wstring());
+#else
+    // Never through the C++ locale, which is "C" here and refuses non-ASCII names.
+    return Utf8FromWide(WideFromNative(rel));
+#endif
+}
 
 namespace {
 

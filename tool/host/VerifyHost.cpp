@@ -1,6 +1,7 @@
 #include "host/VerifyHost.h"
 
 #include "host/NativeName.h"
+#include "host/ProblemEvent.h"
 #include "output/JsonEvent.h"
 #include "output/Text.h"
 
@@ -77,6 +78,8 @@ DWORD CVerifyHost::OnCommand(UINT uiCmd, const wchar_t* pszParam1, DWORD dwParam
             m_uDone = dwParam2;
         }
         m_progress.Update(m_uDone);
+        if (m_output.pEventLog)
+            m_output.pEventLog->Progress(m_uDone, m_dwBeginTotal, m_iRevision < 11);
         break;
     case CRCVERIF_END:
         m_bEnded = true;
@@ -84,6 +87,8 @@ DWORD CVerifyHost::OnCommand(UINT uiCmd, const wchar_t* pszParam1, DWORD dwParam
         m_progress.End();
         if (m_progress.Lines())
             m_output.pProgress->Write("end: " + std::to_string(dwParam2) + " files listed\n");
+        if (m_output.pEventLog)
+            m_output.pEventLog->End(dwParam2);
         break;
     case CRCVERIF_FILEERROR: {
         const std::wstring strPath = MayBeCut(strParam1) ? CompleteCutPath(strParam1) : strParam1;
@@ -98,6 +103,11 @@ DWORD CVerifyHost::OnCommand(UINT uiCmd, const wchar_t* pszParam1, DWORD dwParam
     }
     if (m_output.fnInterrupted && m_output.fnInterrupted())
         dwAnswer = StopAnswer(uiCmd);
+    if (m_bProblemPending) {
+        m_bProblemPending = false;
+        if (m_output.pEventLog)
+            m_output.pEventLog->Problem(ProblemEventFor(m_pendingProblem, AnswerName(dwAnswer, m_iRevision)));
+    }
     if (m_output.pEvents)
         m_output.pEvents->Write(FormatEventLine(uiCmd, pszParam1 ? strParam1.c_str() : nullptr, dwParam2, dwAnswer) +
                                 "\n");
@@ -135,6 +145,8 @@ DWORD CVerifyHost::AnswerProblem(EProblemKind eKind, const std::wstring& strPath
         }
         ++m_auStatus[static_cast<int>(report.eStatus)];
         m_output.pReport->Write(ProblemLineFor(report) + "\n");
+        m_bProblemPending = true;
+        m_pendingProblem = report;
     }
     DWORD dwAnswer;
     const bool bInterrupted = m_output.fnInterrupted && m_output.fnInterrupted();

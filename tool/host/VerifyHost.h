@@ -6,6 +6,7 @@
 #include "host/ProblemReport.h"
 #include "host/ProblemTracker.h"
 #include "output/Console.h"
+#include "output/EventLog.h"
 #include "output/ProgressDisplay.h"
 
 #include <windows.h>
@@ -31,7 +32,8 @@ struct CHostOutput {
     bool bShowProgress = true;      // false: prompts only (--quiet)
     bool bBar = false;              // a bar redrawn in place (a terminal) instead of lines
     int iColumns = 80;              // the terminal's width, for the bar
-    CTextSink* pEvents = nullptr;   // one JSON line per call, or null
+    CTextSink* pEvents = nullptr;   // --events-raw: one JSON line per call, or null
+    CEventLog* pEventLog = nullptr; // --events: the run's records, or null
     std::function<bool(std::string&)> fnReadReply; // the answers to prompts
     FnTargetFor fnTargetFor;        // the disc path of a reported source
     // Whether Ctrl-C was pressed; and, for a library that cannot be stopped
@@ -82,6 +84,9 @@ private:
     CProgressDisplay m_progress;
     unsigned m_auStatus[kiProblemStatuses] = {};
     bool m_bStopped = false;
+    // The pair whose line this report wrote, for its event once the answer is final.
+    bool m_bProblemPending = false;
+    CProblemReport m_pendingProblem;
 };
 
 } // namespace kvtool

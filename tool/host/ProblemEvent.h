@@ -1,0 +1,13 @@
+// The --events record of one file pair with a problem: its line's status,
+// both files in native and library form, their sizes, and their disc
+// checksums when they have the same size (what CONTENT is about).
+#pragma once
+
+#include "host/ProblemReport.h"
+#include "output/EventLog.h"
+
+namespace kvtool {
+
+CProblemEvent ProblemEventFor(const CProblemReport& report, const char* pszAnswer);
+
+} // namespace kvtool
