@@ -36,6 +36,9 @@ void Tree(const fs::path& root)
     kvtest::WriteBytes(root / "a.txt", "alpha");
     kvtest::WriteBytes(root / "docs" / "b.txt", "bravo");
     kvtest::WriteBytes(root / "docs" / "Readme.md", "readme");
+    // Folders side by side below one: each is expected, not only the first.
+    kvtest::WriteBytes(root / "docs" / "deep" / "c" / "x.txt", "x");
+    kvtest::WriteBytes(root / "docs" / "deep" / "d" / "y.txt", "y");
 }
 
 struct CCompareCase {
@@ -61,6 +64,8 @@ TEST(ToolCompare, EachFaultOneLineAndExitStatus)
              kvtest::WriteBytes(c / "more/deep/y.txt", "y");
          },
          false, 1, {"EXTRA  docs/new.txt", "EXTRA  more"}},
+        {"extra folder beside expected ones", [](const fs::path& c) { kvtest::WriteBytes(c / "docs/deep/e/z.txt", "z"); },
+         false, 1, {"EXTRA  docs/deep/e"}},
         {"not a file", [](const fs::path& c) { fs::remove(c / "a.txt"); fs::create_directory(c / "a.txt"); }, false, 1,
          {"NOT-A-FILE  a.txt  (a folder)"}},
 #if !defined(_WIN32)
@@ -220,6 +225,8 @@ TEST(ToolCheck, ReadsSha256sumManifestsAndReportsFaults)
         {"missing", [](const fs::path& r) { fs::remove(r / "docs/b.txt"); }, {"MISSING  docs/b.txt"}},
         {"content", [](const fs::path& r) { kvtest::WriteBytes(r / "a.txt", "alphA"); }, {"CONTENT  a.txt"}},
         {"extra", [](const fs::path& r) { kvtest::WriteBytes(r / "new/n.txt", "n"); }, {"EXTRA  new/n.txt"}},
+        {"extra folder beside expected ones", [](const fs::path& c) { kvtest::WriteBytes(c / "docs/deep/e/z.txt", "z"); },
+         false, 1, {"EXTRA  docs/deep/e"}},
         {"not a file", [](const fs::path& r) { fs::remove(r / "a.txt"); Shell("mkfifo " + (r / "a.txt").string()); },
          {"NOT-A-FILE  a.txt"}},
     };
