@@ -122,14 +122,14 @@ if [ "$(stat -c %s "$big/disc/big/big.bin" 2>/dev/null || echo 0)" != 1073741824
   cp "$big/src/big/big.bin" "$big/disc/big/big.bin"
 fi
 # The description as the tool writes it: one file entry.
-"$korvane" describe --number 1 --out "$big" --target '\big' "$big/src/big/big.bin" >/dev/null
+"$korvane" describe --force --number 1 --out "$big" --target '\big' "$big/src/big/big.bin" >/dev/null
 if [ ! -s "$small/files.txt" ] || [ "$(wc -l <"$small/files.txt")" != $((2 * small_count)) ]; then
   echo "=== making $small_count pairs of 1 KiB files"
   rm -rf "$small"
   "$benchfiles" pairs "$small" $small_count 1024
 fi
 # The same tree once more as one folder entry, as the tool describes a folder.
-"$korvane" describe --number 3 --out "$small" --target '\' "$small/src/small" >/dev/null
+"$korvane" describe --force --number 3 --out "$small" --target '\' "$small/src/small" >/dev/null
 for n in 20000 200000; do
   [ -s "$same/Media$n.xml" ] || "$benchfiles" same "$same" $n
 done

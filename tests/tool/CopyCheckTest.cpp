@@ -38,6 +38,14 @@ void Tree(const fs::path& root)
     kvtest::WriteBytes(root / "docs" / "Readme.md", "readme");
 }
 
+// With folders side by side below one: each is expected, not only the first.
+void DeepTree(const fs::path& root)
+{
+    Tree(root);
+    kvtest::WriteBytes(root / "docs" / "deep" / "c" / "x.txt", "x");
+    kvtest::WriteBytes(root / "docs" / "deep" / "d" / "y.txt", "y");
+}
+
 struct CCompareCase {
     const char* pszName;
     std::function<void(const fs::path&)> fnDamage; // on the copy
@@ -61,6 +69,8 @@ TEST(ToolCompare, EachFaultOneLineAndExitStatus)
              kvtest::WriteBytes(c / "more/deep/y.txt", "y");
          },
          false, 1, {"EXTRA  docs/new.txt", "EXTRA  more"}},
+        {"extra folder beside expected ones", [](const fs::path& c) { kvtest::WriteBytes(c / "docs/deep/e/z.txt", "z"); },
+         false, 1, {"EXTRA  docs/deep/e"}},
         {"not a file", [](const fs::path& c) { fs::remove(c / "a.txt"); fs::create_directory(c / "a.txt"); }, false, 1,
          {"NOT-A-FILE  a.txt  (a folder)"}},
 #if !defined(_WIN32)
@@ -81,8 +91,8 @@ TEST(ToolCompare, EachFaultOneLineAndExitStatus)
     for (const CCompareCase& test : vecCases) {
         SCOPED_TRACE(test.pszName);
         kvtest::TempDir dir;
-        Tree(dir.Path() / "src");
-        Tree(dir.Path() / "copy");
+        DeepTree(dir.Path() / "src");
+        DeepTree(dir.Path() / "copy");
         test.fnDamage(dir.Path() / "copy");
         std::vector<std::wstring> vecArgs = {L"compare", WideFromNative(dir.Path() / "src") + L"/",
                                              WideFromNative(dir.Path() / "copy")};

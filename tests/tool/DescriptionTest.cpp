@@ -75,6 +75,30 @@ TEST(ToolDescribe, XmlDocumentShape)
     EXPECT_EQ(L"Media12.xml", kvdesc::DescriptionFileName(12));
 }
 
+TEST(ToolDescribe, XmlDocumentTextsAsXmlTextWritesThem)
+{
+    // Names at the edges of what is written without escaping.
+    const wchar_t* const apszNames[] = {L"plain-Name_1.txt", L" ~", L"a'b", L"a\"b", L"a<b>", L"a&b", L"del\x7F",
+                                        L"tab\tx", L"\u00e9t\u00e9", L"\U0001F600", L""};
+    for (const wchar_t* pszName : apszNames) {
+        SCOPED_TRACE(kvtool::Utf8FromWide(pszName));
+        CMediaDescription desc;
+        CDescribedEntry entry;
+        entry.strFullPath = std::wstring(L"C:\\") + pszName;
+        entry.strPath = std::wstring(L"\\") + pszName;
+        entry.strTargetPath = L"\\";
+        entry.strName = pszName;
+        entry.strWriteTime = pszName;
+        desc.vecEntries.push_back(entry);
+        const std::string strXml = DescriptionXml(desc);
+        const std::string strText = XmlText(pszName);
+        for (const std::string& strLine :
+             {"<FullPath>C:\\" + strText + "</FullPath>\n", "<Path>\\" + strText + "</Path>\n",
+              "<Name>" + strText + "</Name>\n", "<WriteTime>" + strText + "</WriteTime>\n"})
+            EXPECT_NE(std::string::npos, strXml.find("    " + strLine)) << strLine << " in\n" << strXml;
+    }
+}
+
 TEST(ToolDescribe, FilesAndFoldersOfATree)
 {
     kvtest::TempDir dir;

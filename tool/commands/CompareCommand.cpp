@@ -65,6 +65,16 @@ std::wstring Backslashed(std::string strRel)
     return str;
 }
 
+// The folders above a relative path ("a/b/c" gives "a/b/" and "a/"), as
+// the path's own text: its folders are named as in it.
+void InsertFolders(const std::string& strRel, std::set<std::string>& setFolders)
+{
+    for (size_t iSlash = strRel.rfind('/'); iSlash != std::string::npos && iSlash != 0;
+         iSlash = strRel.rfind('/', iSlash - 1))
+        if (!setFolders.insert(strRel.substr(0, iSlash + 1)).second)
+            break; // and the ones above it are in already
+}
+
 // The letter the library reads the copy through, and the copy root below
 // it; on Linux the mapping that makes the letter.
 wchar_t DriveFor(const std::filesystem::path& copyRoot, std::wstring& strBelow, CVerifyOptions& opt)
@@ -182,9 +192,7 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
             if (!strFound.empty() && strFound != strRel) {
                 if (!bFold) {
                     // Its folders are still the source's: not EXTRA for this.
-                    for (std::filesystem::path parent = NativePath(WideFromUtf8(strRel)).parent_path(); !parent.empty();
-                         parent = parent.parent_path())
-                        setExpected.insert(RelText(parent) + "/");
+                    InsertFolders(strRel, setExpected);
                     opt.vecFound.emplace_back(EProblemStatus::Missing, copyRoot / NativePath(WideFromUtf8(strRel)));
                     continue;
                 }
@@ -192,8 +200,7 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
             }
         }
         const std::filesystem::path copyRel = NativePath(WideFromUtf8(strCopyRel));
-        for (std::filesystem::path parent = copyRel.parent_path(); !parent.empty(); parent = parent.parent_path())
-            setExpected.insert(RelText(parent) + "/");
+        InsertFolders(strCopyRel, setExpected);
         setExpected.insert(strCopyRel);
         CDescribedEntry entry;
         entry.strFullPath = LibraryPathOf(sourcePath);
@@ -201,8 +208,9 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
         entry.strName = WideFromNative(copyRel.filename());
         entry.strPath = NormalizeTargetPath(entry.strTargetPath + L"\\" + entry.strName);
         entry.dwAttribute = FILE_ATTRIBUTE_ARCHIVE;
-        entry.ullFileSize = std::filesystem::file_size(sourcePath, ec);
-        entry.strWriteTime = WriteTimeText(sourcePath);
+        std::uintmax_t ullSize = 0;
+        entry.strWriteTime = WriteTimeText(sourcePath, ullSize);
+        entry.ullFileSize = ullSize;
         desc.ullFileCount += 1;
         desc.ullMediaSize += entry.ullFileSize;
         desc.vecEntries.push_back(entry);

@@ -44,30 +44,59 @@ std::string XmlText(const std::wstring& strText)
 
 namespace {
 
-std::string Element(const char* pszIndent, const wchar_t* pszName, const std::string& strValue)
+// Text that XML carries as it is: printable ASCII but for the five that
+// have entities. Most paths are no more, and skip the wide copy.
+bool IsPlainXmlText(const std::wstring& strText)
 {
-    const std::string strName = Utf8FromWide(pszName);
-    return std::string(pszIndent) + "<" + strName + ">" + strValue + "</" + strName + ">\n";
+    for (wchar_t c : strText)
+        if (c < 0x20 || c > 0x7E || c == L'&' || c == L'<' || c == L'>' || c == L'"' || c == L'\'')
+            return false;
+    return true;
+}
+
+// One element on a line of its own, appended: a document of many entries
+// is built in one string.
+void AppendElement(std::string& strXml, const char* pszIndent, const std::string& strName, const std::string& strValue)
+{
+    strXml.append(pszIndent).append(1, '<').append(strName).append(1, '>').append(strValue);
+    strXml.append("</").append(strName).append(">\n");
+}
+
+void AppendText(std::string& strXml, const char* pszIndent, const std::string& strName, const std::wstring& strText)
+{
+    if (!IsPlainXmlText(strText)) {
+        AppendElement(strXml, pszIndent, strName, XmlText(strText));
+        return;
+    }
+    strXml.append(pszIndent).append(1, '<').append(strName).append(1, '>');
+    for (wchar_t c : strText)
+        strXml += static_cast<char>(c);
+    strXml.append("</").append(strName).append(">\n");
 }
 
 } // namespace
 
 std::string DescriptionXml(const CMediaDescription& desc)
 {
+    const std::string strFileCount = Utf8FromWide(kvdesc::kFileCount), strMediaSize = Utf8FromWide(kvdesc::kMediaSize),
+                      strFullPath = Utf8FromWide(kvdesc::kFullPath), strPath = Utf8FromWide(kvdesc::kPath),
+                      strTargetPath = Utf8FromWide(kvdesc::kTargetPath), strName = Utf8FromWide(kvdesc::kName),
+                      strAttribute = Utf8FromWide(kvdesc::kAttribute), strExclusion = Utf8FromWide(kvdesc::kExclusion),
+                      strFileSize = Utf8FromWide(kvdesc::kFileSize), strWriteTime = Utf8FromWide(kvdesc::kWriteTime);
     std::string strXml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Factory>\n  <Media>\n    <Info>\n";
-    strXml += Element("      ", kvdesc::kFileCount, std::to_string(desc.ullFileCount));
-    strXml += Element("      ", kvdesc::kMediaSize, std::to_string(desc.ullMediaSize));
+    AppendElement(strXml, "      ", strFileCount, std::to_string(desc.ullFileCount));
+    AppendElement(strXml, "      ", strMediaSize, std::to_string(desc.ullMediaSize));
     strXml += "    </Info>\n  </Media>\n";
     for (const CDescribedEntry& entry : desc.vecEntries) {
         strXml += "  <FILE>\n";
-        strXml += Element("    ", kvdesc::kFullPath, XmlText(entry.strFullPath));
-        strXml += Element("    ", kvdesc::kPath, XmlText(entry.strPath));
-        strXml += Element("    ", kvdesc::kTargetPath, XmlText(entry.strTargetPath));
-        strXml += Element("    ", kvdesc::kName, XmlText(entry.strName));
-        strXml += Element("    ", kvdesc::kAttribute, std::to_string(entry.dwAttribute));
-        strXml += Element("    ", kvdesc::kExclusion, "0");
-        strXml += Element("    ", kvdesc::kFileSize, std::to_string(entry.ullFileSize));
-        strXml += Element("    ", kvdesc::kWriteTime, XmlText(entry.strWriteTime));
+        AppendText(strXml, "    ", strFullPath, entry.strFullPath);
+        AppendText(strXml, "    ", strPath, entry.strPath);
+        AppendText(strXml, "    ", strTargetPath, entry.strTargetPath);
+        AppendText(strXml, "    ", strName, entry.strName);
+        AppendElement(strXml, "    ", strAttribute, std::to_string(entry.dwAttribute));
+        AppendElement(strXml, "    ", strExclusion, "0");
+        AppendElement(strXml, "    ", strFileSize, std::to_string(entry.ullFileSize));
+        AppendText(strXml, "    ", strWriteTime, entry.strWriteTime);
         strXml += "  </FILE>\n";
     }
     strXml += "</Factory>\n";

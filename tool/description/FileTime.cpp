@@ -33,14 +33,44 @@ std::wstring WriteTimeText(const std::filesystem::path& path)
         return std::wstring();
     return Iso8601(st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond);
 }
+
+std::wstring WriteTimeText(const std::filesystem::path& path, std::uintmax_t& ullSize)
+{
+    std::error_code ec;
+    ullSize = std::filesystem::file_size(path, ec);
+    return WriteTimeText(path);
+}
 #else
+namespace {
+
+std::wstring WriteTimeOf(const struct stat& st)
+{
+    struct tm tmUtc;
+    if (!gmtime_r(&st.st_mtime, &tmUtc))
+        return std::wstring();
+    return Iso8601(tmUtc.tm_year + 1900, tmUtc.tm_mon + 1, tmUtc.tm_mday, tmUtc.tm_hour, tmUtc.tm_min, tmUtc.tm_sec);
+}
+
+} // namespace
+
 std::wstring WriteTimeText(const std::filesystem::path& path)
 {
     struct stat st;
-    struct tm tmUtc;
-    if (stat(path.c_str(), &st) != 0 || !gmtime_r(&st.st_mtime, &tmUtc))
+    if (stat(path.c_str(), &st) != 0)
         return std::wstring();
-    return Iso8601(tmUtc.tm_year + 1900, tmUtc.tm_mon + 1, tmUtc.tm_mday, tmUtc.tm_hour, tmUtc.tm_min, tmUtc.tm_sec);
+    return WriteTimeOf(st);
+}
+
+std::wstring WriteTimeText(const std::filesystem::path& path, std::uintmax_t& ullSize)
+{
+    struct stat st;
+    ullSize = static_cast<std::uintmax_t>(-1);
+    if (stat(path.c_str(), &st) != 0)
+        return std::wstring();
+    // file_size answers for regular files only.
+    if (S_ISREG(st.st_mode))
+        ullSize = static_cast<std::uintmax_t>(st.st_size);
+    return WriteTimeOf(st);
 }
 #endif
 

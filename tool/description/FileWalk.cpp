@@ -23,21 +23,22 @@ namespace {
 void WalkFolder(const std::filesystem::path& folder, const std::string& strPrefix,
                 const std::function<bool(const CWalkEntry&)>& fnVisit)
 {
-    std::vector<std::filesystem::directory_entry> vecEntries;
+    // Each name once, sorted as text: comparing paths splits them again on
+    // every comparison. For one name the two orders are the same.
+    std::vector<std::pair<std::filesystem::path::string_type, std::filesystem::directory_entry>> vecEntries;
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        vecEntries.push_back(*it);
-    std::sort(vecEntries.begin(), vecEntries.end(),
-              [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
-    for (const auto& entry : vecEntries) {
+        vecEntries.emplace_back(it->path().filename().native(), *it);
+    std::sort(vecEntries.begin(), vecEntries.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [strName, entry] : vecEntries) {
         CWalkEntry walked;
         walked.path = entry.path();
-        walked.strRel = strPrefix + RelText(entry.path().filename());
+        walked.strRel = strPrefix + RelText(std::filesystem::path(strName));
         std::error_code ecType;
         // A link to a folder is not walked into: it could lead back up.
         walked.bFolder = entry.is_directory(ecType) && !entry.is_symlink(ecType);
         walked.bFile = !walked.bFolder && entry.is_regular_file(ecType);
-        if (walked.bFolder && entry.path().filename() == "System Volume Information")
+        if (walked.bFolder && std::filesystem::path(strName) == "System Volume Information")
             continue;
         if (fnVisit(walked) && walked.bFolder)
             WalkFolder(walked.path, walked.strRel + "/", fnVisit);

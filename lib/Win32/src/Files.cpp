@@ -1,5 +1,6 @@
 // File handles: CreateFileW, ReadFile, WriteFile, CloseHandle, synchronous
 // and over plain descriptors.
+#include "AlignedBuffer.h"
 #include "Internal.h"
 
 #include <fcntl.h>
@@ -33,16 +34,16 @@ constexpr Clock::duration kReadAheadMaxAge = std::chrono::milliseconds(1);
 // and a verifier opens one file after another.
 class CReadAheadPool {
 public:
-    std::unique_ptr<char[]> Take()
+    CAlignedBuffer Take()
     {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             if (m_cSpare != 0)
                 return std::move(m_apSpare[--m_cSpare]);
         }
-        return std::unique_ptr<char[]>(new (std::nothrow) char[kReadAheadSize]);
+        return NewAlignedBuffer(kReadAheadSize);
     }
-    void Give(std::unique_ptr<char[]> pBuffer)
+    void Give(CAlignedBuffer pBuffer)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_cSpare < kMaxSpare)
@@ -52,7 +53,7 @@ public:
 private:
     static constexpr std::size_t kMaxSpare = 4;
     std::mutex m_mutex;
-    std::unique_ptr<char[]> m_apSpare[kMaxSpare];
+    CAlignedBuffer m_apSpare[kMaxSpare];
     std::size_t m_cSpare = 0;
 };
 
@@ -99,7 +100,7 @@ public:
 
     // What was read ahead: m_pAhead[m_ibAhead, m_cbAhead) are the file's
     // bytes from m_qwPosition on, read at m_tAhead or later.
-    std::unique_ptr<char[]> m_pAhead;
+    CAlignedBuffer m_pAhead;
     DWORD m_ibAhead = 0;
     DWORD m_cbAhead = 0;
     Clock::time_point m_tAhead;
