@@ -26,6 +26,7 @@ if(NOT WIN32)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/lib/Win32/include/
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/korvane/win32)
   install(FILES ${PROJECT_BINARY_DIR}/lib/Win32/include/KvWin32Export.h
+    ${PROJECT_SOURCE_DIR}/lib/Win32/seam/kvfault.h
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/korvane/win32)
 endif()
 

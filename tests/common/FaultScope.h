@@ -1,9 +1,7 @@
-// A fault hook of the Win32 layer for one scope, removed on the way out even
-// when a test fails. The layer and its seam exist only off Windows.
+// A fault hook for one scope, removed on the way out even when a test fails.
 #pragma once
 
-#if !defined(_WIN32)
-#include "kvwin32.h"
+#include "FaultSeam.h"
 
 #include <functional>
 #include <utility>
@@ -27,4 +25,3 @@ private:
 };
 
 } // namespace kvtest
-#endif

@@ -197,6 +197,49 @@ TEST(ToolManifest, LinesBothWays)
         EXPECT_FALSE(kvtool::ParseManifestLine(strBad, entry)) << strBad;
 }
 
+// describe --sums writes what check reads, on every platform and with the
+// paths as the platform writes them: the manifest holds paths relative to
+// the disc with '/' and the digests GNU sha256sum gives for these bytes.
+TEST(ToolCheck, ManifestFromDescribeFindsEachFault)
+{
+    const std::string strManifest = "8ed3f6ad685b959ead7022518e1af76cd816f8e8ec7ccdda1ed4018e8f2223f8  a.txt\n"
+                                    "711a6108ba2ce6ca93dd47d6817f2361db10d8ab6eec89460b2dfc2c325efabe  docs/Readme.md\n"
+                                    "f144a6907dc4284d1f9fe6a7d9b9ff53c02c1d07ba68f24d413d7ff7f757a782  docs/b.txt\n";
+    struct CCase {
+        const char* pszName;
+        std::function<void(const fs::path&)> fnDamage; // on the source
+        std::vector<std::string> vecLines;              // "STATUS  rel", rel below the source
+    };
+    const std::vector<CCase> vecCases = {
+        {"clean", [](const fs::path&) {}, {}},
+        {"content", [](const fs::path& r) { kvtest::WriteBytes(r / "a.txt", "alphA"); }, {"CONTENT  a.txt"}},
+        {"longer", [](const fs::path& r) { kvtest::WriteBytes(r / "docs" / "b.txt", "bravo!"); }, {"CONTENT  docs/b.txt"}},
+        {"missing", [](const fs::path& r) { fs::remove(r / "docs" / "Readme.md"); }, {"MISSING  docs/Readme.md"}},
+        {"extra", [](const fs::path& r) { kvtest::WriteBytes(r / "new" / "n.txt", "n"); }, {"EXTRA  new/n.txt"}},
+        {"not a file", [](const fs::path& r) { fs::remove(r / "a.txt"); fs::create_directory(r / "a.txt"); },
+         {"NOT-A-FILE  a.txt"}},
+    };
+    for (const CCase& test : vecCases) {
+        SCOPED_TRACE(test.pszName);
+        kvtest::TempDir dir;
+        const fs::path root = dir.Path() / "src";
+        Tree(root);
+        CToolRun run = RunTool({L"describe", L"--number", L"7", L"--out", WideFromNative(dir.Path() / "m"), L"--target",
+                                L"\\", L"--sums", WideFromNative(root / "a.txt"), WideFromNative(root / "docs")});
+        ASSERT_EQ(0, run.iExit) << run.strErr;
+        EXPECT_EQ(strManifest, kvtest::ReadBytes(dir.Path() / "m" / "Media7.sha256"));
+        test.fnDamage(root);
+        run = RunTool({L"check", WideFromNative(dir.Path() / "m" / "Media7.sha256"), L"--root", WideFromNative(root)});
+        EXPECT_EQ(test.vecLines.empty() ? 0 : 1, run.iExit) << run.strOut << run.strErr;
+        std::vector<std::string> vecExpected;
+        for (const std::string& strLine : test.vecLines) {
+            const size_t iGap = strLine.find("  ");
+            vecExpected.push_back(strLine.substr(0, iGap + 2) + Slashed(root) + "/" + strLine.substr(iGap + 2));
+        }
+        EXPECT_EQ(vecExpected, ProblemLines(run.strOut));
+    }
+}
+
 #if !defined(_WIN32)
 namespace {
 

@@ -8,9 +8,7 @@
 
 #if KORVANE_REVISION >= 11
 
-#if !defined(_WIN32)
-#include "kvwin32.h"
-#endif
+#include "FaultSeam.h"
 
 namespace kvtest {
 namespace {
@@ -296,9 +294,8 @@ TEST_F(FileCompareTest, SizesOver4GiBCompareOnAllBits)
               Messages());
 }
 
-#if !defined(_WIN32)
-// A target that exists but cannot be opened: the Win32 layer's seam stands
-// in for a sharing violation.
+// A target that exists but cannot be opened: the fault seam stands in for a
+// sharing violation.
 struct DenyOpen {
     std::wstring strPath;
     static BOOL Hook(void* pContext, const kvwin32::FaultContext& ctx, DWORD* pdwError)
@@ -338,7 +335,6 @@ TEST_F(FileCompareTest, TwoUnreadableFilesNeverPassAsEqual)
     ASSERT_EQ(3u, messages.size());
     EXPECT_NE(std::wstring::npos, messages[0].find(L" / ffffffffd and source file="));
 }
-#endif
 
 } // namespace
 } // namespace kvtest

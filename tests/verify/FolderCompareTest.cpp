@@ -340,8 +340,6 @@ TEST_F(FolderCompareTest, RunOverATreeLinkedToItselfPasses)
     EXPECT_EQ(Cmd(CRCVERIF_END, 2), host.calls.back());
 }
 
-#if KVTEST_FAULT_SEAM
-
 // A listing that breaks off is reported like a folder that cannot be listed;
 // only the end of the entries ends a folder quietly.
 TEST_F(FolderCompareTest, ListingThatBreaksOffIsReported)
@@ -437,8 +435,6 @@ TEST_F(FolderCompareTest, SubFolderThatFailsToListFailsTheRun)
                   log.Messages().back());
     }
 }
-
-#endif // KVTEST_FAULT_SEAM
 
 } // namespace
 } // namespace kvtest

@@ -86,13 +86,8 @@ std::string Description(const std::vector<Entry>& entries, DWORD dwNumberFiles, 
 
 } // namespace kvtest
 
-// The Win32 layer's fault seam: tests of the paths where a file call fails.
-#if !defined(_WIN32)
-#define KVTEST_FAULT_SEAM 1
+// The fault seam: tests of the paths where a file call fails.
 #include "FaultScope.h"
-#else
-#define KVTEST_FAULT_SEAM 0
-#endif
 
 namespace kvtest {
 

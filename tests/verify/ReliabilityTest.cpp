@@ -11,9 +11,7 @@
 #include <map>
 #include <thread>
 
-#if !defined(_WIN32)
-#include "kvwin32.h"
-#endif
+#include "FaultSeam.h"
 
 namespace kvtest {
 namespace {
@@ -183,13 +181,13 @@ TEST_F(ReliabilityTest, SeparateVerifiersOnSeparateThreadsAgreeWithOneAfterAnoth
     }
 }
 
-#if !defined(_WIN32)
 // Links back to the branch are found by the folders' identity; where that
 // cannot be read, a chain of more than 40 links is the last guard.
 TEST_F(ReliabilityTest, LinkLoopInTheSourceEndsWithAReport)
 {
     Both(L"loop\\a.txt", "a");
-    fs::create_directory_symlink(src.Native(L"loop"), src.Native(L"loop\\again"));
+    if (!MakeFolderLink(src.Native(L"loop"), src.Native(L"loop\\again")))
+        GTEST_SKIP() << "no folder links here";
     const FaultScope noIdentity([](const kvwin32::FaultContext& ctx, DWORD*) {
         return ctx.eCall == kvwin32::Call::GetFileInformationByHandle ? FALSE : TRUE;
     });
@@ -203,7 +201,7 @@ TEST_F(ReliabilityTest, LinkLoopInTheSourceEndsWithAReport)
     EXPECT_NE(std::wstring::npos, errors.back().strPath.find(L"again\\again\\again"));
 }
 
-// Changes under the walk, made from the Win32 layer's seam at the moment the
+// Changes under the walk, made from the fault seam at the moment the
 // library opens a file.
 struct OnOpen {
     std::wstring strWhen;     // the path whose opening triggers the change
@@ -299,6 +297,9 @@ TEST_F(ReliabilityTest, FolderVanishingDuringTheWalkIsReported)
     }
 }
 
+#if !defined(_WIN32)
+// The description is opened by the XML library, which on Windows is a DLL of
+// its own and so outside the test program's seam.
 TEST_F(ReliabilityTest, DescriptionReplacedBetweenLoadsWalksTheLastOneLoaded)
 {
     Entry a = Both(L"a.txt", "a");

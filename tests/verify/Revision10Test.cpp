@@ -8,9 +8,7 @@
 
 #if KORVANE_REVISION == 10
 
-#if !defined(_WIN32)
-#include "kvwin32.h"
-#endif
+#include "FaultSeam.h"
 
 namespace kvtest {
 namespace {
@@ -174,7 +172,6 @@ TEST_F(Revision10Test, CutShortByZeroBytesInTheSameBlockStillMatches)
               log.Messages().at(0));
 }
 
-#if !defined(_WIN32)
 TEST_F(Revision10Test, UnopenableTargetDiffers)
 {
     Both(L"a.txt", "abc");
@@ -198,7 +195,6 @@ TEST_F(Revision10Test, UnopenableTargetDiffers)
     EXPECT_EQ(std::vector<Call>{Cmd(CRCVERIF_FILEERROR, S(), 0)}, host.calls);
     EXPECT_EQ(std::vector<std::wstring>{kPrefix + L"ERROR CRC FAILED Send file " + S() + L" to KVX"}, log.Messages());
 }
-#endif
 
 } // namespace
 } // namespace kvtest

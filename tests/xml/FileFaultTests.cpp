@@ -1,5 +1,6 @@
 // Reading through the Win32 layer: drive letters and failing file calls.
-// The fault seam belongs to that layer, which only non-Windows builds have.
+// Linux only: on Windows the reader is a DLL of its own, whose file calls the
+// test programs' fault seam does not reach.
 #if !defined(_WIN32)
 
 #include "XmlTestSupport.h"

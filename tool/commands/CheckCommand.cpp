@@ -52,10 +52,6 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     const bool bStatus = args.Has(L"status");
     if (bQuiet && bStatus)
         throw CUsageError("check: give --quiet or --status, not both");
-    if (!Sha256Available()) {
-        CFileSink(stderr).Write("korvane: check: not available on this build (it needs OpenSSL's libcrypto)\n");
-        return EXIT_OTHER;
-    }
     const std::filesystem::path manifest = AbsoluteNative(args.Positionals().front());
     const std::string strManifest = ShownPath(manifest);
     std::ifstream in(manifest, std::ios::binary);

@@ -47,10 +47,6 @@ int DescribeCommand(const std::vector<std::wstring>& vecArgs)
     if (args.Positionals().empty())
         throw CUsageError("describe: no SOURCE given");
 
-    if (args.Has(L"sums") && !Sha256Available()) {
-        CFileSink(stderr).Write("korvane: describe: --sums: this build has no SHA-256 (it needs OpenSSL's libcrypto)\n");
-        return EXIT_OTHER;
-    }
     std::vector<std::filesystem::path> vecSources;
     for (const std::wstring& strSource : args.Positionals())
         vecSources.push_back(NativePath(strSource));

@@ -13,8 +13,6 @@
 
 namespace kvtool {
 
-bool Sha256Available() { return true; }
-
 namespace {
 
 struct CCtxFree {
