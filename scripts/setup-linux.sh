@@ -27,7 +27,7 @@ preset_cmake=3.25
 # is a program looked for on PATH, anything else a Debian package. Adding
 # a package to a job is adding a word to its line.
 tests="libgtest-dev libgmock-dev googletest libxml2-dev libssl-dev xorriso genisoimage"
-# The Linux Win32 layer reads disc images through libcdio's ISO 9660 library.
+# The Linux Win32 layer reads disc images through libcdio's ISO 9660 and UDF libraries.
 images="pkg-config libiso9660-dev libudf-dev"
 job_needs() {
   case "$1" in
