@@ -17,17 +17,16 @@ DWORD ReadCallError(const void* pv, DWORD cb, bool bFolder, bool bRead)
     return ERROR_SUCCESS;
 }
 
-DWORD ReadHookError(const std::wstring& strPath, ULONGLONG qwPosition, DWORD cb, DWORD& dwToRead)
+bool HookAllowsRead(const std::wstring& strPath, ULONGLONG qwPosition, DWORD cb, DWORD& dwToRead, DWORD& dwError)
 {
     dwToRead = cb;
-    DWORD dwError = ERROR_SUCCESS;
     const FaultContext ctx = {Call::ReadFile, strPath.c_str(), qwPosition, &dwToRead};
     if (!ConsultFaultHook(ctx, dwError))
-        return dwError;
+        return false;
     // A hook may shorten a read, never lengthen it.
     if (dwToRead > cb)
         dwToRead = cb;
-    return ERROR_SUCCESS;
+    return true;
 }
 
 bool HookAllowsFindNext(const std::wstring& strSearch, unsigned long long cGiven, DWORD& dwError)

@@ -381,7 +381,8 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
 
     std::lock_guard<std::mutex> lock(pFile->m_mutex);
     DWORD dwToRead = 0;
-    if (const DWORD dwError = ReadHookError(pFile->m_strPath, pFile->m_qwPosition, nNumberOfBytesToRead, dwToRead))
+    DWORD dwError = ERROR_SUCCESS;
+    if (!HookAllowsRead(pFile->m_strPath, pFile->m_qwPosition, nNumberOfBytesToRead, dwToRead, dwError))
         return Fail(dwError);
 
     char* pch = static_cast<char*>(lpBuffer);

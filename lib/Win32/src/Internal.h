@@ -116,10 +116,9 @@ BOOL ConsultFaultHook(const FaultContext& ctx, DWORD& dwError);
 
 // ERROR_SUCCESS, or why a ReadFile of cb bytes into pv cannot start.
 DWORD ReadCallError(const void* pv, DWORD cb, bool bFolder, bool bRead);
-// ERROR_SUCCESS and how much of cb to read, or the error the fault hook
-// fails the read with.
-DWORD ReadHookError(const std::wstring& strPath, ULONGLONG qwPosition, DWORD cb, DWORD& dwToRead);
-// True to go on; false with dwError set when the hook fails the call.
+// True to go on, with how much of cb to read; false with dwError set when
+// the fault hook fails the call (an error of 0 too).
+bool HookAllowsRead(const std::wstring& strPath, ULONGLONG qwPosition, DWORD cb, DWORD& dwToRead, DWORD& dwError);
 bool HookAllowsFindNext(const std::wstring& strSearch, unsigned long long cGiven, DWORD& dwError);
 bool HookAllowsFileInformation(const std::wstring& strPath, DWORD& dwError);
 // ERROR_SUCCESS, or the error a search of this path fails with before any

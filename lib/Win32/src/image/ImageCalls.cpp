@@ -221,8 +221,8 @@ BOOL ImageReadFile(HANDLE h, void* pv, DWORD cb, DWORD* pcbRead)
         return Fail(dwError);
     std::lock_guard<std::mutex> lock(pFile->m_mutex);
     DWORD dwToRead = 0;
-    DWORD dwError = ReadHookError(pFile->m_strPath, pFile->m_qwPosition, cb, dwToRead);
-    if (dwError)
+    DWORD dwError = ERROR_SUCCESS;
+    if (!HookAllowsRead(pFile->m_strPath, pFile->m_qwPosition, cb, dwToRead, dwError))
         return Fail(dwError);
     DWORD cbDone = 0;
     dwError = pFile->m_pImage->Read(pFile->m_entry, pFile->m_qwPosition, pv, dwToRead, cbDone);
