@@ -8,7 +8,13 @@
 
 namespace kvtool {
 
+// Linux names are bytes (UTF-8): a wide form of them would go through the
+// C locale, which holds no character above ASCII.
+#if defined(_WIN32)
 std::string RelText(const std::filesystem::path& rel) { return Utf8FromWide(WideFromNative(rel.generic_wstring())); }
+#else
+std::string RelText(const std::filesystem::path& rel) { return rel.generic_string(); }
+#endif
 
 namespace {
 
