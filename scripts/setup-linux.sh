@@ -28,7 +28,7 @@ preset_cmake=3.25
 # a package to a job is adding a word to its line.
 # python3-jsonschema checks the tool's --events records against their schema.
 tests="libgtest-dev libgmock-dev googletest libxml2-dev libssl-dev xorriso genisoimage python3-jsonschema"
-# The Linux Win32 layer reads disc images through libcdio's ISO 9660 library.
+# The Linux Win32 layer reads disc images through libcdio's ISO 9660 and UDF libraries.
 images="pkg-config libiso9660-dev libudf-dev"
 job_needs() {
   case "$1" in

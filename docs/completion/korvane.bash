@@ -25,7 +25,7 @@ _korvane()
         verify) options="--drive --number --folder --xml --on-error --quiet --status --events --events-raw --log --map --help" ;;
         compare) options="--ignore-case --on-error --quiet --status --events --events-raw --log --help" ;;
         check) options="--root --quiet --status --events --help" ;;
-        describe) options="--number --out --target --force --sums --help" ;;
+        describe) options="--number --out --target --force --sums --map --help" ;;
         demo) options="--drive --keep --events --events-raw --log --help" ;;
         checksum) options="--help" ;;
         help) COMPREPLY=($(compgen -W "verify compare check checksum describe demo" -- "$cur")); return ;;

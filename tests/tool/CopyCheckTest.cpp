@@ -74,6 +74,8 @@ TEST(ToolCompare, EachFaultOneLineAndExitStatus)
         {"not a file", [](const fs::path& c) { fs::remove(c / "a.txt"); fs::create_directory(c / "a.txt"); }, false, 1,
          {"NOT-A-FILE  a.txt  (a folder)"}},
 #if !defined(_WIN32)
+        {"extra, named beyond ASCII", [](const fs::path& c) { kvtest::WriteBytes(c / "\u65E5\u672C/x.txt", "x"); },
+         false, 1, {"EXTRA  \u65E5\u672C"}},
         {"case differs",
          [](const fs::path& c) { fs::rename(c / "docs/Readme.md", c / "docs/README.MD"); }, false, 1,
          {"MISSING  docs/Readme.md", "EXTRA  docs/README.MD"}},
@@ -107,7 +109,75 @@ TEST(ToolCompare, EachFaultOneLineAndExitStatus)
         }
         EXPECT_EQ(vecExpected, ProblemLines(run.strOut));
     }
+#if !defined(_WIN32)
+    // The same copies as disc images, made by xorriso: the image's files are
+    // the copy, and each line names its file inside the image.
+    for (const CCompareCase& test : vecCases) {
+        SCOPED_TRACE(std::string(test.pszName) + ", as an image");
+        kvtest::TempDir dir;
+        Tree(dir.Path() / "src");
+        Tree(dir.Path() / "copy");
+        test.fnDamage(dir.Path() / "copy");
+        const fs::path image = dir.Path() / "copy.iso";
+        ASSERT_EQ(0, std::system(("xorriso -as mkisofs -R -J -o '" + image.string() + "' '" +
+                                  (dir.Path() / "copy").string() + "' >/dev/null 2>&1").c_str()));
+        std::vector<std::wstring> vecArgs = {L"compare", WideFromNative(dir.Path() / "src") + L"/", WideFromNative(image)};
+        if (test.bIgnoreCase)
+            vecArgs.push_back(L"--ignore-case");
+        CToolRun run = RunTool(vecArgs);
+        EXPECT_EQ(test.iExit, run.iExit) << run.strErr;
+        std::vector<std::string> vecExpected;
+        for (const std::string& strLine : test.vecLines) {
+            const size_t iGap = strLine.find("  ");
+            vecExpected.push_back(strLine.substr(0, iGap + 2) + Slashed(image) + "/" + strLine.substr(iGap + 2));
+        }
+        EXPECT_EQ(vecExpected, ProblemLines(run.strOut));
+    }
+#endif
 }
+
+#if !defined(_WIN32)
+// describe of what an image holds, through a drive mapped to it; verify then
+// compares the tree, as the disc, with the image.
+TEST(ToolDescribe, ImageContentsAgainstTheirTree)
+{
+    struct Case {
+        const char* pszName;
+        std::function<void(const fs::path&)> fnDamage; // on the tree, once the image is made
+        int iExit;
+        std::vector<std::string> vecLines; // "STATUS  rel", rel below the tree
+    };
+    const Case cases[] = {
+        {"clean", [](const fs::path&) {}, 0, {}},
+        {"content", [](const fs::path& t) { kvtest::WriteBytes(t / "docs/b.txt", "bravO"); }, 1, {"CONTENT  docs/b.txt"}},
+        {"missing", [](const fs::path& t) { fs::remove(t / "a.txt"); }, 1, {"MISSING  a.txt"}},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.pszName);
+        kvtest::TempDir dir;
+        const fs::path tree = dir.Path() / "tree";
+        Tree(tree);
+        const fs::path image = dir.Path() / "disc.iso";
+        ASSERT_EQ(0, std::system(("xorriso -as mkisofs -R -J -o '" + image.string() + "' '" + tree.string() +
+                                  "' >/dev/null 2>&1").c_str()));
+        const std::wstring strMap = L"I=" + WideFromNative(image);
+        CToolRun run = RunTool({L"describe", L"--map", strMap, L"--number", L"1", L"--out", WideFromNative(dir.Path()),
+                                L"--target", L"\\", L"I:\\"});
+        ASSERT_EQ(0, run.iExit) << run.strErr;
+        EXPECT_NE(std::string::npos, run.strOut.find("2 entries, 3 files, 16 bytes")) << run.strOut;
+        test.fnDamage(tree);
+        run = RunTool({L"verify", L"--xml", WideFromNative(dir.Path() / "Media1.xml"), L"--drive", L"E", L"--map",
+                       L"E=" + WideFromNative(tree), L"--map", strMap});
+        EXPECT_EQ(test.iExit, run.iExit) << run.strErr << run.strOut;
+        std::vector<std::string> vecExpected;
+        for (const std::string& strLine : test.vecLines) {
+            const size_t iGap = strLine.find("  ");
+            vecExpected.push_back(strLine.substr(0, iGap + 2) + Slashed(tree) + "/" + strLine.substr(iGap + 2));
+        }
+        EXPECT_EQ(vecExpected, ProblemLines(run.strOut));
+    }
+}
+#endif
 
 TEST(ToolCompare, OutputsAsVerifyHasThem)
 {

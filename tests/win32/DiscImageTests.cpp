@@ -104,11 +104,49 @@ void MapImage(const fs::path& image)
     ::setenv("KORVANE_DRIVE_I", image.c_str(), 1);
 }
 
-const char* const g_apszMakers[] = {
-    "xorriso -as mkisofs -R -J -o %I %T",
-    "genisoimage -input-charset utf-8 -J -o %I %T",
-    "xorriso -as mkisofs -R -o %I %T", // Rock Ridge names only
-    "genisoimage -input-charset utf-8 -J -udf -o %I %T",
+// No tool here writes a populated UDF disc without mounting one, so a UDF
+// bridge disc loses its ISO 9660 descriptors: the volume recognition
+// sequence that follows them moves up to where it starts on a disc written
+// with UDF alone, and the UDF volume is all that is left to read.
+bool DropIsoTree(const fs::path& image)
+{
+    std::fstream file(image, std::ios::binary | std::ios::in | std::ios::out);
+    constexpr std::size_t kSector = 2048, kFirst = 16;
+    std::vector<std::string> vecKept;
+    std::size_t cDropped = 0;
+    for (std::size_t i = kFirst; i < kFirst + 32; ++i) {
+        std::string str(kSector, '\0');
+        file.seekg(static_cast<std::streamoff>(i * kSector));
+        if (!file.read(&str[0], kSector))
+            return false;
+        if (str.compare(1, 5, "CD001") == 0)
+            ++cDropped;
+        else if (str.compare(1, 5, "BEA01") == 0 || str.compare(1, 5, "NSR02") == 0 ||
+                 str.compare(1, 5, "NSR03") == 0 || str.compare(1, 5, "TEA01") == 0)
+            vecKept.push_back(str);
+        else
+            break;
+    }
+    if (cDropped == 0 || vecKept.empty())
+        return false;
+    vecKept.resize(vecKept.size() + cDropped, std::string(kSector, '\0'));
+    file.seekp(static_cast<std::streamoff>(kFirst * kSector));
+    for (const std::string& str : vecKept)
+        file.write(str.data(), kSector);
+    return static_cast<bool>(file);
+}
+
+struct CMaker {
+    const char* pszCommand;
+    bool bUdfAlone; // the ISO 9660 tree is then taken out
+};
+
+const CMaker g_aMakers[] = {
+    {"xorriso -as mkisofs -R -J -o %I %T", false},
+    {"genisoimage -input-charset utf-8 -J -o %I %T", false},
+    {"xorriso -as mkisofs -R -o %I %T", false}, // Rock Ridge names only
+    {"genisoimage -input-charset utf-8 -J -udf -o %I %T", false},
+    {"genisoimage -input-charset utf-8 -J -udf -o %I %T", true},
 };
 
 std::string Command(std::string str, const fs::path& image, const fs::path& tree)
@@ -123,11 +161,14 @@ TEST(DiscImages, EachMakerReadsBackTheTree)
     CScratch scratch;
     const fs::path tree = scratch.Path() / "tree";
     MakeTree(tree);
-    for (const char* pszMaker : g_apszMakers) {
-        SCOPED_TRACE(pszMaker);
+    for (const CMaker& maker : g_aMakers) {
+        SCOPED_TRACE(std::string(maker.pszCommand) + (maker.bUdfAlone ? ", UDF alone" : ""));
         const fs::path image = scratch.Path() / "disc.iso";
         fs::remove(image);
-        ASSERT_TRUE(MakeImage(Command(pszMaker, image, tree)));
+        ASSERT_TRUE(MakeImage(Command(maker.pszCommand, image, tree)));
+        if (maker.bUdfAlone) {
+            ASSERT_TRUE(DropIsoTree(image));
+        }
         MapImage(image);
         for (const CTreeFile& f : g_aTree) {
             SCOPED_TRACE(f.strRel);
@@ -178,6 +219,51 @@ TEST(DiscImages, RockRidgeKeepsNamesJolietCannotHold)
     EXPECT_EQ("x", str);
 }
 
+// Names too long for a directory record go on in continuation areas, each
+// read whole; a deep path of such names too.
+TEST(DiscImages, RockRidgeNamesFromContinuationAreasComeOutWhole)
+{
+    CScratch scratch;
+    const fs::path tree = scratch.Path() / "tree";
+    const std::string strLong = std::string(120, 'n') + "\xC3\xA9" + std::string(100, 'e') + ".txt"; // 226 bytes
+    struct Case {
+        std::string strRel;
+        std::wstring strWin;
+    };
+    std::wstring strLongWide = std::wstring(120, L'n') + L"\u00E9" + std::wstring(100, L'e') + L".txt";
+    std::string strFolder;
+    std::wstring strFolderWide;
+    // 75 bytes: with the file's name, as long a path as Windows opens.
+    for (int i = 0; i < 25; ++i) {
+        strFolder += "\xE9\x95\xB7"; // 長: three bytes, one character
+        strFolderWide += L'\u9577';
+    }
+    const Case cases[] = {
+        {strLong, L"\\" + strLongWide},
+        {strFolder + "/" + strLong, L"\\" + strFolderWide + L"\\" + strLongWide},
+        {strFolder + "/" + strFolder + "/short", L"\\" + strFolderWide + L"\\" + strFolderWide + L"\\SHORT"},
+    };
+    for (const Case& c : cases) {
+        fs::create_directories((tree / c.strRel).parent_path());
+        std::ofstream(tree / c.strRel, std::ios::binary) << c.strRel;
+    }
+    const fs::path image = scratch.Path() / "long.iso";
+    ASSERT_TRUE(MakeImage(Command("xorriso -as mkisofs -R -o %I %T", image, tree)));
+    MapImage(image);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.strRel);
+        std::string str;
+        EXPECT_EQ(DWORD(ERROR_SUCCESS), ReadAll(L"I:" + c.strWin, str));
+        EXPECT_EQ(c.strRel, str);
+    }
+    // A search shows the whole name.
+    WIN32_FIND_DATAW data;
+    HANDLE hFind = FindFirstFileW((L"I:\\" + strFolderWide + L"\\n*").c_str(), &data);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hFind);
+    FindClose(hFind);
+    EXPECT_EQ(strLongWide, std::wstring(data.cFileName));
+}
+
 // Each damage is told: the changed byte reads changed, what the image no
 // longer holds fails to read, what it never held is not found.
 TEST(DiscImages, DamageIsReportedTruthfully)
@@ -185,40 +271,47 @@ TEST(DiscImages, DamageIsReportedTruthfully)
     CScratch scratch;
     const fs::path tree = scratch.Path() / "tree";
     MakeTree(tree);
-    const fs::path image = scratch.Path() / "disc.iso";
-    ASSERT_TRUE(MakeImage(Command("xorriso -as mkisofs -R -J -o %I %T", image, tree)));
-    std::string strImage;
-    {
-        std::ifstream in(image, std::ios::binary);
-        strImage.assign(std::istreambuf_iterator<char>(in), {});
-    }
-    const CTreeFile& leaf = g_aTree[2];
-    const std::string strLeaf = Bytes(leaf.strRel, leaf.cb);
-    const std::size_t ibLeaf = strImage.find(strLeaf);
-    ASSERT_NE(std::string::npos, ibLeaf);
+    for (const CMaker& maker : {g_aMakers[0], g_aMakers[4]}) {
+        SCOPED_TRACE(std::string(maker.pszCommand) + (maker.bUdfAlone ? ", UDF alone" : ""));
+        const fs::path image = scratch.Path() / "disc.iso";
+        fs::remove(image);
+        ASSERT_TRUE(MakeImage(Command(maker.pszCommand, image, tree)));
+        if (maker.bUdfAlone) {
+            ASSERT_TRUE(DropIsoTree(image));
+        }
+        std::string strImage;
+        {
+            std::ifstream in(image, std::ios::binary);
+            strImage.assign(std::istreambuf_iterator<char>(in), {});
+        }
+        const CTreeFile& leaf = g_aTree[2];
+        const std::string strLeaf = Bytes(leaf.strRel, leaf.cb);
+        const std::size_t ibLeaf = strImage.find(strLeaf);
+        ASSERT_NE(std::string::npos, ibLeaf);
 
-    struct Case {
-        const char* pszName;
-        std::string strDamaged;
-        DWORD dwError; // of reading the leaf
-        bool bSame;    // whether it then reads as in the tree
-    };
-    std::string strFlipped = strImage;
-    strFlipped[ibLeaf + 9000] ^= 0x40;
-    const Case cases[] = {
-        {"intact", strImage, ERROR_SUCCESS, true},
-        {"flipped byte", strFlipped, ERROR_SUCCESS, false},
-        {"cut inside the file", strImage.substr(0, ibLeaf + 5000), ERROR_CRC, false},
-        {"cut before the file", strImage.substr(0, ibLeaf), ERROR_CRC, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.pszName);
-        const fs::path damaged = scratch.Path() / (std::string(c.pszName) + ".iso");
-        std::ofstream(damaged, std::ios::binary) << c.strDamaged;
-        MapImage(damaged);
-        std::string str;
-        EXPECT_EQ(c.dwError, ReadAll(L"I:" + std::wstring(leaf.strWin), str));
-        EXPECT_EQ(c.bSame, str == strLeaf);
+        struct Case {
+            const char* pszName;
+            std::string strDamaged;
+            DWORD dwError; // of reading the leaf
+            bool bSame;    // whether it then reads as in the tree
+        };
+        std::string strFlipped = strImage;
+        strFlipped[ibLeaf + 9000] ^= 0x40;
+        const Case cases[] = {
+            {"intact", strImage, ERROR_SUCCESS, true},
+            {"flipped byte", strFlipped, ERROR_SUCCESS, false},
+            {"cut inside the file", strImage.substr(0, ibLeaf + 5000), ERROR_CRC, false},
+            {"cut before the file", strImage.substr(0, ibLeaf), ERROR_CRC, false},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.pszName);
+            const fs::path damaged = scratch.Path() / (std::string(c.pszName) + ".iso");
+            std::ofstream(damaged, std::ios::binary) << c.strDamaged;
+            MapImage(damaged);
+            std::string str;
+            EXPECT_EQ(c.dwError, ReadAll(L"I:" + std::wstring(leaf.strWin), str));
+            EXPECT_EQ(c.bSame, str == strLeaf);
+        }
     }
 
     // A file left out of the image is missing, and its folder is there.

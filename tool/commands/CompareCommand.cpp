@@ -16,7 +16,13 @@
 
 #include <KorvaneRevision.h>
 
+#if !defined(_WIN32)
+#include <windows.h>
+#endif
+
+#include <algorithm>
 #include <chrono>
+#include <functional>
 #include <cwctype>
 #include <map>
 #include <random>
@@ -98,6 +104,51 @@ wchar_t DriveFor(const std::filesystem::path& copyRoot, std::wstring& strBelow, 
 #endif
 }
 
+#if !defined(_WIN32)
+// A copy that is a disc image or a disc's device: the Win32 layer reads it
+// as the disc of the drive mapped to it.
+bool IsDiscImage(const std::filesystem::path& path)
+{
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    return std::filesystem::is_regular_file(status) || std::filesystem::is_block_file(status);
+}
+
+// WalkTree's walk of a folder on a drive, through the library's calls: the
+// entries as the drive spells them, folders before what they hold, in name
+// order; path is shownRoot joined with the entry's path.
+void WalkDrive(const std::wstring& strFolder, const std::filesystem::path& shownRoot, const std::string& strPrefix,
+               const std::function<bool(const CWalkEntry&)>& fnVisit)
+{
+    std::vector<CWalkEntry> vecEntries;
+    WIN32_FIND_DATAW data;
+    HANDLE hFind = FindFirstFileW((strFolder + L"\\*").c_str(), &data);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::wstring strName = data.cFileName;
+        if (strName == L"." || strName == L".." ||
+            ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && strName == L"System Volume Information"))
+            continue;
+        CWalkEntry walked;
+        walked.strRel = strPrefix + Utf8FromWide(strName);
+        walked.path = shownRoot / NativePath(strName);
+        walked.bFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        walked.bFile = !walked.bFolder;
+        vecEntries.push_back(std::move(walked));
+    } while (FindNextFileW(hFind, &data));
+    FindClose(hFind);
+    std::sort(vecEntries.begin(), vecEntries.end(),
+              [](const CWalkEntry& a, const CWalkEntry& b) { return a.strRel < b.strRel; });
+    for (const CWalkEntry& walked : vecEntries) {
+        if (fnVisit(walked) && walked.bFolder) {
+            const std::string strName = walked.strRel.substr(strPrefix.size());
+            WalkDrive(strFolder + L"\\" + WideFromUtf8(strName), walked.path, walked.strRel + "/", fnVisit);
+        }
+    }
+}
+#endif
+
 } // namespace
 
 int CompareCommand(const std::vector<std::wstring>& vecArgs)
@@ -127,7 +178,13 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
     if (!std::filesystem::exists(source, ec))
         throw CUsageError("compare: source " + Utf8FromWide(strSourceArg) + " not found");
     const bool bSourceFolder = std::filesystem::is_directory(source, ec);
-    const bool bCopyFolder = std::filesystem::is_directory(copy, ec);
+    bool bCopyFolder = std::filesystem::is_directory(copy, ec);
+    bool bCopyImage = false;
+#if !defined(_WIN32)
+    // A folder compared with a disc image: the image's files are the copy.
+    bCopyImage = bSourceFolder && !bCopyFolder && IsDiscImage(copy);
+    bCopyFolder = bCopyFolder || bCopyImage;
+#endif
 
     // The pairs by path below the copy root, as the source spells them.
     std::vector<std::pair<std::string, std::filesystem::path>> vecSourceFiles;
@@ -172,12 +229,26 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
     if (strRegion != "-") {
         const std::filesystem::path regionRoot = strWalked.empty() ? copyRoot : copyRoot / NativePath(WideFromUtf8(strWalked));
         const std::string strPrefix = strWalked.empty() ? std::string() : strWalked + "/";
-        if (std::filesystem::is_directory(regionRoot, ec))
-            WalkTree(regionRoot, [&](const CWalkEntry& walked) {
-                mapCopyEntries.emplace(strPrefix + walked.strRel + (walked.bFolder ? "/" : ""), walked.path);
-                return true;
-            });
-        opt.vecReadFolders.push_back(regionRoot);
+        const auto fnAdd = [&](const CWalkEntry& walked) {
+            mapCopyEntries.emplace(strPrefix + walked.strRel + (walked.bFolder ? "/" : ""), walked.path);
+            return true;
+        };
+        if (!bCopyImage) {
+            if (std::filesystem::is_directory(regionRoot, ec))
+                WalkTree(regionRoot, fnAdd);
+            opt.vecReadFolders.push_back(regionRoot);
+        }
+#if !defined(_WIN32)
+        if (bCopyImage) {
+            const std::wstring strDrive = std::wstring(1, opt.wcDrive) + L":";
+            if (GetFileAttributesW((strDrive + L"\\").c_str()) == INVALID_FILE_ATTRIBUTES)
+                throw CUsageError("compare: " + Utf8FromWide(args.Positionals()[1]) + " holds no disc this build can read");
+            const std::wstring strRegionPath = strWalked.empty() ? strDrive : strDrive + Backslashed("/" + strWalked);
+            const DWORD dwAttributes = GetFileAttributesW(strRegionPath.c_str());
+            if (strWalked.empty() || (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY)))
+                WalkDrive(strRegionPath, regionRoot, std::string(), fnAdd);
+        }
+#endif
     }
 
     CMediaDescription desc;

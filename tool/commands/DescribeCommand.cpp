@@ -2,6 +2,10 @@
 
 #include "commands/CommandLine.h"
 #include "description/DescriptionWriter.h"
+#if !defined(_WIN32)
+#include "description/DriveDescription.h"
+#include "host/DriveMap.h"
+#endif
 #include "description/Manifest.h"
 #include "host/HostPath.h"
 #include "host/Sha256.h"
@@ -36,7 +40,7 @@ int DescribeCommand(const std::vector<std::wstring>& vecArgs)
 {
     const std::vector<COptionDef> vecOptions = {
         {L"number", true, false}, {L"out", true, false}, {L"target", true, false},
-        {L"force", false, false}, {L"sums", false, false}};
+        {L"force", false, false}, {L"sums", false, false}, {L"map", true, true}};
     CParsedArgs args = ParseArgs(vecArgs, vecOptions);
     for (const wchar_t* pszNeeded : {L"number", L"out", L"target"})
         if (!args.Has(pszNeeded))
@@ -47,10 +51,30 @@ int DescribeCommand(const std::vector<std::wstring>& vecArgs)
     if (args.Positionals().empty())
         throw CUsageError("describe: no SOURCE given");
 
+#if defined(_WIN32)
+    if (args.Has(L"map"))
+        throw CUsageError("describe: --map is for Linux; on Windows give a drive that exists (subst makes one)");
     std::vector<std::filesystem::path> vecSources;
     for (const std::wstring& strSource : args.Positionals())
         vecSources.push_back(NativePath(strSource));
     CMediaDescription desc = DescribeSources(vecSources, *args.Value(L"target"));
+#else
+    // A source given as a drive path is read through the drive's mapping: a
+    // folder, or what a disc image holds.
+    for (const std::wstring& strMap : args.Values(L"map"))
+        ApplyMapping(ParseMapping(strMap));
+    CMediaDescription desc;
+    for (const std::wstring& strSource : args.Positionals()) {
+        if (IsDrivePath(strSource) || (strSource.size() == 2 && strSource[1] == L':')) {
+            DescribeDriveSource(strSource, *args.Value(L"target"), desc);
+            continue;
+        }
+        const CMediaDescription one = DescribeSources({NativePath(strSource)}, *args.Value(L"target"));
+        desc.ullFileCount += one.ullFileCount;
+        desc.ullMediaSize += one.ullMediaSize;
+        desc.vecEntries.insert(desc.vecEntries.end(), one.vecEntries.begin(), one.vecEntries.end());
+    }
+#endif
     const std::filesystem::path outFolder = AbsoluteNative(*args.Value(L"out"));
     std::error_code ec;
     if (!args.Has(L"force") && std::filesystem::exists(outFolder / kvdesc::DescriptionFileName(iNumber), ec))

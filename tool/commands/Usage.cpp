@@ -32,16 +32,21 @@ const CCommandHelp s_aHelp[] = {
      "  korvane checksum FILE...\n"
      "      Prints each file's disc checksum; \"-\" reads standard input.\n"},
     {"describe",
-     "  korvane describe [--force] [--sums] --number N --out DIR --target \\PATH SOURCE...\n"
+     "  korvane describe [--force] [--sums] [--map E=IMAGE]... --number N --out DIR\n"
+     "                   --target \\PATH SOURCE...\n"
      "      Writes DIR/MediaN.xml for files and folders that are burned into\n"
      "      \\PATH on the disc; an existing one only with --force. --sums also\n"
-     "      writes DIR/MediaN.sha256 (sha256sum's layout).\n"},
+     "      writes DIR/MediaN.sha256 (sha256sum's layout). --map (Linux) maps a\n"
+     "      drive letter to a disc image, a device or a folder; a SOURCE E:\\docs\n"
+     "      is then read through it, and E:\\ names everything at its root. verify\n"
+     "      needs the same --map to read those sources.\n"},
     {"compare",
      "  korvane compare SOURCE COPY [--ignore-case] [--on-error continue|fail|abort]\n"
      "                  [--quiet | --status] [--events FILE|-] [--events-raw FILE|-]\n"
      "                  [--log FILE]\n"
      "      Compares a copy with its source: SOURCE/ compares the folder's\n"
-     "      contents with COPY, SOURCE the folder itself with COPY/NAME. One line\n"
+     "      contents with COPY, SOURCE the folder itself with COPY/NAME. COPY may\n"
+     "      be a disc image or a disc's device (Linux), read unmounted. One line\n"
      "      per problem: MISSING, SIZE, CONTENT, ... and EXTRA for files only on\n"
      "      the copy; then verify's summary. A name that differs only in case is\n"
      "      MISSING and EXTRA unless --ignore-case makes it the same file.\n"},

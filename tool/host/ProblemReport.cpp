@@ -2,12 +2,96 @@
 
 #include "host/FileState.h"
 #include "host/NativeName.h"
+#if !defined(_WIN32)
+#include "host/DriveMap.h"
+#include "host/HostPath.h"
+#include "output/Console.h"
+#include "output/Text.h"
+
+#include <windows.h>
+#endif
 
 #include <system_error>
 
 namespace kvtool {
 
 namespace {
+
+#if !defined(_WIN32)
+// A path on a drive mapped to a disc image or a disc's device: its files
+// have no native path, and are looked at through the library's calls.
+bool OnImageDrive(const std::wstring& strLibraryPath)
+{
+    std::wstring strValue;
+    if (!IsDrivePath(strLibraryPath) || !GetEnvironment(DriveVariable(strLibraryPath[0]), strValue))
+        return false;
+    std::error_code ec;
+    return !std::filesystem::is_directory(NativePath(strValue), ec);
+}
+
+// ExamineFile for a file on such a drive.
+EFileState ExamineOnImage(const std::wstring& strLibraryPath, std::string& strReason)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE hFind = FindFirstFileW(strLibraryPath.c_str(), &data);
+    if (hFind == INVALID_HANDLE_VALUE) {
+        const DWORD dwError = GetLastError();
+        if (dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND) {
+            strReason = "no such file";
+            return EFileState::Absent;
+        }
+        strReason = SystemMessage(EIO);
+        return EFileState::Unreadable;
+    }
+    FindClose(hFind);
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        strReason = "a folder";
+        return EFileState::NotAFile;
+    }
+    HANDLE h = CreateFileW(strLibraryPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    char c;
+    DWORD cb = 0;
+    const bool bRead = h != INVALID_HANDLE_VALUE && ReadFile(h, &c, 1, &cb, nullptr);
+    if (h != INVALID_HANDLE_VALUE)
+        CloseHandle(h);
+    if (!bRead) {
+        strReason = SystemMessage(EIO); // what a damaged disc says on Linux
+        return EFileState::Unreadable;
+    }
+    return EFileState::Fine;
+}
+
+bool SizeOnImage(const std::wstring& strLibraryPath, unsigned long long& ullSize)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE hFind = FindFirstFileW(strLibraryPath.c_str(), &data);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(hFind);
+    ullSize = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return true;
+}
+#endif
+
+EFileState Examine(const std::wstring& strLibraryPath, std::string& strReason)
+{
+#if !defined(_WIN32)
+    if (OnImageDrive(strLibraryPath))
+        return ExamineOnImage(strLibraryPath, strReason);
+#endif
+    return ExamineFile(NativeFromLibrary(strLibraryPath), strReason);
+}
+
+bool SizeOf(const std::wstring& strLibraryPath, unsigned long long& ullSize)
+{
+#if !defined(_WIN32)
+    if (OnImageDrive(strLibraryPath))
+        return SizeOnImage(strLibraryPath, ullSize);
+#endif
+    std::error_code ec;
+    ullSize = std::filesystem::file_size(NativeFromLibrary(strLibraryPath), ec);
+    return !ec;
+}
 
 EProblemStatus StatusOf(EFileState eState, bool bSource)
 {
@@ -24,7 +108,7 @@ bool Explains(const std::wstring& strFile, bool bSource, CProblemReport& report)
     if (strFile.empty())
         return false;
     std::string strReason;
-    const EFileState eState = ExamineFile(NativeFromLibrary(strFile), strReason);
+    const EFileState eState = Examine(strFile, strReason);
     if (eState == EFileState::Fine)
         return false;
     report.eStatus = StatusOf(eState, bSource);
@@ -63,10 +147,9 @@ CProblemReport DescribeProblem(EProblemKind eKind, const std::wstring& strReport
     default: {
         // Revision 1.0 compares checksums alone, and a report after a command 4
         // may not tell: the sizes settle it.
-        std::error_code ecDisc, ecSource;
-        const auto ullDisc = std::filesystem::file_size(NativeFromLibrary(report.strDisc), ecDisc);
-        const auto ullSource = std::filesystem::file_size(NativeFromLibrary(report.strSource), ecSource);
-        report.eStatus = !ecDisc && !ecSource && ullDisc != ullSource ? EProblemStatus::Size : EProblemStatus::Content;
+        unsigned long long ullDisc = 0, ullSource = 0;
+        const bool bSizes = SizeOf(report.strDisc, ullDisc) && SizeOf(report.strSource, ullSource);
+        report.eStatus = bSizes && ullDisc != ullSource ? EProblemStatus::Size : EProblemStatus::Content;
         break;
     }
     }

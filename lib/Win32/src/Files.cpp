@@ -377,22 +377,14 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
     const std::shared_ptr<CFileObject> pFile = LookupFile(hFile);
     if (!pFile)
         return ImageReadFile(hFile, lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead);
-    if (!lpBuffer && nNumberOfBytesToRead)
-        return Fail(ERROR_NOACCESS);
-    if (pFile->m_bFolder)
-        return Fail(ERROR_INVALID_FUNCTION);
-    if (!pFile->m_bRead)
-        return Fail(ERROR_ACCESS_DENIED);
+    if (const DWORD dwError = ReadCallError(lpBuffer, nNumberOfBytesToRead, pFile->m_bFolder, pFile->m_bRead))
+        return Fail(dwError);
 
     std::lock_guard<std::mutex> lock(pFile->m_mutex);
-    DWORD dwToRead = nNumberOfBytesToRead;
+    DWORD dwToRead = 0;
     DWORD dwError = ERROR_SUCCESS;
-    const kvwin32::FaultContext ctx = {kvwin32::Call::ReadFile, pFile->m_strPath.c_str(), pFile->m_qwPosition,
-                                       &dwToRead};
-    if (!ConsultFaultHook(ctx, dwError))
+    if (!HookAllowsRead(pFile->m_strPath, pFile->m_qwPosition, nNumberOfBytesToRead, dwToRead, dwError))
         return Fail(dwError);
-    if (dwToRead > nNumberOfBytesToRead)
-        dwToRead = nNumberOfBytesToRead;
 
     char* pch = static_cast<char*>(lpBuffer);
     int iErr = 0;
@@ -503,9 +495,7 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE hFile, LPBY_HANDLE_FILE_INFORMATIO
     if (!lpFileInformation)
         return Fail(ERROR_INVALID_PARAMETER);
     DWORD dwError = ERROR_SUCCESS;
-    const kvwin32::FaultContext ctx = {kvwin32::Call::GetFileInformationByHandle, pFile->m_strPath.c_str(), 0,
-                                       nullptr};
-    if (!ConsultFaultHook(ctx, dwError))
+    if (!HookAllowsFileInformation(pFile->m_strPath, dwError))
         return Fail(dwError);
     CWinPath path;
     const bool bHidden = ParseWinPath(pFile->m_strPath.c_str(), path) == ERROR_SUCCESS && path.cParts != 0 &&

@@ -128,10 +128,8 @@ const std::shared_ptr<CFindObject>& FinishedSearch()
 
 HANDLE FindOne(CWinPath& path, WIN32_FIND_DATAW& data)
 {
-    if (const DWORD dwError = HostPathError(path))
+    if (const DWORD dwError = FindPathError(path))
         return FailFind(dwError);
-    if (path.svLast.size() > MAX_PATH - 1)
-        return FailFind(ERROR_FILENAME_EXCED_RANGE);
     CFileInfo info;
     const bool bHidden = IsDotName(path.svLast);
     int iErr = QueryFileInfo(AT_FDCWD, path.strHost.c_str(), bHidden, info);
@@ -226,9 +224,7 @@ BOOL WINAPI FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData)
     if (!pFind)
         return ImageFindNext(hFindFile, *lpFindFileData);
     DWORD dwError = ERROR_SUCCESS;
-    const kvwin32::FaultContext ctx = {kvwin32::Call::FindNextFileW, pFind->SearchPath().c_str(), pFind->Given(),
-                                       nullptr};
-    if (!ConsultFaultHook(ctx, dwError)) {
+    if (!HookAllowsFindNext(pFind->SearchPath(), pFind->Given(), dwError)) {
         SetLastError(dwError);
         return FALSE;
     }

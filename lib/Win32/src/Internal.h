@@ -112,6 +112,19 @@ bool RemoveHandle(HANDLE h, EHandleKind eKind);
 // costs one atomic load.
 BOOL ConsultFaultHook(const FaultContext& ctx, DWORD& dwError);
 
+// ---- Checks every kind of handle makes (CallChecks.cpp) --------------------
+
+// ERROR_SUCCESS, or why a ReadFile of cb bytes into pv cannot start.
+DWORD ReadCallError(const void* pv, DWORD cb, bool bFolder, bool bRead);
+// True to go on, with how much of cb to read; false with dwError set when
+// the fault hook fails the call (an error of 0 too).
+bool HookAllowsRead(const std::wstring& strPath, ULONGLONG qwPosition, DWORD cb, DWORD& dwToRead, DWORD& dwError);
+bool HookAllowsFindNext(const std::wstring& strSearch, unsigned long long cGiven, DWORD& dwError);
+bool HookAllowsFileInformation(const std::wstring& strPath, DWORD& dwError);
+// ERROR_SUCCESS, or the error a search of this path fails with before any
+// folder is read: a name the host cannot hold, or one too long to return.
+DWORD FindPathError(const CWinPath& path);
+
 // ---- File information -----------------------------------------------------
 
 struct CFileInfo {

@@ -98,6 +98,7 @@ DWORD CDiscImage::Open(const std::string& strPath, std::shared_ptr<CDiscImage>& 
 
 CDiscImage::~CDiscImage()
 {
+    CloseUdf();
     if (m_iFd >= 0)
         ::close(m_iFd);
 }
@@ -109,12 +110,12 @@ DWORD CDiscImage::Init()
     iso9660_pvd_t pvd;
     {
         iso9660_t* pIso = iso9660_open_ext(m_strPath.c_str(), ISO_EXTENSION_NONE);
-        if (!pIso)
-            return ERROR_UNRECOGNIZED_VOLUME;
-        const bool bPvd = iso9660_ifs_read_pvd(pIso, &pvd);
-        iso9660_close(pIso);
+        const bool bPvd = pIso && iso9660_ifs_read_pvd(pIso, &pvd);
+        if (pIso)
+            iso9660_close(pIso);
+        // No ISO 9660 tree: a disc written with UDF alone.
         if (!bPvd)
-            return ERROR_UNRECOGNIZED_VOLUME;
+            return InitUdf();
     }
     iso9660_dir_t root = pvd.root_directory_record;
     // A Joliet descriptor among those that follow holds the names Windows shows.
@@ -164,17 +165,42 @@ const CImageEntry& CDiscImage::Entry(std::size_t i)
 void CDiscImage::ListLocked(CImageEntry& folder)
 {
     folder.bListed = true;
-    const CImageExtent ext = folder.vecExtents.empty() ? CImageExtent() : folder.vecExtents.front();
-    if (ext.qwSize > kMaxFolderBytes || ext.qwOffset > m_qwSize || ext.qwSize > m_qwSize - ext.qwOffset) {
-        folder.dwListError = ERROR_FILE_CORRUPT;
-        return;
-    }
-    std::vector<unsigned char> vecRecords(static_cast<std::size_t>(ext.qwSize));
-    if (const DWORD dwError = ReadAt(ext.qwOffset, vecRecords.data(), vecRecords.size())) {
-        folder.dwListError = dwError;
-        return;
-    }
     std::vector<CImageEntry> vecNew;
+    folder.dwListError = m_pUdf ? ListUdfLocked(folder, vecNew) : ListIsoLocked(folder, vecNew);
+    if (folder.dwListError)
+        return;
+    for (CImageEntry& entry : vecNew) {
+        const std::size_t i = m_deqEntries.size();
+        // A folder is named by where its records are; a file by its place in the listing.
+        if (entry.qwId == 0)
+            entry.qwId = entry.bFolder ? entry.vecExtents.front().qwOffset / kSector : (std::uint64_t{1} << 40) + i;
+        std::string strFolded;
+        AppendFoldedName(strFolded, entry.strName);
+        folder.mapExact.emplace(entry.strName, i);
+        auto itFolded = folder.mapFolded.find(strFolded);
+        if (itFolded == folder.mapFolded.end())
+            folder.mapFolded.emplace(std::move(strFolded), i);
+        else if (entry.strName < m_deqEntries[itFolded->second].strName)
+            itFolded->second = i;
+        folder.vecChildren.push_back(i);
+        m_deqEntries.push_back(std::move(entry));
+    }
+}
+
+DWORD CDiscImage::ListIsoLocked(const CImageEntry& folder, std::vector<CImageEntry>& vecNew)
+{
+    const CImageExtent ext = folder.vecExtents.empty() ? CImageExtent() : folder.vecExtents.front();
+    if (ext.qwSize > kMaxFolderBytes || ext.qwOffset > m_qwSize || ext.qwSize > m_qwSize - ext.qwOffset)
+        return ERROR_FILE_CORRUPT;
+    std::vector<unsigned char> vecRecords(static_cast<std::size_t>(ext.qwSize));
+    if (const DWORD dwError = ReadAt(ext.qwOffset, vecRecords.data(), vecRecords.size()))
+        return dwError;
+    const FnReadArea fnReadArea = [this](std::uint64_t qwAt, std::size_t cb, std::vector<unsigned char>& vec) {
+        if (qwAt > m_qwSize || cb > m_qwSize - qwAt)
+            return false;
+        vec.resize(cb);
+        return ReadAt(qwAt, vec.data(), cb) == ERROR_SUCCESS;
+    };
     bool bContinuing = false; // the last record was not its file's last extent
     // Records never cross a sector; a zero length, or one that cannot be a
     // record, ends what the sector holds.
@@ -215,7 +241,7 @@ void CDiscImage::ListLocked(CImageEntry& folder)
                 const unsigned char* pbArea = pbName + cbName + ((cbName & 1) ? 0 : 1);
                 std::string strRock;
                 if (cbRecord >= kRecordHead + cbName + ((cbName & 1) ? 0 : 1) &&
-                    RockRidgeName(pbArea, cbArea, strRock))
+                    RockRidgeName(pbArea, cbArea, fnReadArea, strRock))
                     entry.wstrName = DecodeUtf8(strRock.c_str());
                 else
                     entry.wstrName = IsoName(pbName, cbName);
@@ -231,21 +257,7 @@ void CDiscImage::ListLocked(CImageEntry& folder)
             vecNew.push_back(std::move(entry));
         }
     }
-    for (CImageEntry& entry : vecNew) {
-        const std::size_t i = m_deqEntries.size();
-        // A folder is named by where its records are; a file by its place in the listing.
-        entry.qwId = entry.bFolder ? entry.vecExtents.front().qwOffset / kSector : (std::uint64_t{1} << 40) + i;
-        std::string strFolded;
-        AppendFoldedName(strFolded, entry.strName);
-        folder.mapExact.emplace(entry.strName, i);
-        auto itFolded = folder.mapFolded.find(strFolded);
-        if (itFolded == folder.mapFolded.end())
-            folder.mapFolded.emplace(std::move(strFolded), i);
-        else if (entry.strName < m_deqEntries[itFolded->second].strName)
-            itFolded->second = i;
-        folder.vecChildren.push_back(i);
-        m_deqEntries.push_back(std::move(entry));
-    }
+    return ERROR_SUCCESS;
 }
 
 DWORD CDiscImage::Children(const CImageEntry& folder, const std::vector<std::size_t>*& pvecChildren)
@@ -301,6 +313,8 @@ DWORD CDiscImage::Lookup(std::string_view svPath, const CImageEntry*& pEntry)
 DWORD CDiscImage::Read(const CImageEntry& file, std::uint64_t qwAt, void* pv, DWORD cb, DWORD& cbDone)
 {
     cbDone = 0;
+    if (file.dwReadError && qwAt < file.qwSize && cb)
+        return file.dwReadError;
     char* pch = static_cast<char*>(pv);
     std::uint64_t qwStart = 0; // where the current extent starts in the file
     for (const CImageExtent& ext : file.vecExtents) {

@@ -1,6 +1,7 @@
 // A disc image (or a disc in its drive, read as a block device) seen as the
 // file system Windows would show: the names of the Joliet tree when there is
-// one, else those of Rock Ridge, else the plain ISO 9660 ones. Folders are
+// one, else those of Rock Ridge, else the plain ISO 9660 ones; a disc with
+// no ISO 9660 tree is read as UDF. Folders are
 // read when first looked into and kept for as long as the image is.
 #pragma once
 
@@ -8,12 +9,16 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+struct udf_s;
+struct udf_dirent_s;
 
 namespace kvwin32 {
 namespace detail {
@@ -32,6 +37,7 @@ struct CImageEntry {
     bool bHidden = false;
     std::uint64_t qwSize = 0;
     std::vector<CImageExtent> vecExtents; // a folder: where its records are
+    DWORD dwReadError = ERROR_SUCCESS; // a file whose bytes this reader cannot find
     FILETIME ftWrite = {0, 0};
     std::uint64_t qwId = 0; // stable for the image: a folder's is where its records are
 
@@ -76,6 +82,11 @@ private:
     DWORD Init();
     DWORD ReadAt(std::uint64_t qwAt, void* pv, std::size_t cb);
     void ListLocked(CImageEntry& folder);
+    DWORD ListIsoLocked(const CImageEntry& folder, std::vector<CImageEntry>& vecNew);
+    // A disc with no ISO 9660 tree, read through libudf (UdfImage.cpp).
+    DWORD InitUdf();
+    DWORD ListUdfLocked(const CImageEntry& folder, std::vector<CImageEntry>& vecNew);
+    void CloseUdf();
 
     std::string m_strPath;
     int m_iFd = -1;
@@ -84,6 +95,9 @@ private:
     bool m_bJoliet = false;
     std::mutex m_mutex;
     std::deque<CImageEntry> m_deqEntries; // stable addresses as folders are listed
+    udf_s* m_pUdf = nullptr;
+    // The folders of a UDF disc not listed yet, by their qwId: each is read once.
+    std::unordered_map<std::uint64_t, udf_dirent_s*> m_mapUdfFolders;
 };
 
 // Names as records hold them, as Windows shows them. Joliet: UTF-16 big
@@ -91,9 +105,13 @@ private:
 // bytes are no name (a lone surrogate).
 std::wstring JolietName(const unsigned char* pb, std::size_t cb);
 std::wstring IsoName(const unsigned char* pb, std::size_t cb);
+// Reads cb bytes of the image at qwAt into vec; false when it cannot.
+using FnReadArea = std::function<bool(std::uint64_t qwAt, std::size_t cb, std::vector<unsigned char>& vec)>;
 // The Rock Ridge name in a record's system use area, if it has one; pbArea
-// is that area. Continuations elsewhere on the disc are not followed.
-bool RockRidgeName(const unsigned char* pbArea, std::size_t cbArea, std::string& strName);
+// is that area. The continuation areas it leads to are read through
+// fnReadArea; one that cannot be read ends the name where it is.
+bool RockRidgeName(const unsigned char* pbArea, std::size_t cbArea, const FnReadArea& fnReadArea,
+                   std::string& strName);
 
 } // namespace detail
 } // namespace kvwin32

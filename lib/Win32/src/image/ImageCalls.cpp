@@ -162,10 +162,8 @@ DWORD ImageAttributes(const CWinPath& path)
 
 HANDLE ImageFindFirst(const wchar_t* pszSearch, const CWinPath& path, WIN32_FIND_DATAW& data)
 {
-    if (const DWORD dwError = HostPathError(path))
+    if (const DWORD dwError = FindPathError(path))
         return FailHandle(dwError);
-    if (path.svLast.size() > MAX_PATH - 1)
-        return FailHandle(ERROR_FILENAME_EXCED_RANGE);
     CDiscImage& image = *path.pImage;
     const CImageEntry* pEntry = nullptr;
     if (!HasWildcard(path.svLast)) {
@@ -202,8 +200,7 @@ BOOL ImageFindNext(HANDLE h, WIN32_FIND_DATAW& data)
         std::lock_guard<std::mutex> lock(pFind->m_mutex);
         cGiven = pFind->m_cGiven;
     }
-    const kvwin32::FaultContext ctx = {kvwin32::Call::FindNextFileW, pFind->m_strSearch.c_str(), cGiven, nullptr};
-    if (!ConsultFaultHook(ctx, dwError))
+    if (!HookAllowsFindNext(pFind->m_strSearch, cGiven, dwError))
         return Fail(dwError);
     if (!pFind->Next(data, dwError))
         return Fail(dwError);
@@ -220,21 +217,13 @@ BOOL ImageReadFile(HANDLE h, void* pv, DWORD cb, DWORD* pcbRead)
     const std::shared_ptr<CImageFile> pFile = LookupImageFile(h);
     if (!pFile)
         return Fail(ERROR_INVALID_HANDLE);
-    if (!pv && cb)
-        return Fail(ERROR_NOACCESS);
-    if (pFile->m_entry.bFolder)
-        return Fail(ERROR_INVALID_FUNCTION);
-    if (!pFile->m_bRead)
-        return Fail(ERROR_ACCESS_DENIED);
-    std::lock_guard<std::mutex> lock(pFile->m_mutex);
-    DWORD dwToRead = cb;
-    DWORD dwError = ERROR_SUCCESS;
-    const kvwin32::FaultContext ctx = {kvwin32::Call::ReadFile, pFile->m_strPath.c_str(), pFile->m_qwPosition,
-                                       &dwToRead};
-    if (!ConsultFaultHook(ctx, dwError))
+    if (const DWORD dwError = ReadCallError(pv, cb, pFile->m_entry.bFolder, pFile->m_bRead))
         return Fail(dwError);
-    if (dwToRead > cb)
-        dwToRead = cb;
+    std::lock_guard<std::mutex> lock(pFile->m_mutex);
+    DWORD dwToRead = 0;
+    DWORD dwError = ERROR_SUCCESS;
+    if (!HookAllowsRead(pFile->m_strPath, pFile->m_qwPosition, cb, dwToRead, dwError))
+        return Fail(dwError);
     DWORD cbDone = 0;
     dwError = pFile->m_pImage->Read(pFile->m_entry, pFile->m_qwPosition, pv, dwToRead, cbDone);
     pFile->m_qwPosition += cbDone;
@@ -284,9 +273,7 @@ BOOL ImageGetFileInformation(HANDLE h, BY_HANDLE_FILE_INFORMATION* pInfo)
     if (!pInfo)
         return Fail(ERROR_INVALID_PARAMETER);
     DWORD dwError = ERROR_SUCCESS;
-    const kvwin32::FaultContext ctx = {kvwin32::Call::GetFileInformationByHandle, pFile->m_strPath.c_str(), 0,
-                                       nullptr};
-    if (!ConsultFaultHook(ctx, dwError))
+    if (!HookAllowsFileInformation(pFile->m_strPath, dwError))
         return Fail(dwError);
     const CImageEntry& entry = pFile->m_entry;
     BY_HANDLE_FILE_INFORMATION& bhfi = *pInfo;

@@ -1,0 +1,113 @@
+// A disc written with UDF alone, with no ISO 9660 tree to read: libudf
+// finds the volume and lists its folders; the bytes of a file are read
+// straight from the image where its one extent lies.
+#include "image/DiscImage.h"
+
+#include "Internal.h"
+
+#include <cdio/bytesex.h>
+#include <cdio/udf.h>
+
+namespace kvwin32 {
+namespace detail {
+namespace {
+
+constexpr std::uint64_t kBlock = UDF_BLOCKSIZE;
+// A damaged folder could claim a child without end.
+constexpr std::size_t kMaxFolderEntries = 1u << 20;
+
+// Where a file's bytes lie in the image, when they lie in one piece. A file
+// the writer split into pieces, or kept inside its entry, is not read: its
+// reads fail, so it is reported unreadable rather than read wrong.
+bool OneExtent(udf_dirent_t& dirent, CImageExtent& ext)
+{
+    if (ext.qwSize == 0)
+        return true;
+    const std::uint16_t wFlags = uint16_from_le(dirent.fe.icb_tag.flags) & ICBTAG_FLAG_AD_MASK;
+    const std::uint32_t cbDescs = uint32_from_le(dirent.fe.i_alloc_descs);
+    const std::uint32_t cbOne = wFlags == ICBTAG_FLAG_AD_SHORT ? 8 : wFlags == ICBTAG_FLAG_AD_LONG ? 16 : 0;
+    if (cbOne == 0 || cbDescs != cbOne)
+        return false;
+    std::uint32_t dwStart = 0, dwEnd = 0;
+    if (!udf_get_lba(&dirent.fe, &dwStart, &dwEnd))
+        return false;
+    // An extent past the image's end reads as a damaged disc does: Read says so.
+    ext.qwOffset = (static_cast<std::uint64_t>(dirent.i_part_start) + dwStart) * kBlock;
+    return true;
+}
+
+} // namespace
+
+DWORD CDiscImage::InitUdf()
+{
+    m_pUdf = udf_open(m_strPath.c_str());
+    if (!m_pUdf)
+        return ERROR_UNRECOGNIZED_VOLUME;
+    udf_dirent_t* pRoot = udf_get_root(m_pUdf, true, 0);
+    if (!pRoot)
+        return ERROR_UNRECOGNIZED_VOLUME;
+    CImageEntry entry;
+    entry.bFolder = true;
+    entry.qwId = pRoot->i_loc ? pRoot->i_loc : 1;
+    entry.ftWrite = FileTimeFromUnix(udf_get_modification_time(pRoot), 0);
+    m_deqEntries.push_back(std::move(entry));
+    m_mapUdfFolders.emplace(m_deqEntries.back().qwId, pRoot);
+    return ERROR_SUCCESS;
+}
+
+void CDiscImage::CloseUdf()
+{
+    for (auto& [i, pDirent] : m_mapUdfFolders)
+        udf_dirent_free(pDirent);
+    m_mapUdfFolders.clear();
+    if (m_pUdf)
+        udf_close(m_pUdf);
+    m_pUdf = nullptr;
+}
+
+DWORD CDiscImage::ListUdfLocked(const CImageEntry& folder, std::vector<CImageEntry>& vecNew)
+{
+    const auto it = m_mapUdfFolders.find(folder.qwId);
+    if (it == m_mapUdfFolders.end())
+        return ERROR_FILE_CORRUPT; // its records could not be found
+    udf_dirent_t* pDirent = it->second;
+    m_mapUdfFolders.erase(it);
+    // Each call moves the folder's dirent on to its next entry; at the end
+    // the library frees it.
+    while (udf_readdir(pDirent)) {
+        if (vecNew.size() >= kMaxFolderEntries) {
+            udf_dirent_free(pDirent);
+            return ERROR_FILE_CORRUPT;
+        }
+        const char* pszName = udf_get_filename(pDirent);
+        if (!pszName || !*pszName || std::string_view(pszName) == "." || std::string_view(pszName) == "..")
+            continue;
+        CImageEntry entry;
+        entry.wstrName = DecodeUtf8(pszName);
+        if (entry.wstrName.size() > MAX_PATH - 1 ||
+            !AppendUtf8(entry.strName, entry.wstrName.data(), entry.wstrName.size()))
+            continue; // no name Windows could show
+        entry.bFolder = udf_is_dir(pDirent);
+        entry.ftWrite = FileTimeFromUnix(udf_get_modification_time(pDirent), 0);
+        if (entry.bFolder) {
+            udf_dirent_t* pChild = udf_opendir(pDirent);
+            entry.qwId = pChild && pChild->i_loc ? pChild->i_loc : (std::uint64_t{2} << 40) + vecNew.size();
+            // Two folders that claim the same place: the second cannot be listed.
+            if (pChild && !m_mapUdfFolders.emplace(entry.qwId, pChild).second)
+                udf_dirent_free(pChild);
+        } else {
+            CImageExtent ext;
+            ext.qwSize = udf_get_file_length(pDirent);
+            entry.qwSize = ext.qwSize;
+            if (OneExtent(*pDirent, ext))
+                entry.vecExtents.push_back(ext);
+            else
+                entry.dwReadError = ERROR_CRC;
+        }
+        vecNew.push_back(std::move(entry));
+    }
+    return ERROR_SUCCESS;
+}
+
+} // namespace detail
+} // namespace kvwin32
