@@ -115,8 +115,8 @@ TEST(ToolCompare, EachFaultOneLineAndExitStatus)
     for (const CCompareCase& test : vecCases) {
         SCOPED_TRACE(std::string(test.pszName) + ", as an image");
         kvtest::TempDir dir;
-        Tree(dir.Path() / "src");
-        Tree(dir.Path() / "copy");
+        DeepTree(dir.Path() / "src");
+        DeepTree(dir.Path() / "copy");
         test.fnDamage(dir.Path() / "copy");
         const fs::path image = dir.Path() / "copy.iso";
         ASSERT_EQ(0, std::system(("xorriso -as mkisofs -R -J -o '" + image.string() + "' '" +
