@@ -4,9 +4,7 @@
 
 namespace kvtool {
 
-namespace {
-
-bool LookUpSize(const std::wstring& strPath, unsigned long long& ullSize)
+bool LibraryFileSize(const std::wstring& strPath, unsigned long long& ullSize)
 {
     WIN32_FIND_DATAW data;
     HANDLE hFind = FindFirstFileW(strPath.c_str(), &data);
@@ -17,13 +15,11 @@ bool LookUpSize(const std::wstring& strPath, unsigned long long& ullSize)
     return true;
 }
 
-} // namespace
-
 int CompareFileSizes(const std::wstring& strSource, const std::wstring& strTarget)
 {
     unsigned long long ullSource = 0;
     unsigned long long ullTarget = 0;
-    if (strTarget.empty() || !LookUpSize(strSource, ullSource) || !LookUpSize(strTarget, ullTarget))
+    if (strTarget.empty() || !LibraryFileSize(strSource, ullSource) || !LibraryFileSize(strTarget, ullTarget))
         return -1;
     return ullSource != ullTarget ? 1 : 0;
 }

@@ -9,5 +9,7 @@ namespace kvtool {
 // 1 when the two files' sizes differ, 0 when equal, -1 when either cannot
 // be looked up. Paths as the library takes them.
 int CompareFileSizes(const std::wstring& strSource, const std::wstring& strTarget);
+// One file's size through the same layer; false when it cannot be looked up.
+bool LibraryFileSize(const std::wstring& strPath, unsigned long long& ullSize);
 
 } // namespace kvtool

@@ -1,5 +1,6 @@
 #include "host/ProblemReport.h"
 
+#include "host/FileSizes.h"
 #include "host/FileState.h"
 #include "host/NativeName.h"
 #if !defined(_WIN32)
@@ -61,16 +62,6 @@ EFileState ExamineOnImage(const std::wstring& strLibraryPath, std::string& strRe
     return EFileState::Fine;
 }
 
-bool SizeOnImage(const std::wstring& strLibraryPath, unsigned long long& ullSize)
-{
-    WIN32_FIND_DATAW data;
-    HANDLE hFind = FindFirstFileW(strLibraryPath.c_str(), &data);
-    if (hFind == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(hFind);
-    ullSize = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    return true;
-}
 #endif
 
 EFileState Examine(const std::wstring& strLibraryPath, std::string& strReason)
@@ -86,7 +77,7 @@ bool SizeOf(const std::wstring& strLibraryPath, unsigned long long& ullSize)
 {
 #if !defined(_WIN32)
     if (OnImageDrive(strLibraryPath))
-        return SizeOnImage(strLibraryPath, ullSize);
+        return LibraryFileSize(strLibraryPath, ullSize);
 #endif
     std::error_code ec;
     ullSize = std::filesystem::file_size(NativeFromLibrary(strLibraryPath), ec);
