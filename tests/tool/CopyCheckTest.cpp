@@ -20,6 +20,17 @@ namespace fs = std::filesystem;
 
 std::string Slashed(const fs::path& path) { return kvtool::Utf8FromWide(WideFromNative(path.generic_wstring())); }
 
+// Lines "STATUS  rel" as the tool prints them for files below root.
+std::vector<std::string> Below(const std::vector<std::string>& vecLines, const fs::path& root)
+{
+    std::vector<std::string> vecExpected;
+    for (const std::string& strLine : vecLines) {
+        const size_t iGap = strLine.find("  ");
+        vecExpected.push_back(strLine.substr(0, iGap + 2) + Slashed(root) + "/" + strLine.substr(iGap + 2));
+    }
+    return vecExpected;
+}
+
 // The problem lines: what comes before the summary.
 std::vector<std::string> ProblemLines(const std::string& strOut)
 {
@@ -102,12 +113,7 @@ TEST(ToolCompare, EachFaultOneLineAndExitStatus)
             vecArgs.push_back(L"--ignore-case");
         CToolRun run = RunTool(vecArgs);
         EXPECT_EQ(test.iExit, run.iExit) << run.strErr;
-        std::vector<std::string> vecExpected;
-        for (const std::string& strLine : test.vecLines) {
-            const size_t iGap = strLine.find("  ");
-            vecExpected.push_back(strLine.substr(0, iGap + 2) + Slashed(dir.Path() / "copy") + "/" + strLine.substr(iGap + 2));
-        }
-        EXPECT_EQ(vecExpected, ProblemLines(run.strOut));
+        EXPECT_EQ(Below(test.vecLines, dir.Path() / "copy"), ProblemLines(run.strOut));
     }
 #if !defined(_WIN32)
     // The same copies as disc images, made by xorriso: the image's files are
@@ -126,12 +132,7 @@ TEST(ToolCompare, EachFaultOneLineAndExitStatus)
             vecArgs.push_back(L"--ignore-case");
         CToolRun run = RunTool(vecArgs);
         EXPECT_EQ(test.iExit, run.iExit) << run.strErr;
-        std::vector<std::string> vecExpected;
-        for (const std::string& strLine : test.vecLines) {
-            const size_t iGap = strLine.find("  ");
-            vecExpected.push_back(strLine.substr(0, iGap + 2) + Slashed(image) + "/" + strLine.substr(iGap + 2));
-        }
-        EXPECT_EQ(vecExpected, ProblemLines(run.strOut));
+        EXPECT_EQ(Below(test.vecLines, image), ProblemLines(run.strOut));
     }
 #endif
 }
@@ -169,12 +170,7 @@ TEST(ToolDescribe, ImageContentsAgainstTheirTree)
         run = RunTool({L"verify", L"--xml", WideFromNative(dir.Path() / "Media1.xml"), L"--drive", L"E", L"--map",
                        L"E=" + WideFromNative(tree), L"--map", strMap});
         EXPECT_EQ(test.iExit, run.iExit) << run.strErr << run.strOut;
-        std::vector<std::string> vecExpected;
-        for (const std::string& strLine : test.vecLines) {
-            const size_t iGap = strLine.find("  ");
-            vecExpected.push_back(strLine.substr(0, iGap + 2) + Slashed(tree) + "/" + strLine.substr(iGap + 2));
-        }
-        EXPECT_EQ(vecExpected, ProblemLines(run.strOut));
+        EXPECT_EQ(Below(test.vecLines, tree), ProblemLines(run.strOut));
     }
 }
 #endif
@@ -301,12 +297,7 @@ TEST(ToolCheck, ManifestFromDescribeFindsEachFault)
         test.fnDamage(root);
         run = RunTool({L"check", WideFromNative(dir.Path() / "m" / "Media7.sha256"), L"--root", WideFromNative(root)});
         EXPECT_EQ(test.vecLines.empty() ? 0 : 1, run.iExit) << run.strOut << run.strErr;
-        std::vector<std::string> vecExpected;
-        for (const std::string& strLine : test.vecLines) {
-            const size_t iGap = strLine.find("  ");
-            vecExpected.push_back(strLine.substr(0, iGap + 2) + Slashed(root) + "/" + strLine.substr(iGap + 2));
-        }
-        EXPECT_EQ(vecExpected, ProblemLines(run.strOut));
+        EXPECT_EQ(Below(test.vecLines, root), ProblemLines(run.strOut));
     }
 }
 
@@ -358,12 +349,7 @@ TEST(ToolCheck, ReadsSha256sumManifestsAndReportsFaults)
             test.fnDamage(root);
             CToolRun run = RunTool({L"check", WideFromNative(dir.Path() / "sums"), L"--root", WideFromNative(root)});
             EXPECT_EQ(test.vecLines.empty() ? 0 : 1, run.iExit) << run.strErr;
-            std::vector<std::string> vecExpected;
-            for (const std::string& strLine : test.vecLines) {
-                const size_t iGap = strLine.find("  ");
-                vecExpected.push_back(strLine.substr(0, iGap + 2) + root.string() + "/" + strLine.substr(iGap + 2));
-            }
-            EXPECT_EQ(vecExpected, ProblemLines(run.strOut));
+            EXPECT_EQ(Below(test.vecLines, root), ProblemLines(run.strOut));
             EXPECT_EQ(test.pszChecked, SummaryValue(run.strOut, "files checked"));
         }
     }
