@@ -62,7 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cbD
     }
 
     // The 32-bit fields keep the clamped signed value as its bit pattern.
-    const DWORD dwWant = static_cast<DWORD>(static_cast<std::int32_t>(Reference(strText, INT32_MIN, INT32_MAX)));
+    const DWORD dwWant =
+        static_cast<DWORD>(static_cast<std::int32_t>(Reference(strText, INT32_MIN, INT32_MAX)));
     const DWORD dwGot = korvane::DecimalToDword(strText.c_str());
     if (dwGot != dwWant) {
         Report(strText, dwGot, dwWant);

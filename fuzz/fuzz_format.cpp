@@ -74,7 +74,8 @@ int ParseNumber(const std::wstring& str, std::size_t& i)
 // The size letters the formatter knows, longest first.
 std::wstring ParseSize(const std::wstring& str, std::size_t& i)
 {
-    static const wchar_t* const kSizes[] = {L"hh", L"ll", L"I64", L"I32", L"h", L"l", L"I", L"L", L"w", L"z", L"j", L"t"};
+    static const wchar_t* const kSizes[] = {L"hh", L"ll", L"I64", L"I32", L"h", L"l",
+                                            L"I",  L"L",  L"w",   L"z",   L"j", L"t"};
     for (const wchar_t* pszSize : kSizes) {
         const std::size_t n = std::wcslen(pszSize);
         if (str.compare(i, n, pszSize) == 0) {
@@ -92,7 +93,8 @@ bool Classify(Conversion& c)
     const std::wstring& s = c.strSize;
     const bool bNone = s.empty();
     const bool b32 = bNone || s == L"hh" || s == L"h" || s == L"I32";
-    const bool b64 = s == L"l" || s == L"ll" || s == L"I64" || s == L"I" || s == L"z" || s == L"j" || s == L"t";
+    const bool b64 =
+        s == L"l" || s == L"ll" || s == L"I64" || s == L"I" || s == L"z" || s == L"j" || s == L"t";
     switch (c.wcType) {
     case L'd':
     case L'i':
@@ -207,7 +209,7 @@ std::vector<Conversion> Parse(std::wstring& strFormat)
 
 // The arguments, and the storage they point into.
 class CArguments {
-public:
+  public:
     explicit CArguments(FuzzedDataProvider& input) : m_input(input) {}
 
     void Build(std::vector<Conversion>& vecConversions)
@@ -229,7 +231,7 @@ public:
     }
     const std::vector<Arg>& Args() const { return m_vecArgs; }
 
-private:
+  private:
     static Arg IntArg(int iValue)
     {
         Arg arg{Kind::Int};
@@ -241,29 +243,48 @@ private:
     int Star()
     {
         switch (m_input.ConsumeIntegralInRange(0, 7)) {
-        case 0: return INT_MIN;
-        case 1: return INT_MAX;
-        case 2: return m_input.ConsumeIntegral<int>();
-        case 3: return -m_input.ConsumeIntegralInRange(0, 40);
-        default: return m_input.ConsumeIntegralInRange(0, 40);
+        case 0:
+            return INT_MIN;
+        case 1:
+            return INT_MAX;
+        case 2:
+            return m_input.ConsumeIntegral<int>();
+        case 3:
+            return -m_input.ConsumeIntegralInRange(0, 40);
+        default:
+            return m_input.ConsumeIntegralInRange(0, 40);
         }
     }
 
     Arg Value(const Conversion& c)
     {
         Arg arg{c.kind};
-        const std::size_t nBound = c.bPrecision && c.iPrecision >= 0 ? static_cast<std::size_t>(c.iPrecision) : SIZE_MAX;
+        const std::size_t nBound =
+            c.bPrecision && c.iPrecision >= 0 ? static_cast<std::size_t>(c.iPrecision) : SIZE_MAX;
         switch (c.kind) {
-        case Kind::Int: arg.iValue = m_input.ConsumeIntegral<int>(); break;
-        case Kind::Int64: arg.llValue = m_input.ConsumeIntegral<long long>(); break;
-        case Kind::WideText: arg.pszWide = WideText(nBound); break;
-        case Kind::NarrowText: arg.pszNarrow = NarrowText(nBound); break;
-        case Kind::Pointer:
-            arg.pPointer = c.wcType == L'n' ? static_cast<void*>(&m_iCount)
-                                            : reinterpret_cast<void*>(m_input.ConsumeIntegral<std::uintptr_t>());
+        case Kind::Int:
+            arg.iValue = m_input.ConsumeIntegral<int>();
             break;
-        case Kind::Double: arg.dValue = m_input.ConsumeFloatingPoint<double>(); break;
-        case Kind::LongDouble: arg.ldValue = m_input.ConsumeFloatingPoint<long double>(); break;
+        case Kind::Int64:
+            arg.llValue = m_input.ConsumeIntegral<long long>();
+            break;
+        case Kind::WideText:
+            arg.pszWide = WideText(nBound);
+            break;
+        case Kind::NarrowText:
+            arg.pszNarrow = NarrowText(nBound);
+            break;
+        case Kind::Pointer:
+            arg.pPointer = c.wcType == L'n'
+                               ? static_cast<void*>(&m_iCount)
+                               : reinterpret_cast<void*>(m_input.ConsumeIntegral<std::uintptr_t>());
+            break;
+        case Kind::Double:
+            arg.dValue = m_input.ConsumeFloatingPoint<double>();
+            break;
+        case Kind::LongDouble:
+            arg.ldValue = m_input.ConsumeFloatingPoint<long double>();
+            break;
         }
         return arg;
     }
@@ -275,7 +296,8 @@ private:
         if (m_input.ConsumeIntegralInRange(0, 15) == 0)
             return nullptr;
         const std::string strBytes = m_input.ConsumeRandomLengthString(64);
-        std::wstring strText = kvfuzz::WideFromBytes(reinterpret_cast<const std::uint8_t*>(strBytes.data()), strBytes.size());
+        std::wstring strText =
+            kvfuzz::WideFromBytes(reinterpret_cast<const std::uint8_t*>(strBytes.data()), strBytes.size());
         if (nBound <= 64) {
             strText.resize(nBound, L'w');
             for (wchar_t& wc : strText)
@@ -319,7 +341,8 @@ private:
 // Format called with exactly the types of the arguments, one template
 // instance per sequence of kinds.
 template <typename... T>
-void Call(CZRString& str, const wchar_t* pszFormat, const std::vector<Arg>& vecArgs, std::size_t i, T... values)
+void Call(CZRString& str, const wchar_t* pszFormat, const std::vector<Arg>& vecArgs, std::size_t i,
+          T... values)
 {
     if (i == vecArgs.size()) {
         str.Format(pszFormat, values...);
@@ -328,13 +351,27 @@ void Call(CZRString& str, const wchar_t* pszFormat, const std::vector<Arg>& vecA
     if constexpr (sizeof...(T) < kMaxSlots) {
         const Arg& arg = vecArgs[i];
         switch (arg.kind) {
-        case Kind::Int: Call(str, pszFormat, vecArgs, i + 1, values..., arg.iValue); break;
-        case Kind::Int64: Call(str, pszFormat, vecArgs, i + 1, values..., arg.llValue); break;
-        case Kind::WideText: Call(str, pszFormat, vecArgs, i + 1, values..., arg.pszWide); break;
-        case Kind::NarrowText: Call(str, pszFormat, vecArgs, i + 1, values..., arg.pszNarrow); break;
-        case Kind::Pointer: Call(str, pszFormat, vecArgs, i + 1, values..., arg.pPointer); break;
-        case Kind::Double: Call(str, pszFormat, vecArgs, i + 1, values..., arg.dValue); break;
-        case Kind::LongDouble: Call(str, pszFormat, vecArgs, i + 1, values..., arg.ldValue); break;
+        case Kind::Int:
+            Call(str, pszFormat, vecArgs, i + 1, values..., arg.iValue);
+            break;
+        case Kind::Int64:
+            Call(str, pszFormat, vecArgs, i + 1, values..., arg.llValue);
+            break;
+        case Kind::WideText:
+            Call(str, pszFormat, vecArgs, i + 1, values..., arg.pszWide);
+            break;
+        case Kind::NarrowText:
+            Call(str, pszFormat, vecArgs, i + 1, values..., arg.pszNarrow);
+            break;
+        case Kind::Pointer:
+            Call(str, pszFormat, vecArgs, i + 1, values..., arg.pPointer);
+            break;
+        case Kind::Double:
+            Call(str, pszFormat, vecArgs, i + 1, values..., arg.dValue);
+            break;
+        case Kind::LongDouble:
+            Call(str, pszFormat, vecArgs, i + 1, values..., arg.ldValue);
+            break;
         }
     } else {
         FUZZ_CHECK(!"more arguments than slots");
@@ -395,10 +432,17 @@ bool Expected(const std::wstring& strFormat, const Conversion& c, const Arg* pVa
     std::vector<wchar_t> buffer(2 * kMaxCompared + 256);
     int iLength = -1;
     switch (pValue->kind) {
-    case Kind::Int: iLength = std::swprintf(buffer.data(), buffer.size(), strSpec.c_str(), pValue->iValue); break;
-    case Kind::Int64: iLength = std::swprintf(buffer.data(), buffer.size(), strSpec.c_str(), pValue->llValue); break;
-    case Kind::WideText: iLength = std::swprintf(buffer.data(), buffer.size(), strSpec.c_str(), pValue->pszWide); break;
-    default: return false;
+    case Kind::Int:
+        iLength = std::swprintf(buffer.data(), buffer.size(), strSpec.c_str(), pValue->iValue);
+        break;
+    case Kind::Int64:
+        iLength = std::swprintf(buffer.data(), buffer.size(), strSpec.c_str(), pValue->llValue);
+        break;
+    case Kind::WideText:
+        iLength = std::swprintf(buffer.data(), buffer.size(), strSpec.c_str(), pValue->pszWide);
+        break;
+    default:
+        return false;
     }
     if (iLength < 0)
         return false;
@@ -434,7 +478,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cbD
 {
     FuzzedDataProvider input(pData, cbData);
     const std::string strBytes = input.ConsumeRandomLengthString(256);
-    std::wstring strFormat = kvfuzz::WideFromBytes(reinterpret_cast<const std::uint8_t*>(strBytes.data()), strBytes.size());
+    std::wstring strFormat =
+        kvfuzz::WideFromBytes(reinterpret_cast<const std::uint8_t*>(strBytes.data()), strBytes.size());
     std::vector<Conversion> vecConversions = Parse(strFormat);
 
     CArguments args(input);
@@ -448,12 +493,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cbD
     std::wstring strExpected;
     const bool bUnfinished = !vecConversions.empty() && vecConversions.back().wcType == 0;
     if (!bUnfinished && ExpectedText(strFormat, vecConversions, args.Args(), strExpected)) {
-        const std::wstring strGot(static_cast<const wchar_t*>(str), static_cast<std::size_t>(str.GetLength()));
+        const std::wstring strGot(static_cast<const wchar_t*>(str),
+                                  static_cast<std::size_t>(str.GetLength()));
         if (std::getenv("KVFUZZ_VERBOSE"))
             std::fprintf(stderr, "compared \"%ls\" -> \"%ls\"\n", strFormat.c_str(), strGot.c_str());
         if (strGot != strExpected) {
-            std::fprintf(stderr, "format \"%ls\"\n  got      \"%ls\"\n  expected \"%ls\"\n", strFormat.c_str(),
-                         strGot.c_str(), strExpected.c_str());
+            std::fprintf(stderr, "format \"%ls\"\n  got      \"%ls\"\n  expected \"%ls\"\n",
+                         strFormat.c_str(), strGot.c_str(), strExpected.c_str());
             FUZZ_CHECK(strGot == strExpected);
         }
     }

@@ -18,7 +18,8 @@ int g_cFiles = 0;
 
 void ReadThrough(const std::wstring& strPath)
 {
-    HANDLE h = CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h =
+        CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return;
     LARGE_INTEGER size;

@@ -47,7 +47,8 @@ const Drives& TheDrives()
 {
     static const Drives drives = [] {
         const char* pszTemp = std::getenv("TMPDIR");
-        std::string strTemplate = std::string(pszTemp && *pszTemp ? pszTemp : "/tmp") + "/kvfuzz-verify-XXXXXX";
+        std::string strTemplate =
+            std::string(pszTemp && *pszTemp ? pszTemp : "/tmp") + "/kvfuzz-verify-XXXXXX";
         FUZZ_CHECK(mkdtemp(strTemplate.data()) != nullptr);
         const char* szTemplate = strTemplate.c_str();
         Drives d{fs::path(szTemplate) / "src", fs::path(szTemplate) / "disc"};
@@ -73,7 +74,8 @@ void Empty(const fs::path& dir)
 }
 
 // The folders the files lie in, below the drive roots.
-const wchar_t* const kFolders[] = {L"", L"data", L"data\\dir", L"data\\dir\\sub", L"data\\dir\\System Volume Information"};
+const wchar_t* const kFolders[] = {L"", L"data", L"data\\dir", L"data\\dir\\sub",
+                                   L"data\\dir\\System Volume Information"};
 const wchar_t* const kNames[] = {L"f%d.bin", L"F %d.TXT", L"\u00e9t\u00e9 %d", L"R&D %d", L"%d"};
 
 struct File {
@@ -86,7 +88,10 @@ struct File {
     bool Bad() const { return !bSource || !bTarget || bDiffers; }
 };
 
-std::string Utf8(const std::wstring& str) { return kvutf::Utf8FromWide(str); }
+std::string Utf8(const std::wstring& str)
+{
+    return kvutf::Utf8FromWide(str);
+}
 
 fs::path Native(const fs::path& root, const std::wstring& strRel)
 {
@@ -140,7 +145,8 @@ std::string Spelled(FuzzedDataProvider& input, const std::string& strName)
         for (char& c : strOut)
             c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         break;
-    default: break;
+    default:
+        break;
     }
     return strOut;
 }
@@ -153,7 +159,8 @@ std::string Element(FuzzedDataProvider& input, const std::string& strName, const
 
 // Attribute texts with the folder bit clear, and with it set.
 const char* const kFileAttributes[] = {"32", "0", "", " 32", "0x10", "33", "-0", "128", "15abc"};
-const char* const kFolderAttributes[] = {"16", " 16", "+16", "48", "16abc", "17", "2147483647", "-1", "4294967295"};
+const char* const kFolderAttributes[] = {"16", " 16",        "+16", "48",        "16abc",
+                                         "17", "2147483647", "-1",  "4294967295"};
 
 struct Entry {
     bool bFolder;
@@ -203,8 +210,12 @@ Medium Generate(FuzzedDataProvider& input, const Drives& drives)
         const std::string bytes = Content(input);
         std::string disc = bytes;
         switch (input.ConsumeIntegralInRange(0, 7)) {
-        case 0: file.bSource = false; break;
-        case 1: file.bTarget = false; break;
+        case 0:
+            file.bSource = false;
+            break;
+        case 1:
+            file.bTarget = false;
+            break;
         case 2:
             if (!disc.empty()) {
                 // One byte changed: a CRC-32 always sees it.
@@ -223,7 +234,8 @@ Medium Generate(FuzzedDataProvider& input, const Drives& drives)
             disc += 'x';
             file.bDiffers = true;
             break;
-        default: break;
+        default:
+            break;
         }
         if (file.bSource)
             WriteBytes(Native(drives.root, file.Rel()), bytes);
@@ -240,9 +252,14 @@ Medium Generate(FuzzedDataProvider& input, const Drives& drives)
             medium.vecEntries.push_back({false, n, L""});
     }
     switch (input.ConsumeIntegralInRange(0, 3)) {
-    case 1: medium.vecEntries.insert(medium.vecEntries.begin(), {true, 0, L"data\\dir"}); break;
-    case 2: medium.vecEntries.push_back({true, 0, L"data"}); break;
-    default: break;
+    case 1:
+        medium.vecEntries.insert(medium.vecEntries.begin(), {true, 0, L"data\\dir"});
+        break;
+    case 2:
+        medium.vecEntries.push_back({true, 0, L"data"});
+        break;
+    default:
+        break;
     }
     if (input.ConsumeIntegralInRange(0, 7) == 0) {
         // Listed, but on neither disk.
@@ -269,7 +286,8 @@ Medium Generate(FuzzedDataProvider& input, const Drives& drives)
         if (entry.bFolder) {
             const std::string strFolder = XmlEscaped(entry.strFolder);
             x += Element(input, "FullPath",
-                         std::string(1, chSource) + ":\\" + strFolder + (input.ConsumeBool() ? "\\*.*" : "\\"));
+                         std::string(1, chSource) + ":\\" + strFolder +
+                             (input.ConsumeBool() ? "\\*.*" : "\\"));
             x += Element(input, "TargetPath", "\\" + strFolder + (input.ConsumeBool() ? "\\" : ""));
             x += Element(input, "Attribute", input.PickValueInArray(kFolderAttributes));
         } else {
@@ -282,7 +300,8 @@ Medium Generate(FuzzedDataProvider& input, const Drives& drives)
                 x += Element(input, "Attribute", input.PickValueInArray(kFileAttributes));
         }
         if (input.ConsumeBool())
-            x += "<Path>ignored</Path><WriteTime>2024-01-01 00:00:00</WriteTime><FileSize>12</FileSize><Other/>";
+            x += "<Path>ignored</Path><WriteTime>2024-01-01 "
+                 "00:00:00</WriteTime><FileSize>12</FileSize><Other/>";
         x += "</FILE>\n";
     }
     x += "</Factory>\n";
@@ -309,7 +328,8 @@ std::vector<Pair> CheckedPairs(const Medium& medium)
 {
     std::vector<Pair> vecPairs;
     auto Add = [&](const File& file) {
-        vecPairs.push_back({L"S:\\" + file.Rel(), L"T:\\" + file.Rel(), !file.bSource, !file.bTarget, file.Bad()});
+        vecPairs.push_back(
+            {L"S:\\" + file.Rel(), L"T:\\" + file.Rel(), !file.bSource, !file.bTarget, file.Bad()});
     };
     for (const Entry& entry : medium.vecEntries) {
         if (!entry.bFolder) {
@@ -349,7 +369,8 @@ bool Stops(const Call& call)
 {
     if (call.uiCmd == CRCVERIF_FILEERROR)
         return call.dwAnswer == CRCVERIF_ANSWER_FAIL || call.dwAnswer == CRCVERIF_ANSWER_ABORT;
-    return (call.uiCmd == CRCVERIF_TARGETDONE || call.uiCmd == CRCVERIF_PROGRESS) && call.dwAnswer == CRCVERIF_ANSWER_ABORT;
+    return (call.uiCmd == CRCVERIF_TARGETDONE || call.uiCmd == CRCVERIF_PROGRESS) &&
+           call.dwAnswer == CRCVERIF_ANSWER_ABORT;
 }
 
 DWORD CALLBACK HostCallback(UINT uiCmd, LPVOID pParam1, DWORD dwParam2, LPVOID pParam3)
@@ -372,11 +393,17 @@ DWORD CALLBACK HostCallback(UINT uiCmd, LPVOID pParam1, DWORD dwParam2, LPVOID p
     const int iPick = pHost->pInput->ConsumeIntegralInRange(0, 15);
     switch (uiCmd) {
     case CRCVERIF_FILEERROR:
-        call.dwAnswer = iPick == 0 ? CRCVERIF_ANSWER_FAIL : iPick == 1 ? CRCVERIF_ANSWER_ABORT : kSkips[iPick % 5];
+        call.dwAnswer = iPick == 0   ? CRCVERIF_ANSWER_FAIL
+                        : iPick == 1 ? CRCVERIF_ANSWER_ABORT
+                                     : kSkips[iPick % 5];
         break;
     case CRCVERIF_TARGETDONE:
-    case CRCVERIF_PROGRESS: call.dwAnswer = iPick == 0 ? CRCVERIF_ANSWER_ABORT : kSkips[iPick % 5]; break;
-    default: call.dwAnswer = iPick; break; // ignored
+    case CRCVERIF_PROGRESS:
+        call.dwAnswer = iPick == 0 ? CRCVERIF_ANSWER_ABORT : kSkips[iPick % 5];
+        break;
+    default:
+        call.dwAnswer = iPick;
+        break; // ignored
     }
     pHost->vecCalls.push_back(call);
     return call.dwAnswer;
@@ -469,13 +496,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cbD
     HRESULT hr;
     {
         CKorvane verifier;
-        hr = bByNumber ? verifier.VerifyBurning(wcDisc, 1, input.ConsumeBool() ? L"S:\\" : L"S:", HostCallback, &host)
+        hr = bByNumber ? verifier.VerifyBurning(wcDisc, 1, input.ConsumeBool() ? L"S:\\" : L"S:",
+                                                HostCallback, &host)
                        : verifier.VerifyBurning(wcDisc, L"S:\\Media1.xml", HostCallback, &host);
     }
     if (std::getenv("KVFUZZ_VERBOSE")) {
         std::fprintf(stderr, "%s", medium.strXml.c_str());
         for (const Call& call : host.vecCalls)
-            std::fprintf(stderr, "cmd %u %ls %u -> %u\n", call.uiCmd, call.strPath.c_str(), call.dwParam2, call.dwAnswer);
+            std::fprintf(stderr, "cmd %u %ls %u -> %u\n", call.uiCmd, call.strPath.c_str(), call.dwParam2,
+                         call.dwAnswer);
         std::fprintf(stderr, "result 0x%08X\n", static_cast<unsigned>(hr));
     }
     CheckRun(medium, host, hr);

@@ -21,7 +21,7 @@ constexpr int kMaxFileEntries = 10000;
 
 // Holds one reference; released at the end of its scope.
 class CNodeRef {
-public:
+  public:
     CNodeRef() = default;
     CNodeRef(CNodeRef&& other) noexcept : m_pNode(other.m_pNode) { other.m_pNode = nullptr; }
     CNodeRef(const CNodeRef&) = delete;
@@ -52,7 +52,7 @@ public:
     IZRXmlNode* operator->() const { return m_pNode; }
     IZRXmlNode* Get() const { return m_pNode; }
 
-private:
+  private:
     IZRXmlNode* m_pNode = nullptr;
 };
 
@@ -170,7 +170,8 @@ void CheckPaths(IZRXml* pXml, IZRXmlNode* pRoot, const std::wstring& strRoot)
         if (iSeen >= kMaxPathChecks)
             continue;
         CNodeRef beyond;
-        const std::wstring strPath = L"/" + strRoot + L"/" + strName + L"[" + std::to_wstring(iSeen + 1) + L"]";
+        const std::wstring strPath =
+            L"/" + strRoot + L"/" + strName + L"[" + std::to_wstring(iSeen + 1) + L"]";
         if (iCount <= kMaxPathChecks)
             FUZZ_CHECK(Fails(pXml->GetNode(strPath.c_str(), beyond.Out()), beyond));
         const std::wstring strZero = L"/" + strRoot + L"/" + strName + L"[0]";
@@ -184,7 +185,8 @@ void CheckPaths(IZRXml* pXml, IZRXmlNode* pRoot, const std::wstring& strRoot)
 std::vector<std::wstring> RootCandidates(const std::uint8_t* pData, std::size_t cbData)
 {
     std::string strText;
-    const bool bUtf16 = cbData >= 2 && ((pData[0] == 0xFF && pData[1] == 0xFE) || (pData[0] == 0xFE && pData[1] == 0xFF));
+    const bool bUtf16 =
+        cbData >= 2 && ((pData[0] == 0xFF && pData[1] == 0xFE) || (pData[0] == 0xFE && pData[1] == 0xFF));
     for (std::size_t i = 0; i < cbData; ++i) {
         if (!(bUtf16 && pData[i] == 0))
             strText += static_cast<char>(pData[i]);

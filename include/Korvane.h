@@ -9,7 +9,8 @@
 // without UNICODE, TCHAR would be char and the calls would name members the
 // DLL does not export.
 #ifndef UNICODE
-#error "Korvane.h needs UNICODE (and _UNICODE) defined: Korvane.dll has only the wide functions (TCHAR must be wchar_t)"
+#error                                                                                                       \
+    "Korvane.h needs UNICODE (and _UNICODE) defined: Korvane.dll has only the wide functions (TCHAR must be wchar_t)"
 #endif
 
 #include <windows.h>
@@ -55,7 +56,7 @@ struct KORVANE_API FDesc {
 };
 
 class KORVANE_API CKorvane {
-public:
+  public:
     CKorvane();
     CKorvane(const CKorvane& other);
     CKorvane& operator=(const CKorvane& other);
@@ -73,7 +74,7 @@ public:
     DWORD CBProgress(UINT uiCmd, LPVOID pParam1, DWORD dwParam2, LPVOID pPraram3);
 #endif
 
-protected:
+  protected:
     DWORD GetFileCount(LPCTSTR strXMLFilePath);
 #if KORVANE_REVISION >= 11
     __int64 GetMediaSize(LPCTSTR strXMLFilePath);
@@ -101,7 +102,7 @@ protected:
     CRCVERIFCB m_lpCB;
     LPVOID m_lpUserParam;
 
-private:
+  private:
     // The walk of the entries, shared by both revisions' drivers.
     friend class CEntryWalk;
 };

@@ -59,7 +59,7 @@ typedef unsigned int KORVANE_UINT;
  * wide characters, valid only during the call; pParam3 is the user pointer
  * given to KorvaneHostSetCallback. */
 typedef KORVANE_DWORD(KORVANE_HOST_CALL* KORVANE_HOST_CALLBACK)(KORVANE_UINT uiCmd, void* pParam1,
-                                                               KORVANE_DWORD dwParam2, void* pParam3);
+                                                                KORVANE_DWORD dwParam2, void* pParam3);
 
 /* One verifier; one run at a time on it. */
 typedef struct KorvaneHostObject* KORVANE_HOST;
@@ -75,15 +75,16 @@ KORVANE_HOST_API void KORVANE_HOST_CALL KorvaneHostDestroy(KORVANE_HOST hHost);
 /* The callback and user pointer of the runs that follow (null: none, every
  * problem then fails the run). E_INVALIDARG for a null verifier. */
 KORVANE_HOST_API KORVANE_HRESULT KORVANE_HOST_CALL KorvaneHostSetCallback(KORVANE_HOST hHost,
-                                                                         KORVANE_HOST_CALLBACK pfnCallback,
-                                                                         void* pUserParam);
+                                                                          KORVANE_HOST_CALLBACK pfnCallback,
+                                                                          void* pUserParam);
 /* CKorvane::VerifyBurning by folder and number: "<pszFolder>\Media<iNumber>.xml"
  * (null folder: "c:\Temp"). */
-KORVANE_HOST_API KORVANE_HRESULT KORVANE_HOST_CALL KorvaneHostVerifyBurning(KORVANE_HOST hHost, wchar_t wcDrive,
-                                                                           int iNumber, const wchar_t* pszFolder);
+KORVANE_HOST_API KORVANE_HRESULT KORVANE_HOST_CALL KorvaneHostVerifyBurning(KORVANE_HOST hHost,
+                                                                            wchar_t wcDrive, int iNumber,
+                                                                            const wchar_t* pszFolder);
 /* CKorvane::VerifyBurning by the description file's path. */
 KORVANE_HOST_API KORVANE_HRESULT KORVANE_HOST_CALL KorvaneHostVerifyFile(KORVANE_HOST hHost, wchar_t wcDrive,
-                                                                        const wchar_t* pszDescription);
+                                                                         const wchar_t* pszDescription);
 /* The disc checksum of one file (the sum of the CRC-32/BZIP2 values of its
  * zero-padded 16 KiB blocks); 0xFFFFFFFF when it cannot be opened. */
 KORVANE_HOST_API KORVANE_DWORD KORVANE_HOST_CALL KorvaneHostFileChecksum(const wchar_t* pszPath);
@@ -95,8 +96,10 @@ KORVANE_HOST_API KORVANE_DWORD KORVANE_HOST_CALL KorvaneHostFileChecksum(const w
 /* The functions' types, for hosts that look them up by name. */
 typedef KORVANE_HOST(KORVANE_HOST_CALL* PFN_KORVANEHOSTCREATE)(void);
 typedef void(KORVANE_HOST_CALL* PFN_KORVANEHOSTDESTROY)(KORVANE_HOST);
-typedef KORVANE_HRESULT(KORVANE_HOST_CALL* PFN_KORVANEHOSTSETCALLBACK)(KORVANE_HOST, KORVANE_HOST_CALLBACK, void*);
-typedef KORVANE_HRESULT(KORVANE_HOST_CALL* PFN_KORVANEHOSTVERIFYBURNING)(KORVANE_HOST, wchar_t, int, const wchar_t*);
+typedef KORVANE_HRESULT(KORVANE_HOST_CALL* PFN_KORVANEHOSTSETCALLBACK)(KORVANE_HOST, KORVANE_HOST_CALLBACK,
+                                                                       void*);
+typedef KORVANE_HRESULT(KORVANE_HOST_CALL* PFN_KORVANEHOSTVERIFYBURNING)(KORVANE_HOST, wchar_t, int,
+                                                                         const wchar_t*);
 typedef KORVANE_HRESULT(KORVANE_HOST_CALL* PFN_KORVANEHOSTVERIFYFILE)(KORVANE_HOST, wchar_t, const wchar_t*);
 typedef KORVANE_DWORD(KORVANE_HOST_CALL* PFN_KORVANEHOSTFILECHECKSUM)(const wchar_t*);
 

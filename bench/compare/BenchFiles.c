@@ -82,11 +82,12 @@ static void WriteHead(FILE* pFile, long lFiles, long long llBytes)
 static void WriteEntry(FILE* pFile, const char* pszFullPath, const char* pszTargetPath, const char* pszName,
                        long lSize)
 {
-    fprintf(pFile,
-            "  <FILE>\n    <FullPath>%s</FullPath>\n    <Path>%s\\%s</Path>\n    <TargetPath>%s</TargetPath>\n"
-            "    <Name>%s</Name>\n    <Attribute>32</Attribute>\n    <Exclusion>0</Exclusion>\n"
-            "    <FileSize>%ld</FileSize>\n    <WriteTime>2026-12-08T03:08:26Z</WriteTime>\n  </FILE>\n",
-            pszFullPath, pszTargetPath, pszName, pszTargetPath, pszName, lSize);
+    fprintf(
+        pFile,
+        "  <FILE>\n    <FullPath>%s</FullPath>\n    <Path>%s\\%s</Path>\n    <TargetPath>%s</TargetPath>\n"
+        "    <Name>%s</Name>\n    <Attribute>32</Attribute>\n    <Exclusion>0</Exclusion>\n"
+        "    <FileSize>%ld</FileSize>\n    <WriteTime>2026-12-08T03:08:26Z</WriteTime>\n  </FILE>\n",
+        pszFullPath, pszTargetPath, pszName, pszTargetPath, pszName, lSize);
 }
 
 static void MakePairs(const char* pszRoot, long lCount, long lSize)
@@ -227,6 +228,7 @@ int main(int argc, char** argv)
         ReadList(argv[2]);
         return 0;
     }
-    fprintf(stderr, "usage: BenchFiles pairs ROOT COUNT SIZE | same ROOT COUNT | read FILE... | list LISTFILE\n");
+    fprintf(stderr,
+            "usage: BenchFiles pairs ROOT COUNT SIZE | same ROOT COUNT | read FILE... | list LISTFILE\n");
     return 2;
 }

@@ -72,7 +72,7 @@ BENCHMARK(ComputeBlockCRC);
 // A 256 MiB file of random bytes in the temporary folder, written and read
 // once before the first measurement so that it is served from the cache.
 class CCachedFile {
-public:
+  public:
     static const size_t SIZE = 256u << 20;
 
     CCachedFile()
@@ -84,7 +84,8 @@ public:
         for (size_t off = 0; off < SIZE; off += chunk.size()) {
             // A different first byte per MiB, so no two MiB are alike.
             f.put(static_cast<char>(off >> 20));
-            f.write(reinterpret_cast<const char*>(chunk.data()) + 1, static_cast<std::streamsize>(chunk.size() - 1));
+            f.write(reinterpret_cast<const char*>(chunk.data()) + 1,
+                    static_cast<std::streamsize>(chunk.size() - 1));
         }
         f.close();
         m_bGood = static_cast<bool>(f);
@@ -104,7 +105,7 @@ public:
     bool Good() const { return m_bGood; }
     std::wstring Path() const { return m_path.wstring(); }
 
-private:
+  private:
     std::filesystem::path m_path;
     bool m_bGood = false;
 };
@@ -131,7 +132,8 @@ void ComputeFileCRC(benchmark::State& state)
     }
     if (dwChecksum == 0xFFFFFFFF)
         state.SkipWithError("the file did not open");
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(CCachedFile::SIZE));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(CCachedFile::SIZE));
     state.SetLabel(kvcrc::KernelName(kvcrc::ActiveKernel()));
 }
 BENCHMARK(ComputeFileCRC)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -66,8 +66,9 @@ int main(int argc, char** argv)
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - tStart;
         const long nParses = ZRXmlParseCount() - nParsesBefore;
         if (hr != S_OK || counts.dwErrors != 0 || counts.dwFiles == 0) {
-            std::fprintf(stderr, "run %d: 0x%08X, %lu files, %lu errors\n", iRun + 1, static_cast<unsigned>(hr),
-                         static_cast<unsigned long>(counts.dwFiles), static_cast<unsigned long>(counts.dwErrors));
+            std::fprintf(stderr, "run %d: 0x%08X, %lu files, %lu errors\n", iRun + 1,
+                         static_cast<unsigned>(hr), static_cast<unsigned long>(counts.dwFiles),
+                         static_cast<unsigned long>(counts.dwErrors));
             return 1;
         }
         dwFiles = counts.dwFiles;
@@ -76,7 +77,8 @@ int main(int argc, char** argv)
     }
     std::sort(vecSecondsPerPair.begin(), vecSecondsPerPair.end());
     std::printf("pairs: %lu, runs: %d, time per pair: %.2f us (median; best %.2f us), parses per run: %ld\n",
-                static_cast<unsigned long>(dwFiles), nRuns, vecSecondsPerPair[vecSecondsPerPair.size() / 2] * 1e6,
-                vecSecondsPerPair.front() * 1e6, nMostParses);
+                static_cast<unsigned long>(dwFiles), nRuns,
+                vecSecondsPerPair[vecSecondsPerPair.size() / 2] * 1e6, vecSecondsPerPair.front() * 1e6,
+                nMostParses);
     return nMostParses == 1 ? 0 : 1;
 }

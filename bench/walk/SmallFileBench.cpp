@@ -17,7 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class CSmallFile {
-public:
+  public:
     CSmallFile() : m_path(fs::temp_directory_path() / "korvane_small_file_bench.dat")
     {
         FILE* pFile = std::fopen(m_path.string().c_str(), "wb");
@@ -38,7 +38,7 @@ public:
     bool Good() const { return m_bGood; }
     std::wstring Path() const { return m_path.wstring(); }
 
-private:
+  private:
     fs::path m_path;
     bool m_bGood = false;
 };
@@ -59,7 +59,8 @@ void BM_SmallFileRead(benchmark::State& state)
     const std::wstring strPath = SmallFile().Path();
     static BYTE s_abBlock[16384];
     for (auto _ : state) {
-        HANDLE hFile = CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE hFile =
+            CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         if (hFile == INVALID_HANDLE_VALUE) {
             state.SkipWithError("the file did not open");
             return;

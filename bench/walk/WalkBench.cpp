@@ -74,8 +74,9 @@ long long PeakResidentBytes()
 // The source folder and the disc folder with one tiny file each, and the
 // description of nFiles entries naming that pair.
 class CMedium {
-public:
-    explicit CMedium(int nFiles) : m_root(fs::temp_directory_path() / ("korvane_walk_bench_" + std::to_string(nFiles)))
+  public:
+    explicit CMedium(int nFiles)
+        : m_root(fs::temp_directory_path() / ("korvane_walk_bench_" + std::to_string(nFiles)))
     {
         std::error_code ec;
         fs::remove_all(m_root, ec);
@@ -109,11 +110,20 @@ public:
     CMedium(const CMedium&) = delete;
     CMedium& operator=(const CMedium&) = delete;
 
-    wchar_t Drive() const { return m_wcDrive; }
-    const std::wstring& Description() const { return m_strDescription; }
-    bool IsReady() const { return m_bReady; }
+    wchar_t Drive() const
+    {
+        return m_wcDrive;
+    }
+    const std::wstring& Description() const
+    {
+        return m_strDescription;
+    }
+    bool IsReady() const
+    {
+        return m_bReady;
+    }
 
-private:
+  private:
     void WriteDescription(int nFiles, const std::string& strSource, const std::string& strTargetPath)
     {
         const fs::path file = m_root / "Media1.xml";
@@ -127,12 +137,13 @@ private:
                      "    </Info>\n  </Media>\n",
                      nFiles, static_cast<long long>(nFiles) * static_cast<long long>(sizeof kszBytes - 1));
         for (int i = 0; i < nFiles; ++i)
-            std::fprintf(pFile,
-                         "  <FILE>\n    <FullPath>%s</FullPath>\n    <Path>\\t\\a.dat</Path>\n"
-                         "    <TargetPath>%s</TargetPath>\n    <Name>a.dat</Name>\n    <Attribute>32</Attribute>\n"
-                         "    <Exclusion>0</Exclusion>\n    <FileSize>%u</FileSize>\n"
-                         "    <WriteTime>2026-12-08 03:08:26</WriteTime>\n  </FILE>\n",
-                         strSource.c_str(), strTargetPath.c_str(), static_cast<unsigned>(sizeof kszBytes - 1));
+            std::fprintf(
+                pFile,
+                "  <FILE>\n    <FullPath>%s</FullPath>\n    <Path>\\t\\a.dat</Path>\n"
+                "    <TargetPath>%s</TargetPath>\n    <Name>a.dat</Name>\n    <Attribute>32</Attribute>\n"
+                "    <Exclusion>0</Exclusion>\n    <FileSize>%u</FileSize>\n"
+                "    <WriteTime>2026-12-08 03:08:26</WriteTime>\n  </FILE>\n",
+                strSource.c_str(), strTargetPath.c_str(), static_cast<unsigned>(sizeof kszBytes - 1));
         std::fputs("</Factory>\n", pFile);
         m_bReady = std::fclose(pFile) == 0;
     }
@@ -211,7 +222,8 @@ void BM_VerifyRun(benchmark::State& state)
         CRunWatch watch;
         llHeapBeforeRun = HeapInUse();
         CKorvane korvane;
-        const HRESULT hr = korvane.VerifyBurning(medium.Drive(), medium.Description().c_str(), &Watch, &watch);
+        const HRESULT hr =
+            korvane.VerifyBurning(medium.Drive(), medium.Description().c_str(), &Watch, &watch);
         if (hr != S_OK || !watch.bEnded || watch.llPairs != nFiles || watch.llProblems != 0) {
             state.SkipWithError("the run did not pass every entry");
             return;
@@ -222,13 +234,14 @@ void BM_VerifyRun(benchmark::State& state)
     const double dRuns = static_cast<double>(state.iterations());
     state.SetItemsProcessed(state.iterations() * nFiles);
     // The whole run, the three loads of the description included.
-    state.counters["time_per_entry"] =
-        benchmark::Counter(nFiles, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["time_per_entry"] = benchmark::Counter(
+        nFiles, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     // From the start report to the end report: the walk alone.
     state.counters["walk_ns_per_entry"] = dWalkSeconds / dRuns / nFiles * 1e9;
     if (last.llHeapBegin >= 0 && llHeapBeforeRun >= 0) {
         // What the loaded description costs the library, per entry.
-        state.counters["heap_loaded_per_entry"] = static_cast<double>(last.llHeapBegin - llHeapBeforeRun) / nFiles;
+        state.counters["heap_loaded_per_entry"] =
+            static_cast<double>(last.llHeapBegin - llHeapBeforeRun) / nFiles;
         // How much more the heap held at any point of the walk than at its start.
         state.counters["heap_walk_growth"] = static_cast<double>(last.llHeapMax - last.llHeapBegin);
     }

@@ -21,7 +21,7 @@ namespace {
 constexpr int kFiles = 10000;
 
 class CFolder {
-public:
+  public:
     CFolder()
     {
         m_root = std::filesystem::temp_directory_path() / ("kvbench_case_" + std::to_string(::getpid()));
@@ -45,7 +45,7 @@ public:
     const std::vector<std::wstring>& Exact() const { return m_vecExact; }
     const std::vector<std::wstring>& Folded() const { return m_vecFolded; }
 
-private:
+  private:
     std::filesystem::path m_root;
     std::vector<std::wstring> m_vecExact, m_vecFolded;
 };
@@ -69,8 +69,7 @@ double Pass(const std::vector<std::wstring>& vecPaths, FnLookup fnLookup, benchm
     return Seconds(std::chrono::steady_clock::now() - t0).count();
 }
 
-template <typename FnLookup>
-void Compare(benchmark::State& state, FnLookup fnLookup)
+template <typename FnLookup> void Compare(benchmark::State& state, FnLookup fnLookup)
 {
     const CFolder& folder = Folder();
     double dExact = 0, dFolded = 0;

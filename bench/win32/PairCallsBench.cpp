@@ -23,7 +23,7 @@ constexpr int kFilesPerFolder = 100;
 // Two trees of 1 KiB files, mapped to E: (the disc) and F: (the source),
 // laid out as the benchmark inputs are: <root>\small\dNNN\fNNNNNN.dat.
 class CTrees {
-public:
+  public:
     CTrees()
     {
         m_root = std::filesystem::temp_directory_path() / ("kvbench_win32_" + std::to_string(::getpid()));
@@ -55,7 +55,7 @@ public:
     }
     const std::vector<std::wstring>& Rel() const { return m_vecRel; }
 
-private:
+  private:
     std::filesystem::path m_root;
     std::vector<std::wstring> m_vecRel; // "\small\d000\f000000.dat", ...
 };
@@ -68,7 +68,8 @@ const CTrees& Trees()
 
 bool ReadWhole(const std::wstring& strPath)
 {
-    HANDLE h = CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h =
+        CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     static thread_local std::vector<char> s_buf(16384);

@@ -21,7 +21,7 @@ constexpr ReadSink NO_READ_REPORTS = {&IgnoreRead, nullptr};
 } // namespace kvcrc
 
 class CCRCHelper {
-public:
+  public:
     virtual ~CCRCHelper();
 
     // Fills the 256 entries of pTable: the most-significant-bit-first table

@@ -203,8 +203,7 @@ KVCRC_TARGET_VPCLMUL512 inline __m512i Broadcast512(__m128i x)
     return _mm512_maskz_broadcast_i32x4(0xFFFF, x);
 }
 
-template <int LANE>
-KVCRC_TARGET_VPCLMUL512 inline __m128i Lane512(__m512i z)
+template <int LANE> KVCRC_TARGET_VPCLMUL512 inline __m128i Lane512(__m512i z)
 {
     return _mm512_maskz_extracti32x4_epi32(0xF, z, LANE);
 }
@@ -217,16 +216,16 @@ KVCRC_TARGET_VPCLMUL512 inline __m512i Load512(const BYTE* p, __m512i zReverse)
 // Fold z by k and XOR in d, in one three-way XOR.
 KVCRC_TARGET_VPCLMUL512 inline __m512i Fold512(__m512i z, __m512i k, __m512i d)
 {
-    return _mm512_ternarylogic_epi64(_mm512_clmulepi64_epi128(z, k, 0x00), _mm512_clmulepi64_epi128(z, k, 0x11),
-                                     d, 0x96);
+    return _mm512_ternarylogic_epi64(_mm512_clmulepi64_epi128(z, k, 0x00),
+                                     _mm512_clmulepi64_epi128(z, k, 0x11), d, 0x96);
 }
 
 KVCRC_TARGET_VPCLMUL512 DWORD BlockCrcVpclmul512(const BYTE* pBlock)
 {
     const __m512i zReverse = Broadcast512(ByteReverse128());
     const __m512i k2048 = Broadcast512(FoldConstant128(FOLD_2048));
-    const __m512i zInitial = _mm512_set_epi32(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<int>(CRC_INITIAL), 0,
-                                              0, 0);
+    const __m512i zInitial =
+        _mm512_set_epi32(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<int>(CRC_INITIAL), 0, 0, 0);
 
     __m512i z0 = _mm512_xor_si512(Load512(pBlock, zReverse), zInitial);
     __m512i z1 = Load512(pBlock + 64, zReverse);
@@ -283,8 +282,8 @@ KVCRC_TARGET("xsave") std::uint64_t EnabledStates()
     return static_cast<std::uint64_t>(_xgetbv(0));
 }
 
-constexpr std::uint64_t XSTATE_SSE_AVX = 0x06;    // XMM and the upper halves of YMM
-constexpr std::uint64_t XSTATE_AVX512 = 0xE0;     // opmask, upper ZMM halves, ZMM16-31
+constexpr std::uint64_t XSTATE_SSE_AVX = 0x06; // XMM and the upper halves of YMM
+constexpr std::uint64_t XSTATE_AVX512 = 0xE0;  // opmask, upper ZMM halves, ZMM16-31
 
 bool Bit(unsigned uReg, int iBit)
 {

@@ -45,8 +45,8 @@ DWORD BlockCrcSlicing16(const BYTE* pBlock)
         // The register lines up with the step's first four bytes.
         const DWORD w = r ^ LoadBigEndian32(p);
         r = t[15][w >> 24] ^ t[14][(w >> 16) & 0xFF] ^ t[13][(w >> 8) & 0xFF] ^ t[12][w & 0xFF] ^
-            t[11][p[4]] ^ t[10][p[5]] ^ t[9][p[6]] ^ t[8][p[7]] ^ t[7][p[8]] ^ t[6][p[9]] ^
-            t[5][p[10]] ^ t[4][p[11]] ^ t[3][p[12]] ^ t[2][p[13]] ^ t[1][p[14]] ^ t[0][p[15]];
+            t[11][p[4]] ^ t[10][p[5]] ^ t[9][p[6]] ^ t[8][p[7]] ^ t[7][p[8]] ^ t[6][p[9]] ^ t[5][p[10]] ^
+            t[4][p[11]] ^ t[3][p[12]] ^ t[2][p[13]] ^ t[1][p[14]] ^ t[0][p[15]];
     }
     return r ^ CRC_FINAL_XOR;
 }

@@ -16,6 +16,7 @@ DWORD CCRCHelper::ComputeFileCRC(const kvcrc::ReadSink* pSink, LPCWSTR strFilePa
         *pbComplete = FALSE;
     if (!pSink)
         return kvcrc::FILE_CRC_NONE;
-    return kvcrc::SumFileBlocks(*this, workspace, strFilePath,
-                                [pSink](DWORD dwRead) { pSink->pfnOnRead(pSink->pContext, dwRead); }, pbComplete);
+    return kvcrc::SumFileBlocks(
+        *this, workspace, strFilePath, [pSink](DWORD dwRead) { pSink->pfnOnRead(pSink->pContext, dwRead); },
+        pbComplete);
 }

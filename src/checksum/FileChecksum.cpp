@@ -13,7 +13,8 @@ DWORD KorvaneFileChecksum(LPCWSTR pszPath)
     try {
         CCRCHelper helper;
         kvcrc::CCrcWorkspace workspace;
-        return kvcrc::SumFileBlocks(helper, workspace, pszPath, [](DWORD) {}, nullptr);
+        return kvcrc::SumFileBlocks(
+            helper, workspace, pszPath, [](DWORD) {}, nullptr);
     } catch (const std::bad_alloc&) {
         // Nothing may escape into a C caller (the host library's).
         return kvcrc::FILE_CRC_NONE;

@@ -21,7 +21,7 @@ constexpr DWORD FILE_CRC_NONE = 0xFFFFFFFF;
 // length of the call. Construction throws std::bad_alloc when either cannot
 // be allocated; whatever was allocated is released on every path.
 class CCrcWorkspace {
-public:
+  public:
     // Not zero-filled here: the table is built before the reads and the
     // block cleared after each read beyond what it read.
     CCrcWorkspace()
@@ -37,7 +37,7 @@ public:
     // slower than one to a cache line's start on a machine of ours.
     static constexpr std::size_t BLOCK_ALIGNMENT = 4096;
 
-private:
+  private:
     struct CBlockDelete {
         void operator()(BYTE* p) const { ::operator delete[](p, std::align_val_t(BLOCK_ALIGNMENT)); }
     };
@@ -48,7 +48,7 @@ private:
 // A file opened for reading, closed on every way out, an exception thrown
 // from the progress callback included.
 class CReadHandle {
-public:
+  public:
     explicit CReadHandle(HANDLE hFile) : m_hFile(hFile) {}
     ~CReadHandle()
     {
@@ -61,7 +61,7 @@ public:
     bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
     HANDLE Get() const { return m_hFile; }
 
-private:
+  private:
     HANDLE m_hFile;
 };
 
@@ -79,7 +79,8 @@ DWORD SumFileBlocks(CCRCHelper& helper, CCrcWorkspace& workspace, LPCWSTR strFil
     DWORD dwSum = 0;
     helper.BuildCRCTable(workspace.Table());
 
-    CReadHandle file(CreateFileW(strFilePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    CReadHandle file(
+        CreateFileW(strFilePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file.IsOpen())
         return FILE_CRC_NONE;
 

@@ -20,8 +20,7 @@ struct KorvaneHostObject {
 
 namespace {
 
-template <class FnRun>
-HRESULT Guarded(KORVANE_HOST hHost, FnRun fnRun)
+template <class FnRun> HRESULT Guarded(KORVANE_HOST hHost, FnRun fnRun)
 {
     if (!hHost)
         return E_INVALIDARG;
@@ -53,8 +52,8 @@ KORVANE_HOST_API void KORVANE_HOST_CALL KorvaneHostDestroy(KORVANE_HOST hHost)
 }
 
 KORVANE_HOST_API KORVANE_HRESULT KORVANE_HOST_CALL KorvaneHostSetCallback(KORVANE_HOST hHost,
-                                                                         KORVANE_HOST_CALLBACK pfnCallback,
-                                                                         void* pUserParam)
+                                                                          KORVANE_HOST_CALLBACK pfnCallback,
+                                                                          void* pUserParam)
 {
     if (!hHost)
         return E_INVALIDARG;
@@ -63,8 +62,9 @@ KORVANE_HOST_API KORVANE_HRESULT KORVANE_HOST_CALL KorvaneHostSetCallback(KORVAN
     return S_OK;
 }
 
-KORVANE_HOST_API KORVANE_HRESULT KORVANE_HOST_CALL KorvaneHostVerifyBurning(KORVANE_HOST hHost, wchar_t wcDrive,
-                                                                           int iNumber, const wchar_t* pszFolder)
+KORVANE_HOST_API KORVANE_HRESULT KORVANE_HOST_CALL KorvaneHostVerifyBurning(KORVANE_HOST hHost,
+                                                                            wchar_t wcDrive, int iNumber,
+                                                                            const wchar_t* pszFolder)
 {
     return Guarded(hHost, [&](KorvaneHostObject& host) {
         return host.verifier.VerifyBurning(wcDrive, iNumber, pszFolder, host.pfnCallback, host.pUserParam);
@@ -72,7 +72,7 @@ KORVANE_HOST_API KORVANE_HRESULT KORVANE_HOST_CALL KorvaneHostVerifyBurning(KORV
 }
 
 KORVANE_HOST_API KORVANE_HRESULT KORVANE_HOST_CALL KorvaneHostVerifyFile(KORVANE_HOST hHost, wchar_t wcDrive,
-                                                                        const wchar_t* pszDescription)
+                                                                         const wchar_t* pszDescription)
 {
     return Guarded(hHost, [&](KorvaneHostObject& host) {
         return host.verifier.VerifyBurning(wcDrive, pszDescription, host.pfnCallback, host.pUserParam);

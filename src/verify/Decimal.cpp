@@ -26,8 +26,8 @@ std::int64_t ParseClamped(const wchar_t* pszText, std::int64_t iMin, std::int64_
     }
     // Accumulate the magnitude, saturating one past the limit so any longer
     // run of digits still clamps.
-    const std::uint64_t uLimit = bNegative ? static_cast<std::uint64_t>(-(iMin + 1)) + 1
-                                           : static_cast<std::uint64_t>(iMax);
+    const std::uint64_t uLimit =
+        bNegative ? static_cast<std::uint64_t>(-(iMin + 1)) + 1 : static_cast<std::uint64_t>(iMax);
     std::uint64_t uValue = 0;
     for (; *p >= L'0' && *p <= L'9'; ++p) {
         const unsigned uDigit = static_cast<unsigned>(*p - L'0');

@@ -16,30 +16,34 @@
 HRESULT CKorvane::VerifyBurning(TCHAR tchDrvLetter, int iNumber, LPCTSTR strFilePath, CRCVERIFCB lpCB,
                                 LPVOID lpUserParam)
 {
-    CZRLog::GetInstance()->EnterFunction(L"CKorvane::VerifyBurning(TCHAR tchDrvLetter=%c,int iNumber=%d,LPCTSTR "
-                                         L"strFilePath=%s,CRCVERIFCB lpCB,LPVOID lpUserParam)",
-                                         tchDrvLetter, iNumber, strFilePath);
+    CZRLog::GetInstance()->EnterFunction(
+        L"CKorvane::VerifyBurning(TCHAR tchDrvLetter=%c,int iNumber=%d,LPCTSTR "
+        L"strFilePath=%s,CRCVERIFCB lpCB,LPVOID lpUserParam)",
+        tchDrvLetter, iNumber, strFilePath);
     CZRString strXMLFilePath;
     try {
         m_bAbortVerif = FALSE;
         kvdesc::DescriptionPath(strXMLFilePath, iNumber, strFilePath);
-        return CZRLog::GetInstance()->ExitFunction(VerifyBurning(tchDrvLetter, strXMLFilePath, lpCB, lpUserParam));
+        return CZRLog::GetInstance()->ExitFunction(
+            VerifyBurning(tchDrvLetter, strXMLFilePath, lpCB, lpUserParam));
     } catch (...) {
         // Nothing may escape into the host.
         return CZRLog::GetInstance()->ExitFunction(E_NOTIMPL);
     }
 }
 
-HRESULT CKorvane::VerifyBurning(TCHAR tchDrvLetter, LPCTSTR strXMLFilePath, CRCVERIFCB lpCB, LPVOID lpUserParam)
+HRESULT CKorvane::VerifyBurning(TCHAR tchDrvLetter, LPCTSTR strXMLFilePath, CRCVERIFCB lpCB,
+                                LPVOID lpUserParam)
 {
-    CZRLog::GetInstance()->EnterFunction(
-        L"CKorvane::VerifyBurning(TCHAR tchDrvLetter=%c,LPCTSTR strXMLFilePath=%s,CRCVERIFCB lpCB,LPVOID lpUserParam)",
-        tchDrvLetter, strXMLFilePath);
+    CZRLog::GetInstance()->EnterFunction(L"CKorvane::VerifyBurning(TCHAR tchDrvLetter=%c,LPCTSTR "
+                                         L"strXMLFilePath=%s,CRCVERIFCB lpCB,LPVOID lpUserParam)",
+                                         tchDrvLetter, strXMLFilePath);
     const HRESULT hrOpen = CEntryWalk::Open(*this, strXMLFilePath, lpCB, lpUserParam);
     if (hrOpen != S_OK)
         return CZRLog::GetInstance()->ExitFunction(hrOpen);
     if (FAILED(m_pXml->LoadFile(korvane::FileCallPath(strXMLFilePath)))) {
-        CZRLog::GetInstance()->AddError(L"CKorvane::VerifyBurning(...) Open XML rules file %s FAILED", strXMLFilePath);
+        CZRLog::GetInstance()->AddError(L"CKorvane::VerifyBurning(...) Open XML rules file %s FAILED",
+                                        strXMLFilePath);
         return CZRLog::GetInstance()->ExitFunction(E_FAIL);
     }
     m_dwFileCount = GetFileCount(strXMLFilePath);
@@ -60,19 +64,22 @@ HRESULT CKorvane::VerifyBurning(TCHAR tchDrvLetter, LPCTSTR strXMLFilePath, CRCV
 HRESULT CKorvane::VerifyBurning(TCHAR tchDrvLetter, int iNumber, LPCTSTR strFilePath, CRCVERIFCB lpCB,
                                 LPVOID lpUserParam)
 {
-    CZRLog::GetInstance()->EnterFunction(L"CKorvane::VerifyBurning(TCHAR tchDrvLetter=%c,int iNumber=%d,LPCTSTR "
-                                         L"strFilePath=%s,CRCVERIFCB lpCB,LPVOID lpUserParam)",
-                                         tchDrvLetter, iNumber, strFilePath);
+    CZRLog::GetInstance()->EnterFunction(
+        L"CKorvane::VerifyBurning(TCHAR tchDrvLetter=%c,int iNumber=%d,LPCTSTR "
+        L"strFilePath=%s,CRCVERIFCB lpCB,LPVOID lpUserParam)",
+        tchDrvLetter, iNumber, strFilePath);
     CZRString strXMLFilePath;
     kvdesc::DescriptionPath(strXMLFilePath, iNumber, strFilePath);
-    return CZRLog::GetInstance()->ExitFunction(VerifyBurning(tchDrvLetter, strXMLFilePath, lpCB, lpUserParam));
+    return CZRLog::GetInstance()->ExitFunction(
+        VerifyBurning(tchDrvLetter, strXMLFilePath, lpCB, lpUserParam));
 }
 
-HRESULT CKorvane::VerifyBurning(TCHAR tchDrvLetter, LPCTSTR strXMLFilePath, CRCVERIFCB lpCB, LPVOID lpUserParam)
+HRESULT CKorvane::VerifyBurning(TCHAR tchDrvLetter, LPCTSTR strXMLFilePath, CRCVERIFCB lpCB,
+                                LPVOID lpUserParam)
 {
-    CZRLog::GetInstance()->EnterFunction(
-        L"CKorvane::VerifyBurning(TCHAR tchDrvLetter=%c,LPCTSTR strXMLFilePath=%s,CRCVERIFCB lpCB,LPVOID lpUserParam)",
-        tchDrvLetter, strXMLFilePath);
+    CZRLog::GetInstance()->EnterFunction(L"CKorvane::VerifyBurning(TCHAR tchDrvLetter=%c,LPCTSTR "
+                                         L"strXMLFilePath=%s,CRCVERIFCB lpCB,LPVOID lpUserParam)",
+                                         tchDrvLetter, strXMLFilePath);
     const HRESULT hrOpen = CEntryWalk::Open(*this, strXMLFilePath, lpCB, lpUserParam);
     if (hrOpen != S_OK)
         return CZRLog::GetInstance()->ExitFunction(hrOpen);
@@ -80,7 +87,8 @@ HRESULT CKorvane::VerifyBurning(TCHAR tchDrvLetter, LPCTSTR strXMLFilePath, CRCV
     if (m_lpCB)
         m_lpCB(CRCVERIF_BEGIN, nullptr, m_dwFileCount, m_lpUserParam);
     if (FAILED(m_pXml->LoadFile(korvane::FileCallPath(strXMLFilePath)))) {
-        CZRLog::GetInstance()->AddError(L"CKorvane::VerifyBurning(...) Open XML rules file %s FAILED", strXMLFilePath);
+        CZRLog::GetInstance()->AddError(L"CKorvane::VerifyBurning(...) Open XML rules file %s FAILED",
+                                        strXMLFilePath);
         return CZRLog::GetInstance()->ExitFunction(E_FAIL);
     }
     return CZRLog::GetInstance()->ExitFunction(CEntryWalk::Run(*this, tchDrvLetter));

@@ -53,8 +53,9 @@ HRESULT CEntryWalk::Run(CKorvane& k, TCHAR tchDrvLetter)
         if (kvdesc::IsFolderEntry(desc.dwAttribute)) {
             const HRESULT hr = k.CheckDirCRC(&desc);
             if (FAILED(hr)) {
-                CZRLog::GetInstance()->AddError(L"CKorvane::VerifyBurning CheckDirCRC FAILED pNode FullPath = %s",
-                                                static_cast<const wchar_t*>(desc.strFullPath));
+                CZRLog::GetInstance()->AddError(
+                    L"CKorvane::VerifyBurning CheckDirCRC FAILED pNode FullPath = %s",
+                    static_cast<const wchar_t*>(desc.strFullPath));
                 return hr;
             }
         } else {
@@ -73,7 +74,8 @@ HRESULT CEntryWalk::Run(CKorvane& k, TCHAR tchDrvLetter)
     // otherwise leaves this entry and the rest unchecked.
     if (hrQuery != ZRXML_E_NOTFOUND) {
         CZRLog::GetInstance()->AddError(L"CKorvane::VerifyBurning(...) Get node %s FAILED (0x%08X)",
-                                        static_cast<const wchar_t*>(strQuery), static_cast<unsigned int>(hrQuery));
+                                        static_cast<const wchar_t*>(strQuery),
+                                        static_cast<unsigned int>(hrQuery));
         return E_FAIL;
     }
     if (k.m_lpCB)

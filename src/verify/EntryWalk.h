@@ -6,7 +6,7 @@
 #include "Korvane.h"
 
 class CEntryWalk {
-public:
+  public:
     // The checks that open a run of the file-path overload: a null path
     // (E_INVALIDARG, nothing stored), then the callback stored, then no XML
     // interface (E_FAIL). S_OK when the run can go on.
@@ -16,7 +16,7 @@ public:
     // description must be loaded in rKorvane's document.
     static HRESULT Run(CKorvane& rKorvane, TCHAR tchDrvLetter);
 
-private:
+  private:
     static void FillEntry(CKorvane& rKorvane, TCHAR tchDrvLetter, IZRXmlNode* pNode, FDesc& desc,
                           CZRPathString& strScratch, CZRString& strName);
 };

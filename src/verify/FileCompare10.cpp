@@ -54,7 +54,8 @@ HRESULT CKorvane::CheckFileCRC(FDesc* pFDesc)
     DWORD dwSource = kNoChecksum;
     BOOL bSourceComputed = FALSE;
     if (korvane::FileExists(pszSource)) {
-        dwSource = crc.ComputeFileCRC(&kvcrc::NO_READ_REPORTS, korvane::FileCallPath(pszSource), &bSourceComputed);
+        dwSource =
+            crc.ComputeFileCRC(&kvcrc::NO_READ_REPORTS, korvane::FileCallPath(pszSource), &bSourceComputed);
     } else {
         if (!m_lpCB) {
             log()->AddError(kMsgNoSource, pszSource);
@@ -69,7 +70,8 @@ HRESULT CKorvane::CheckFileCRC(FDesc* pFDesc)
     DWORD dwTarget = kNoChecksum;
     BOOL bTargetComputed = FALSE;
     if (korvane::FileExists(pszTarget)) {
-        dwTarget = crc.ComputeFileCRC(&kvcrc::NO_READ_REPORTS, korvane::FileCallPath(pszTarget), &bTargetComputed);
+        dwTarget =
+            crc.ComputeFileCRC(&kvcrc::NO_READ_REPORTS, korvane::FileCallPath(pszTarget), &bTargetComputed);
     } else {
         if (!m_lpCB) {
             log()->AddError(kMsgNoTarget, pszTarget, pszSource);

@@ -22,19 +22,22 @@ const wchar_t kMsgAbortSource[] = L"CKorvane::CheckFileCRC(FDesc *pFDesc) Abort 
 const wchar_t kMsgNoSourceTarget[] =
     L"CKorvane::CheckFileCRC(FDesc *pFDesc) ERROR source file %s not exist (Target file = %s";
 const wchar_t kMsgNoSource[] = L"CKorvane::CheckFileCRC(FDesc *pFDesc) ERROR source file %s not exist";
-const wchar_t kMsgSizeSend[] = L"CKorvane::CheckFileCRC(FDesc *pFDesc) ERROR Size are different Send file %s to KVX";
+const wchar_t kMsgSizeSend[] =
+    L"CKorvane::CheckFileCRC(FDesc *pFDesc) ERROR Size are different Send file %s to KVX";
 const wchar_t kMsgAbort[] = L"CKorvane::CheckFileCRC(FDesc *pFDesc) Abort Verification !!!!!!";
-const wchar_t kMsgSizes[] = L"CKorvane::CheckFileCRC(FDesc *pFDesc) ERROR Size are different : Target file %s "
-                            L"(Size=%lld) AND source file = %s (Size=%lld";
+const wchar_t kMsgSizes[] =
+    L"CKorvane::CheckFileCRC(FDesc *pFDesc) ERROR Size are different : Target file %s "
+    L"(Size=%lld) AND source file = %s (Size=%lld";
 const wchar_t kMsgSkip[] = L"CKorvane::CheckFileCRC(FDesc *pFDesc) Skip Error";
-const wchar_t kMsgAbortFlag[] = L"CKorvane::CheckFileCRC(FDesc *pFDesc) m_bAbortVerif = TRUE Abort Verification !!!!!!";
+const wchar_t kMsgAbortFlag[] =
+    L"CKorvane::CheckFileCRC(FDesc *pFDesc) m_bAbortVerif = TRUE Abort Verification !!!!!!";
 const wchar_t kMsgCrcSend[] = L"CKorvane::CheckFileCRC(FDesc *pFDesc) ERROR CRC FAILED Send file %s to KVX";
 const wchar_t kMsgCrcSizes[] = L"CKorvane::CheckFileCRC(FDesc *pFDesc) ERROR CRC FAILED target file=%s "
                                L"(Size=%lld) / %xd and source file=%s (Size=%lld) / %x";
-const wchar_t kMsgSourceTime[] =
-    L"CKorvane::CheckFileCRC(FDesc *pFDesc) ERROR CRC FAILED Source file Last modification %d/%d/%d %dH%dmn%ds";
-const wchar_t kMsgTargetTime[] =
-    L"CKorvane::CheckFileCRC(FDesc *pFDesc) ERROR CRC FAILED target file Last modification %d/%d/%d %dH%dmn%ds";
+const wchar_t kMsgSourceTime[] = L"CKorvane::CheckFileCRC(FDesc *pFDesc) ERROR CRC FAILED Source file Last "
+                                 L"modification %d/%d/%d %dH%dmn%ds";
+const wchar_t kMsgTargetTime[] = L"CKorvane::CheckFileCRC(FDesc *pFDesc) ERROR CRC FAILED target file Last "
+                                 L"modification %d/%d/%d %dH%dmn%ds";
 const wchar_t kMsgCrcOk[] =
     L"CKorvane::CheckFileCRC(FDesc *pFDesc) CRC OK target file=%s / %x and source file=%s / %x";
 
@@ -109,7 +112,8 @@ HRESULT CKorvane::CheckFileCRC(FDesc* pFDesc)
         result.dwValue = crc.ComputeFileCRC(&progress, korvane::FileCallPath(pszPath), &result.bComputed);
     };
     auto mismatchDetails = [&] {
-        log()->AddError(kMsgCrcSizes, pszTarget, iTargetSize, target.dwValue, pszSource, iSourceSize, source.dwValue);
+        log()->AddError(kMsgCrcSizes, pszTarget, iTargetSize, target.dwValue, pszSource, iSourceSize,
+                        source.dwValue);
         log()->AddError(kMsgSourceTime, stSource.wDay, stSource.wMonth, stSource.wYear, stSource.wHour,
                         stSource.wMinute, stSource.wSecond);
         log()->AddError(kMsgTargetTime, stTarget.wDay, stTarget.wMonth, stTarget.wYear, stTarget.wHour,

@@ -12,14 +12,14 @@
 namespace {
 
 class FindHandle {
-public:
+  public:
     explicit FindHandle(HANDLE hFind) : m_hFind(hFind) {}
     ~FindHandle() { FindClose(m_hFind); }
     FindHandle(const FindHandle&) = delete;
     FindHandle& operator=(const FindHandle&) = delete;
     HANDLE Get() const { return m_hFind; }
 
-private:
+  private:
     HANDLE m_hFind;
 };
 
@@ -30,15 +30,18 @@ bool IsDotEntry(const wchar_t* pszName)
 
 // The source paths and target paths of an FDesc, put back unless released.
 class SavedPaths {
-public:
-    explicit SavedPaths(FDesc& desc) : m_desc(desc), m_strSource(desc.strFullPath), m_strTarget(desc.strTargetPath) {}
+  public:
+    explicit SavedPaths(FDesc& desc)
+        : m_desc(desc), m_strSource(desc.strFullPath), m_strTarget(desc.strTargetPath)
+    {
+    }
     void Restore()
     {
         m_desc.strFullPath = m_strSource;
         m_desc.strTargetPath = m_strTarget;
     }
 
-private:
+  private:
     FDesc& m_desc;
     CZRPathString m_strSource;
     CZRPathString m_strTarget;
@@ -52,7 +55,8 @@ bool IsSystemFolderName(const wchar_t* pch, std::size_t cch)
     if (cch != sizeof kName / sizeof kName[0] - 1)
         return false;
     for (std::size_t i = 0; i < cch; ++i) {
-        const wchar_t wc = (pch[i] >= L'A' && pch[i] <= L'Z') ? static_cast<wchar_t>(pch[i] + (L'a' - L'A')) : pch[i];
+        const wchar_t wc =
+            (pch[i] >= L'A' && pch[i] <= L'Z') ? static_cast<wchar_t>(pch[i] + (L'a' - L'A')) : pch[i];
         if (wc != kName[i])
             return false;
     }
@@ -90,8 +94,8 @@ struct FolderId {
 bool GetFolderId(const wchar_t* pszFolder, FolderId& id)
 {
     const HANDLE h = CreateFileW(korvane::FileCallPath(pszFolder), 0,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     BY_HANDLE_FILE_INFORMATION info;
@@ -128,7 +132,7 @@ bool IsOnBranch(const FDesc* pOwner, const FolderId& id)
 }
 
 class BranchLevel {
-public:
+  public:
     explicit BranchLevel(BranchFolder& folder) : m_pSaved(t_pBranch)
     {
         folder.pOuter = t_pBranch;
@@ -138,7 +142,7 @@ public:
     BranchLevel(const BranchLevel&) = delete;
     BranchLevel& operator=(const BranchLevel&) = delete;
 
-private:
+  private:
     const BranchFolder* m_pSaved;
 };
 
@@ -151,13 +155,13 @@ const int kMaxLinkedFolders = 40;
 thread_local int t_iLinkedFolders = 0;
 
 class LinkedFolder {
-public:
+  public:
     explicit LinkedFolder(bool bLink) : m_bLink(bLink) { t_iLinkedFolders += m_bLink ? 1 : 0; }
     ~LinkedFolder() { t_iLinkedFolders -= m_bLink ? 1 : 0; }
     LinkedFolder(const LinkedFolder&) = delete;
     LinkedFolder& operator=(const LinkedFolder&) = delete;
 
-private:
+  private:
     bool m_bLink;
 };
 
@@ -246,8 +250,9 @@ HRESULT CKorvane::CheckDirCRC(FDesc* pFDesc)
     // On the heap: a deep tree must not cost the stack a record per level.
     auto pFind = std::make_unique<WIN32_FIND_DATAW>();
     WIN32_FIND_DATAW& fd = *pFind;
-    HANDLE hFind = t_iLinkedFolders > kMaxLinkedFolders ? INVALID_HANDLE_VALUE
-                                                        : FindFirstFileW(korvane::FileCallPath(strPattern), &fd);
+    HANDLE hFind = t_iLinkedFolders > kMaxLinkedFolders
+                       ? INVALID_HANDLE_VALUE
+                       : FindFirstFileW(korvane::FileCallPath(strPattern), &fd);
     if (hFind == INVALID_HANDLE_VALUE) {
         // Only a drive root lists without "." and "..": found empty, it is empty.
         if (t_iLinkedFolders <= kMaxLinkedFolders && GetLastError() == ERROR_FILE_NOT_FOUND &&
@@ -285,7 +290,8 @@ HRESULT CKorvane::CheckDirCRC(FDesc* pFDesc)
     // The search ends at its last entry; any other failure leaves the rest
     // of the folder unchecked.
     if (GetLastError() != ERROR_NO_MORE_FILES)
-        return ReportUnlisted(m_lpCB, m_lpUserParam, strShown,
-                              L"CKorvane::CheckDirCRC(FDesc *pFDesc) ERROR folder %s cannot be listed to its end");
+        return ReportUnlisted(
+            m_lpCB, m_lpUserParam, strShown,
+            L"CKorvane::CheckDirCRC(FDesc *pFDesc) ERROR folder %s cannot be listed to its end");
     return S_OK;
 }

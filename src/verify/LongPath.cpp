@@ -9,7 +9,8 @@ namespace {
 
 bool IsDrivePath(const wchar_t* p)
 {
-    return ((p[0] >= L'A' && p[0] <= L'Z') || (p[0] >= L'a' && p[0] <= L'z')) && p[1] == L':' && p[2] == L'\\';
+    return ((p[0] >= L'A' && p[0] <= L'Z') || (p[0] >= L'a' && p[0] <= L'z')) && p[1] == L':' &&
+           p[2] == L'\\';
 }
 
 } // namespace

@@ -10,11 +10,11 @@
 namespace korvane {
 
 class FileCallPath {
-public:
+  public:
     explicit FileCallPath(const wchar_t* pszPath);
     operator const wchar_t*() const { return m_pszPath; }
 
-private:
+  private:
     CZRString m_strExtended;
     const wchar_t* m_pszPath;
 };

@@ -10,7 +10,8 @@
 
 __int64 CKorvane::GetMediaSize(LPCTSTR strXMLFilePath)
 {
-    CZRLog::GetInstance()->EnterFunction(L"CKorvane::GetMediaSize(LPCTSTR strXMLFilePath=%s)", strXMLFilePath);
+    CZRLog::GetInstance()->EnterFunction(L"CKorvane::GetMediaSize(LPCTSTR strXMLFilePath=%s)",
+                                         strXMLFilePath);
     static const korvane::InfoTexts kTexts = {
         kvdesc::kMediaSize,
         L"CKorvane::GetMediaSize(...) No XML File strXMLFilePath = NULL !",

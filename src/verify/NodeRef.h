@@ -11,7 +11,7 @@
 namespace korvane {
 
 class NodeRef {
-public:
+  public:
     NodeRef() = default;
     ~NodeRef() { Reset(); }
     NodeRef(const NodeRef&) = delete;
@@ -33,7 +33,7 @@ public:
         m_pNode = nullptr;
     }
 
-private:
+  private:
     IZRXmlNode* m_pNode = nullptr;
 };
 

@@ -36,8 +36,8 @@ DWORD CKorvane::CBProgress(UINT /*uiCmd*/, LPVOID /*pParam1*/, DWORD dwParam2, L
     if (m_lpCB(CRCVERIF_PROGRESS, nullptr, dwMiB, m_lpUserParam) != CRCVERIF_ANSWER_ABORT)
         return 0;
     m_bAbortVerif = TRUE;
-    CZRLog::GetInstance()->AddInfo(
-        L"CKorvane::CBProgress(UINT uiCmd,LPVOID pParam1,DWORD dwParam2,LPVOID pPraram3) Abort Verification !!!!!!");
+    CZRLog::GetInstance()->AddInfo(L"CKorvane::CBProgress(UINT uiCmd,LPVOID pParam1,DWORD dwParam2,LPVOID "
+                                   L"pPraram3) Abort Verification !!!!!!");
     return static_cast<DWORD>(E_ABORT);
 }
 

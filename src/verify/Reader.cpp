@@ -67,7 +67,8 @@ HRESULT CKorvane::GetFileChild(CZRString& strValue, IZRXmlNode* pRuleNode, LPCTS
 
 HRESULT CKorvane::GetFileFullPath(CZRPathString& strFullPath, IZRXmlNode* pNode)
 {
-    CZRLog::GetInstance()->EnterFunction(L"CKorvane::GetFileFullPath(CZRPathString& strFullPath,IZRXmlNode *pNode)");
+    CZRLog::GetInstance()->EnterFunction(
+        L"CKorvane::GetFileFullPath(CZRPathString& strFullPath,IZRXmlNode *pNode)");
     CZRString strText;
     const HRESULT hr = GetFileChild(strText, pNode, kvdesc::kFullPath);
     strFullPath = static_cast<const wchar_t*>(strText);
@@ -98,7 +99,8 @@ HRESULT CKorvane::GetFileName(CZRString& strFileName, IZRXmlNode* pNode)
 
 HRESULT CKorvane::GetFileAttribute(DWORD& dwAttribute, IZRXmlNode* pNode)
 {
-    CZRLog::GetInstance()->EnterFunction(L"CKorvane::GetFileAttribute(DWORD& dwAttribute, IZRXmlNode *pNode)");
+    CZRLog::GetInstance()->EnterFunction(
+        L"CKorvane::GetFileAttribute(DWORD& dwAttribute, IZRXmlNode *pNode)");
     CZRString strText;
     const HRESULT hr = GetFileChild(strText, pNode, kvdesc::kAttribute);
     if (SUCCEEDED(hr))
@@ -108,7 +110,8 @@ HRESULT CKorvane::GetFileAttribute(DWORD& dwAttribute, IZRXmlNode* pNode)
 
 HRESULT CKorvane::GetFileExclusion(DWORD& dwExclusion, IZRXmlNode* pNode)
 {
-    CZRLog::GetInstance()->EnterFunction(L"CKorvane::GetFileExclusion(DWORD& dwExclusion, IZRXmlNode *pNode)");
+    CZRLog::GetInstance()->EnterFunction(
+        L"CKorvane::GetFileExclusion(DWORD& dwExclusion, IZRXmlNode *pNode)");
     CZRString strText;
     const HRESULT hr = GetFileChild(strText, pNode, kvdesc::kExclusion);
     if (SUCCEEDED(hr))
@@ -118,7 +121,8 @@ HRESULT CKorvane::GetFileExclusion(DWORD& dwExclusion, IZRXmlNode* pNode)
 
 HRESULT CKorvane::GetFileWriteTime(CZRString& strWriteTime, IZRXmlNode* pNode)
 {
-    CZRLog::GetInstance()->EnterFunction(L"CKorvane::GetFileWriteTime(CZRString& strWriteTime, IZRXmlNode *pNode)");
+    CZRLog::GetInstance()->EnterFunction(
+        L"CKorvane::GetFileWriteTime(CZRString& strWriteTime, IZRXmlNode *pNode)");
     return CZRLog::GetInstance()->ExitFunction(GetFileChild(strWriteTime, pNode, kvdesc::kWriteTime));
 }
 

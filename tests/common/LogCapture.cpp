@@ -2,8 +2,14 @@
 
 namespace kvtest {
 
-LogCapture::LogCapture() { CZRLog::GetInstance()->SetSink(&LogCapture::Sink, this); }
-LogCapture::~LogCapture() { CZRLog::GetInstance()->SetSink(nullptr, nullptr); }
+LogCapture::LogCapture()
+{
+    CZRLog::GetInstance()->SetSink(&LogCapture::Sink, this);
+}
+LogCapture::~LogCapture()
+{
+    CZRLog::GetInstance()->SetSink(nullptr, nullptr);
+}
 
 void LogCapture::Sink(void* pContext, ZRLogLevel eLevel, int iDepth, const wchar_t* pszText)
 {

@@ -10,7 +10,7 @@ namespace kvtest {
 
 // Records every trace record written while it lives (one at a time).
 class LogCapture {
-public:
+  public:
     struct Record {
         ZRLogLevel eLevel;
         int iDepth;
@@ -28,7 +28,7 @@ public:
     std::vector<std::wstring> Messages() const;
     void Clear() { m_records.clear(); }
 
-private:
+  private:
     static void Sink(void* pContext, ZRLogLevel eLevel, int iDepth, const wchar_t* pszText);
     std::vector<Record> m_records;
 };

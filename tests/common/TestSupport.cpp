@@ -29,11 +29,20 @@ std::string HrText(HRESULT hr)
     return sz;
 }
 
-void PrintTo(const HrValue& v, std::ostream* os) { *os << HrText(v.hr); }
+void PrintTo(const HrValue& v, std::ostream* os)
+{
+    *os << HrText(v.hr);
+}
 
-std::string Narrow(const std::wstring& s) { return kvutf::Utf8FromWide(s); }
+std::string Narrow(const std::wstring& s)
+{
+    return kvutf::Utf8FromWide(s);
+}
 
-std::wstring Widen(const std::string& s) { return kvutf::WideFromUtf8(s); }
+std::wstring Widen(const std::string& s)
+{
+    return kvutf::WideFromUtf8(s);
+}
 
 namespace {
 std::atomic<unsigned> g_uCounter{0};
@@ -82,14 +91,16 @@ std::string ReadBytes(const std::filesystem::path& path)
 // a Windows path, in KORVANE_TEST_DRIVE_<letter>; each TestDrive takes a
 // fresh sub-folder of it.
 TestDrive::TestDrive(wchar_t wcLetter)
-    : m_wcLetter(wcLetter >= L'a' && wcLetter <= L'z' ? static_cast<wchar_t>(wcLetter - L'a' + L'A') : wcLetter)
+    : m_wcLetter(wcLetter >= L'a' && wcLetter <= L'z' ? static_cast<wchar_t>(wcLetter - L'a' + L'A')
+                                                      : wcLetter)
 {
     const std::string strLetter = Narrow(std::wstring(1, m_wcLetter));
     std::wstring strVar = L"KORVANE_TEST_DRIVE_";
     strVar += m_wcLetter;
     std::wstring strRoot(GetEnvironmentVariableW(strVar.c_str(), nullptr, 0), L'\0');
     if (!strRoot.empty())
-        strRoot.resize(GetEnvironmentVariableW(strVar.c_str(), &strRoot[0], static_cast<DWORD>(strRoot.size())));
+        strRoot.resize(
+            GetEnvironmentVariableW(strVar.c_str(), &strRoot[0], static_cast<DWORD>(strRoot.size())));
     if (strRoot.empty())
         throw std::runtime_error("drive " + strLetter + ": is not mapped for the tests (KORVANE_TEST_DRIVE_" +
                                  strLetter + " unset)");

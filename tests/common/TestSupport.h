@@ -26,14 +26,14 @@ std::wstring Widen(const std::string& s);  // from UTF-8
 
 // A fresh folder, removed with everything in it at destruction.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::filesystem::path& Path() const { return m_path; }
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 
@@ -43,7 +43,7 @@ private:
 // same without the "T:" (what a description's TargetPath holds), Native() the
 // path for the test's own file operations.
 class TestDrive {
-public:
+  public:
     explicit TestDrive(wchar_t wcLetter = L'T');
     ~TestDrive();
     TestDrive(const TestDrive&) = delete;
@@ -58,10 +58,10 @@ public:
     void Write(const std::wstring& strRel, const std::string& bytes) const;
     void MakeDir(const std::wstring& strRel) const;
 
-private:
+  private:
     wchar_t m_wcLetter;
-    std::filesystem::path m_root;  // native folder the letter maps to
-    std::wstring m_strSub;         // "" or "\<unique>"
+    std::filesystem::path m_root; // native folder the letter maps to
+    std::wstring m_strSub;        // "" or "\<unique>"
     bool m_bOwnsRoot = false;
 };
 

@@ -21,7 +21,8 @@ std::atomic<void*> g_pHookContext{nullptr};
 
 // Whether the hook lets the call go on; if not, the hook's error is the
 // last error.
-bool HookAllows(Call eCall, const wchar_t* pszPath, unsigned long long qwOffset = 0, DWORD* pdwToRead = nullptr)
+bool HookAllows(Call eCall, const wchar_t* pszPath, unsigned long long qwOffset = 0,
+                DWORD* pdwToRead = nullptr)
 {
     const PFNFAULTHOOK pfnHook = g_pfnHook.load(std::memory_order_acquire);
     if (!pfnHook)
@@ -42,7 +43,7 @@ struct CHandleInfo {
 };
 
 class CHandles {
-public:
+  public:
     void Remember(HANDLE h, const wchar_t* pszPath, unsigned long long cGiven)
     {
         const DWORD dwError = GetLastError(); // a successful call may set one
@@ -66,7 +67,7 @@ public:
             ++it->second.cGiven;
     }
 
-private:
+  private:
     // A handle value closed and given out again is remembered anew when it
     // is opened, so entries are never removed.
     std::mutex m_mutex;
@@ -80,8 +81,7 @@ CHandles& Handles()
     return *pHandles;
 }
 
-template <typename Fn>
-Fn SystemFunction(const wchar_t* pszDll, const char* pszName)
+template <typename Fn> Fn SystemFunction(const wchar_t* pszDll, const char* pszName)
 {
     HMODULE hModule = GetModuleHandleW(pszDll);
     if (!hModule)
@@ -92,8 +92,7 @@ Fn SystemFunction(const wchar_t* pszDll, const char* pszName)
     return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(pfn));
 }
 
-#define KVTEST_SYSTEM(dll, name) \
-    static const auto pfnSystem = SystemFunction<decltype(&name)>(dll, #name)
+#define KVTEST_SYSTEM(dll, name) static const auto pfnSystem = SystemFunction<decltype(&name)>(dll, #name)
 
 // A search of a pattern, or ("") of one plain path.
 const wchar_t* SearchPattern(const wchar_t* pszPath)
@@ -113,21 +112,22 @@ HANDLE WINAPI SeamCreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD d
     KVTEST_SYSTEM(L"kernel32.dll", CreateFileW);
     if (!HookAllows(Call::CreateFile, lpFileName))
         return INVALID_HANDLE_VALUE;
-    const HANDLE h = pfnSystem(lpFileName, dwDesiredAccess, dwShareMode, lpSecurityAttributes, dwCreationDisposition,
-                               dwFlagsAndAttributes, hTemplateFile);
+    const HANDLE h = pfnSystem(lpFileName, dwDesiredAccess, dwShareMode, lpSecurityAttributes,
+                               dwCreationDisposition, dwFlagsAndAttributes, hTemplateFile);
     if (h != INVALID_HANDLE_VALUE)
         Handles().Remember(h, lpFileName ? lpFileName : L"", 0);
     return h;
 }
 
-BOOL WINAPI SeamReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
-                         LPOVERLAPPED lpOverlapped)
+BOOL WINAPI SeamReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                         LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped)
 {
     KVTEST_SYSTEM(L"kernel32.dll", ReadFile);
     if (g_pfnHook.load(std::memory_order_acquire)) {
         unsigned long long qwOffset = 0;
         if (lpOverlapped) {
-            qwOffset = (static_cast<unsigned long long>(lpOverlapped->OffsetHigh) << 32) | lpOverlapped->Offset;
+            qwOffset =
+                (static_cast<unsigned long long>(lpOverlapped->OffsetHigh) << 32) | lpOverlapped->Offset;
         } else {
             LARGE_INTEGER liZero = {}, liPosition = {};
             if (SetFilePointerEx(hFile, liZero, &liPosition, FILE_CURRENT))
@@ -213,9 +213,9 @@ void SetFaultHook(PFNFAULTHOOK pfnHook, void* pContext)
 #else
 #define KVTEST_IMPORT_SLOT(name, bytes) "__imp_" #name
 #endif
-#define KVTEST_SEAM(name, bytes) \
-    extern "C" { \
-    decltype(&name) kvtest_seam_##name __asm__(KVTEST_IMPORT_SLOT(name, bytes)) = &kvwin32::Seam##name; \
+#define KVTEST_SEAM(name, bytes)                                                                             \
+    extern "C" {                                                                                             \
+    decltype(&name) kvtest_seam_##name __asm__(KVTEST_IMPORT_SLOT(name, bytes)) = &kvwin32::Seam##name;      \
     }
 
 KVTEST_SEAM(CreateFileW, 28)

@@ -106,8 +106,8 @@ static KORVANE_DWORD KORVANE_HOST_CALL OnReport(KORVANE_UINT uiCmd, void* pParam
 
 struct Case {
     const char* pszName;
-    int bByNumber;     /* folder and number, else the description's path */
-    int bDiffers;      /* the disc copy has other bytes of the same size */
+    int bByNumber; /* folder and number, else the description's path */
+    int bDiffers;  /* the disc copy has other bytes of the same size */
     KORVANE_DWORD dwAnswer;
     KORVANE_HRESULT hrExpected;
     int cProblems;
@@ -155,9 +155,9 @@ int main(void)
     if (!pfnCreate || !pfnDestroy || !pfnSetCallback || !pfnVerifyBurning || !pfnVerifyFile || !pfnChecksum)
         return 1;
 
-    /* The work folder, below the current one. The disc is a folder in it,
-     * reached through a drive letter: on Windows the current drive, on other
-     * systems Z: mapped to the root. */
+        /* The work folder, below the current one. The disc is a folder in it,
+         * reached through a drive letter: on Windows the current drive, on other
+         * systems Z: mapped to the root. */
 #if defined(_WIN32)
     if (!_getcwd(szCwd, sizeof szCwd))
         return 2;
@@ -213,7 +213,8 @@ int main(void)
         if (!hHost)
             continue;
         Check(pfnSetCallback(hHost, &OnReport, &run) == 0, pCase->pszName, "callback set");
-        hr = pCase->bByNumber ? pfnVerifyBurning(hHost, wcDrive, 7, wszFolder) : pfnVerifyFile(hHost, wcDrive, wszXml);
+        hr = pCase->bByNumber ? pfnVerifyBurning(hHost, wcDrive, 7, wszFolder)
+                              : pfnVerifyFile(hHost, wcDrive, wszXml);
         pfnDestroy(hHost);
 
         if (hr != pCase->hrExpected)

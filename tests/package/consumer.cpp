@@ -6,7 +6,10 @@
 #include <cstdio>
 
 namespace {
-DWORD CALLBACK OnEvent(UINT, LPVOID, DWORD, LPVOID) { return 0; }
+DWORD CALLBACK OnEvent(UINT, LPVOID, DWORD, LPVOID)
+{
+    return 0;
+}
 } // namespace
 
 int main()

@@ -21,15 +21,13 @@ std::wstring Fmt(const wchar_t* pszFormat, ...)
     return std::wstring(static_cast<const wchar_t*>(str));
 }
 
-template <typename T>
-struct Row {
+template <typename T> struct Row {
     const wchar_t* pszFormat;
     T value;
     const wchar_t* pszExpected;
 };
 
-template <typename T>
-void CheckRows(const Row<T>* pRows, std::size_t nRows)
+template <typename T> void CheckRows(const Row<T>* pRows, std::size_t nRows)
 {
     for (std::size_t n = 0; n < nRows; ++n) {
         SCOPED_TRACE(testing::Message() << "format #" << n);
@@ -234,7 +232,8 @@ TEST(Format, Pointer)
     EXPECT_EQ(std::wstring(nDigits - 6, L'0') + L"ABCDEF",
               Fmt(L"%p", reinterpret_cast<void*>(static_cast<std::uintptr_t>(0xABCDEF))));
     EXPECT_EQ(L"  " + std::wstring(nDigits - 2, L'0') + L"1F",
-              Fmt(L"%*p", static_cast<int>(nDigits + 2), reinterpret_cast<void*>(static_cast<std::uintptr_t>(0x1F))));
+              Fmt(L"%*p", static_cast<int>(nDigits + 2),
+                  reinterpret_cast<void*>(static_cast<std::uintptr_t>(0x1F))));
 }
 
 TEST(Format, Float)
@@ -283,8 +282,8 @@ TEST(Format, NStoresNothing)
 TEST(Format, Mixed)
 {
     EXPECT_EQ(L"CKorvane::GetFileChild(3, 0x0000001a) FILE=C:\\a\\b.txt [x] 9 100%",
-              Fmt(L"CKorvane::GetFileChild(%i, 0x%08x) FILE=%s [%c] %lld 100%%", 3, 0x1Au, L"C:\\a\\b.txt", L'x',
-                  9LL));
+              Fmt(L"CKorvane::GetFileChild(%i, 0x%08x) FILE=%s [%c] %lld 100%%", 3, 0x1Au, L"C:\\a\\b.txt",
+                  L'x', 9LL));
 }
 
 TEST(Format, LongOutputsGrow)

@@ -21,9 +21,15 @@ void CheckPathRows(Op op, const PathRow* pRows, std::size_t nRows)
     for (std::size_t n = 0; n < nRows; ++n) {
         CZRPathString strPath(pRows[n].pszIn);
         switch (op) {
-        case Op::Add: strPath.AddBackslash(); break;
-        case Op::Remove: strPath.RemoveBackslash(); break;
-        case Op::RemoveFileSpec: strPath.RemoveFileSpec(); break;
+        case Op::Add:
+            strPath.AddBackslash();
+            break;
+        case Op::Remove:
+            strPath.RemoveBackslash();
+            break;
+        case Op::RemoveFileSpec:
+            strPath.RemoveFileSpec();
+            break;
         }
         std::wstring strOut(static_cast<const wchar_t*>(strPath));
         EXPECT_EQ(pRows[n].pszOut, strOut) << "from " << testing::PrintToString(std::wstring(pRows[n].pszIn));

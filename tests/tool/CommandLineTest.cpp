@@ -25,7 +25,8 @@ std::string UsageMessage(const std::vector<std::wstring>& vecArgs)
 
 TEST(ToolCommandLine, ValuesFlagsAndPositionals)
 {
-    CParsedArgs args = ParseArgs({L"--drive", L"E", L"a.txt", L"--keep", L"--map=E=/x", L"--map", L"F=/y", L"b"}, kOptions);
+    CParsedArgs args =
+        ParseArgs({L"--drive", L"E", L"a.txt", L"--keep", L"--map=E=/x", L"--map", L"F=/y", L"b"}, kOptions);
     ASSERT_NE(nullptr, args.Value(L"drive"));
     EXPECT_EQ(L"E", *args.Value(L"drive"));
     EXPECT_TRUE(args.Has(L"keep"));

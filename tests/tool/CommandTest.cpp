@@ -17,9 +17,15 @@ using kvtool::WideFromNative;
 
 namespace {
 
-bool Contains(const std::string& strText, const std::string& strPart) { return strText.find(strPart) != std::string::npos; }
+bool Contains(const std::string& strText, const std::string& strPart)
+{
+    return strText.find(strPart) != std::string::npos;
+}
 
-std::string Native8(const std::filesystem::path& path) { return Utf8FromWide(WideFromNative(path)); }
+std::string Native8(const std::filesystem::path& path)
+{
+    return Utf8FromWide(WideFromNative(path));
+}
 
 } // namespace
 
@@ -29,8 +35,8 @@ TEST(ToolChecksum, KnownValuesInSha256sumLayout)
     kvtest::WriteBytes(dir.Path() / "empty", "");
     kvtest::WriteBytes(dir.Path() / "abc", "abc");
     kvtest::WriteBytes(dir.Path() / "zeros", std::string(16384, '\0'));
-    CToolRun run = RunTool({L"checksum", WideFromNative(dir.Path() / "empty"), WideFromNative(dir.Path() / "abc"),
-                            WideFromNative(dir.Path() / "zeros")});
+    CToolRun run = RunTool({L"checksum", WideFromNative(dir.Path() / "empty"),
+                            WideFromNative(dir.Path() / "abc"), WideFromNative(dir.Path() / "zeros")});
     EXPECT_EQ(0, run.iExit) << run.strErr;
     EXPECT_EQ((std::vector<std::string>{"614b2ad5  " + Native8(dir.Path() / "empty"),
                                         "736fdbf8  " + Native8(dir.Path() / "abc"),
@@ -44,7 +50,8 @@ TEST(ToolChecksum, UnopenableFileFailsAtTheEndOthersStillPrinted)
     kvtest::TempDir dir;
     kvtest::WriteBytes(dir.Path() / "abc", "abc");
     const std::wstring strMissing = WideFromNative(dir.Path() / "missing.bin");
-    CToolRun run = RunTool({L"checksum", strMissing, WideFromNative(dir.Path() / "abc"), WideFromNative(dir.Path())});
+    CToolRun run =
+        RunTool({L"checksum", strMissing, WideFromNative(dir.Path() / "abc"), WideFromNative(dir.Path())});
     EXPECT_EQ(1, run.iExit);
     EXPECT_EQ((std::vector<std::string>{"736fdbf8  " + Native8(dir.Path() / "abc")}), Lines(run.strOut));
     std::vector<std::string> vecErr = Lines(run.strErr);
@@ -55,7 +62,8 @@ TEST(ToolChecksum, UnopenableFileFailsAtTheEndOthersStillPrinted)
 TEST(ToolChecksum, NonAsciiPath)
 {
     kvtest::TempDir dir;
-    const std::filesystem::path file = dir.Path() / kvtool::NativePath(L"\u00dcn\u00ef\u20ac \u65e5\u672c \U0001F600.txt");
+    const std::filesystem::path file =
+        dir.Path() / kvtool::NativePath(L"\u00dcn\u00ef\u20ac \u65e5\u672c \U0001F600.txt");
     kvtest::WriteBytes(file, "abc");
     CToolRun run = RunTool({L"checksum", WideFromNative(file)});
     EXPECT_EQ(0, run.iExit) << run.strErr;
@@ -103,19 +111,22 @@ TEST(ToolUsage, BadCommandLinesGiveOneLineAndExit3)
         {verify({L"--xml", strXml, L"--number", L"1"}), "give either --number and --folder, or --xml"},
         {verify({L"--number", L"1"}), "--number and --folder go together"},
         {verify({L"--number", L"one", L"--folder", strMedia}), "--number one is not a number"},
-        {verify({L"--xml", strXml, L"--on-error", L"maybe"}), "--on-error takes ask, continue, skip, fail or abort"},
+        {verify({L"--xml", strXml, L"--on-error", L"maybe"}),
+         "--on-error takes ask, continue, skip, fail or abort"},
         {verify({L"--number", L"2", L"--folder", strMedia}), "Media2.xml not found"},
         {verify({L"--xml", strXml, L"stray"}), "unexpected argument 'stray'"},
         {{L"describe", L"--number", L"1", L"--out", strMedia, L"a.txt"}, "--target is missing"},
         {{L"describe", L"--number", L"1", L"--out", strMedia, L"--target", L"\\"}, "no SOURCE given"},
-        {{L"describe", L"--number", L"1", L"--out", strMedia, L"--target", L"\\", WideFromNative(medium.Source(L"nope"))},
+        {{L"describe", L"--number", L"1", L"--out", strMedia, L"--target", L"\\",
+          WideFromNative(medium.Source(L"nope"))},
          "not found"},
         {{L"checksum"}, "no FILE given"},
         {{L"demo", L"extra"}, "unexpected argument 'extra'"},
 #if defined(_WIN32)
         {{L"verify", L"--drive", L"E", L"--map", L"E=C:\\", L"--xml", strXml}, "--map is for Linux"},
 #else
-        {{L"verify", L"--drive", L"E", L"--map", L"E=/nonexistent/korvane", L"--xml", strXml}, "no such folder"},
+        {{L"verify", L"--drive", L"E", L"--map", L"E=/nonexistent/korvane", L"--xml", strXml},
+         "no such folder"},
         {{L"verify", L"--drive", L"E", L"--map", L"E", L"--xml", strXml}, "--map needs LETTER=FOLDER"},
 #endif
 #if KORVANE_REVISION < 11
@@ -140,9 +151,11 @@ TEST(ToolUsage, UnmappedDriveOnLinux)
     medium.WriteBoth(L"a.txt", "abc");
     medium.Describe(1, {L"a.txt"});
     unsetenv("KORVANE_DRIVE_Q");
-    CToolRun run = RunTool({L"verify", L"--drive", L"q", L"--number", L"1", L"--folder", WideFromNative(medium.Media())});
+    CToolRun run = RunTool(
+        {L"verify", L"--drive", L"q", L"--number", L"1", L"--folder", WideFromNative(medium.Media())});
     EXPECT_EQ(3, run.iExit);
-    EXPECT_EQ("korvane: verify: drive Q: is not mapped; give --map Q=FOLDER or set KORVANE_DRIVE_Q (see 'korvane help')\n",
+    EXPECT_EQ("korvane: verify: drive Q: is not mapped; give --map Q=FOLDER or set KORVANE_DRIVE_Q (see "
+              "'korvane help')\n",
               run.strErr);
 }
 #endif
@@ -189,19 +202,23 @@ TEST(ToolDescribe, WritesTheDescriptionFile)
     medium.WriteSource(L"a.txt", "abc");
     medium.WriteSource(L"tools/x.bin", std::string(1000, 'x'));
     medium.WriteSource(L"tools/sub/y.bin", std::string(24, 'y'));
-    CToolRun run = RunTool({L"describe", L"--number", L"7", L"--out", WideFromNative(medium.Media() / "new"), L"--target",
-                            L"/Apps", WideFromNative(medium.Source(L"a.txt")), WideFromNative(medium.Source(L"tools"))});
+    CToolRun run = RunTool({L"describe", L"--number", L"7", L"--out", WideFromNative(medium.Media() / "new"),
+                            L"--target", L"/Apps", WideFromNative(medium.Source(L"a.txt")),
+                            WideFromNative(medium.Source(L"tools"))});
     ASSERT_EQ(0, run.iExit) << run.strErr;
     const std::filesystem::path file = medium.Media() / "new" / "Media7.xml";
     EXPECT_EQ("wrote " + Native8(file) + ": 2 entries, 3 files, 1027 bytes\n", run.strOut);
     const std::string strXml = kvtest::ReadBytes(file);
     EXPECT_EQ(0u, strXml.find("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Factory>\n"));
     for (const std::string& strPart :
-         {std::string("<Media_NumberFiles>3</Media_NumberFiles>"), std::string("<Media_Size>1027</Media_Size>"),
+         {std::string("<Media_NumberFiles>3</Media_NumberFiles>"),
+          std::string("<Media_Size>1027</Media_Size>"),
           "<FullPath>" + Utf8FromWide(medium.SourcePath(L"a.txt")) + "</FullPath>",
-          std::string("<TargetPath>\\Apps</TargetPath>\n    <Name>a.txt</Name>\n    <Attribute>32</Attribute>"),
+          std::string(
+              "<TargetPath>\\Apps</TargetPath>\n    <Name>a.txt</Name>\n    <Attribute>32</Attribute>"),
           "<FullPath>" + Utf8FromWide(medium.SourcePath(L"tools")) + "\\*.*</FullPath>",
-          std::string("<TargetPath>\\Apps\\tools</TargetPath>\n    <Name>tools</Name>\n    <Attribute>16</Attribute>"),
+          std::string("<TargetPath>\\Apps\\tools</TargetPath>\n    <Name>tools</Name>\n    "
+                      "<Attribute>16</Attribute>"),
           std::string("<Exclusion>0</Exclusion>"), std::string("<FileSize>1024</FileSize>")})
         EXPECT_TRUE(Contains(strXml, strPart)) << strPart << "\n" << strXml;
 }

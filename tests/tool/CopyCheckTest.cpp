@@ -18,7 +18,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Slashed(const fs::path& path) { return kvtool::Utf8FromWide(WideFromNative(path.generic_wstring())); }
+std::string Slashed(const fs::path& path)
+{
+    return kvtool::Utf8FromWide(WideFromNative(path.generic_wstring()));
+}
 
 // Lines "STATUS  rel" as the tool prints them for files below root.
 std::vector<std::string> Below(const std::vector<std::string>& vecLines, const fs::path& root)
@@ -69,36 +72,75 @@ struct CCompareCase {
 
 TEST(ToolCompare, EachFaultOneLineAndExitStatus)
 {
-    const std::vector<CCompareCase> vecCases = {
-        {"clean", [](const fs::path&) {}, false, 0, {}},
-        {"missing", [](const fs::path& c) { fs::remove(c / "docs/b.txt"); }, false, 1, {"MISSING  docs/b.txt"}},
-        {"size", [](const fs::path& c) { kvtest::WriteBytes(c / "a.txt", "alpha!"); }, false, 1, {"SIZE  a.txt"}},
-        {"content", [](const fs::path& c) { kvtest::WriteBytes(c / "a.txt", "alphA"); }, false, 1, {"CONTENT  a.txt"}},
-        {"extra file and folder",
-         [](const fs::path& c) {
-             kvtest::WriteBytes(c / "docs/new.txt", "x");
-             kvtest::WriteBytes(c / "more/deep/y.txt", "y");
-         },
-         false, 1, {"EXTRA  docs/new.txt", "EXTRA  more"}},
-        {"extra folder beside expected ones", [](const fs::path& c) { kvtest::WriteBytes(c / "docs/deep/e/z.txt", "z"); },
-         false, 1, {"EXTRA  docs/deep/e"}},
-        {"not a file", [](const fs::path& c) { fs::remove(c / "a.txt"); fs::create_directory(c / "a.txt"); }, false, 1,
-         {"NOT-A-FILE  a.txt  (a folder)"}},
+    const std::vector<CCompareCase> vecCases =
+    { {"clean", [](const fs::path&) {}, false, 0, {}},
+      {"missing", [](const fs::path& c) { fs::remove(c / "docs/b.txt"); }, false, 1, {"MISSING  docs/b.txt"}},
+      {"size",
+       [](const fs::path& c) { kvtest::WriteBytes(c / "a.txt", "alpha!"); },
+       false,
+       1,
+       {"SIZE  a.txt"}},
+      {"content",
+       [](const fs::path& c) { kvtest::WriteBytes(c / "a.txt", "alphA"); },
+       false,
+       1,
+       {"CONTENT  a.txt"}},
+      {"extra file and folder",
+       [](const fs::path& c) {
+           kvtest::WriteBytes(c / "docs/new.txt", "x");
+           kvtest::WriteBytes(c / "more/deep/y.txt", "y");
+       },
+       false,
+       1,
+       {"EXTRA  docs/new.txt", "EXTRA  more"}},
+      {"extra folder beside expected ones",
+       [](const fs::path& c) { kvtest::WriteBytes(c / "docs/deep/e/z.txt", "z"); },
+       false,
+       1,
+       {"EXTRA  docs/deep/e"}},
+      {"not a file",
+       [](const fs::path& c) {
+           fs::remove(c / "a.txt");
+           fs::create_directory(c / "a.txt");
+       },
+       false,
+       1,
+       {"NOT-A-FILE  a.txt  (a folder)"}},
 #if !defined(_WIN32)
-        {"extra, named beyond ASCII", [](const fs::path& c) { kvtest::WriteBytes(c / "\u65E5\u672C/x.txt", "x"); },
-         false, 1, {"EXTRA  \u65E5\u672C"}},
-        {"case differs",
-         [](const fs::path& c) { fs::rename(c / "docs/Readme.md", c / "docs/README.MD"); }, false, 1,
-         {"MISSING  docs/Readme.md", "EXTRA  docs/README.MD"}},
-        {"case differs for every file of a folder",
-         [](const fs::path& c) { fs::rename(c / "docs/b.txt", c / "docs/B.txt"); fs::rename(c / "docs/Readme.md", c / "docs/README.MD"); },
-         false, 1, {"MISSING  docs/Readme.md", "MISSING  docs/b.txt", "EXTRA  docs/B.txt", "EXTRA  docs/README.MD"}},
-        {"case differs, ignored",
-         [](const fs::path& c) { fs::rename(c / "docs", c / "DOCS"); fs::rename(c / "DOCS/Readme.md", c / "DOCS/README.MD"); },
-         true, 0, {}},
-        {"case differs, ignored, content still checked",
-         [](const fs::path& c) { fs::rename(c / "docs/Readme.md", c / "docs/README.md"); kvtest::WriteBytes(c / "docs/README.md", "READMe"); },
-         true, 1, {"CONTENT  docs/README.md"}},
+      {"extra, named beyond ASCII",
+       [](const fs::path& c) { kvtest::WriteBytes(c / "\u65E5\u672C/x.txt", "x"); },
+       false,
+       1,
+       {"EXTRA  \u65E5\u672C"}},
+      {"case differs",
+       [](const fs::path& c) { fs::rename(c / "docs/Readme.md", c / "docs/README.MD"); },
+       false,
+       1,
+       {"MISSING  docs/Readme.md", "EXTRA  docs/README.MD"}},
+      {"case differs for every file of a folder",
+       [](const fs::path& c) {
+           fs::rename(c / "docs/b.txt", c / "docs/B.txt");
+           fs::rename(c / "docs/Readme.md", c / "docs/README.MD");
+       },
+       false,
+       1,
+       {"MISSING  docs/Readme.md", "MISSING  docs/b.txt", "EXTRA  docs/B.txt", "EXTRA  docs/README.MD"}},
+      {"case differs, ignored",
+       [](const fs::path& c) {
+           fs::rename(c / "docs", c / "DOCS");
+           fs::rename(c / "DOCS/Readme.md", c / "DOCS/README.MD");
+       },
+       true,
+       0,
+       {}},
+      {"case differs, ignored, content still checked",
+       [](const fs::path& c) {
+           fs::rename(c / "docs/Readme.md", c / "docs/README.md");
+           kvtest::WriteBytes(c / "docs/README.md", "READMe");
+       },
+       true,
+       1,
+       {"CONTENT  docs/README.md"}},
 #endif
     };
     for (const CCompareCase& test : vecCases) {
@@ -126,8 +168,10 @@ TEST(ToolCompare, EachFaultOneLineAndExitStatus)
         test.fnDamage(dir.Path() / "copy");
         const fs::path image = dir.Path() / "copy.iso";
         ASSERT_EQ(0, std::system(("xorriso -as mkisofs -R -J -o '" + image.string() + "' '" +
-                                  (dir.Path() / "copy").string() + "' >/dev/null 2>&1").c_str()));
-        std::vector<std::wstring> vecArgs = {L"compare", WideFromNative(dir.Path() / "src") + L"/", WideFromNative(image)};
+                                  (dir.Path() / "copy").string() + "' >/dev/null 2>&1")
+                                     .c_str()));
+        std::vector<std::wstring> vecArgs = {L"compare", WideFromNative(dir.Path() / "src") + L"/",
+                                             WideFromNative(image)};
         if (test.bIgnoreCase)
             vecArgs.push_back(L"--ignore-case");
         CToolRun run = RunTool(vecArgs);
@@ -150,7 +194,10 @@ TEST(ToolDescribe, ImageContentsAgainstTheirTree)
     };
     const Case cases[] = {
         {"clean", [](const fs::path&) {}, 0, {}},
-        {"content", [](const fs::path& t) { kvtest::WriteBytes(t / "docs/b.txt", "bravO"); }, 1, {"CONTENT  docs/b.txt"}},
+        {"content",
+         [](const fs::path& t) { kvtest::WriteBytes(t / "docs/b.txt", "bravO"); },
+         1,
+         {"CONTENT  docs/b.txt"}},
         {"missing", [](const fs::path& t) { fs::remove(t / "a.txt"); }, 1, {"MISSING  a.txt"}},
     };
     for (const Case& test : cases) {
@@ -160,15 +207,16 @@ TEST(ToolDescribe, ImageContentsAgainstTheirTree)
         Tree(tree);
         const fs::path image = dir.Path() / "disc.iso";
         ASSERT_EQ(0, std::system(("xorriso -as mkisofs -R -J -o '" + image.string() + "' '" + tree.string() +
-                                  "' >/dev/null 2>&1").c_str()));
+                                  "' >/dev/null 2>&1")
+                                     .c_str()));
         const std::wstring strMap = L"I=" + WideFromNative(image);
-        CToolRun run = RunTool({L"describe", L"--map", strMap, L"--number", L"1", L"--out", WideFromNative(dir.Path()),
-                                L"--target", L"\\", L"I:\\"});
+        CToolRun run = RunTool({L"describe", L"--map", strMap, L"--number", L"1", L"--out",
+                                WideFromNative(dir.Path()), L"--target", L"\\", L"I:\\"});
         ASSERT_EQ(0, run.iExit) << run.strErr;
         EXPECT_NE(std::string::npos, run.strOut.find("2 entries, 3 files, 16 bytes")) << run.strOut;
         test.fnDamage(tree);
-        run = RunTool({L"verify", L"--xml", WideFromNative(dir.Path() / "Media1.xml"), L"--drive", L"E", L"--map",
-                       L"E=" + WideFromNative(tree), L"--map", strMap});
+        run = RunTool({L"verify", L"--xml", WideFromNative(dir.Path() / "Media1.xml"), L"--drive", L"E",
+                       L"--map", L"E=" + WideFromNative(tree), L"--map", strMap});
         EXPECT_EQ(test.iExit, run.iExit) << run.strErr << run.strOut;
         EXPECT_EQ(Below(test.vecLines, tree), ProblemLines(run.strOut));
     }
@@ -216,10 +264,12 @@ TEST(ToolCompare, FolderWithoutSlashIsExpectedBelowTheCopy)
     Tree(dir.Path() / "src");
     Tree(dir.Path() / "dest" / "src");
     kvtest::WriteBytes(dir.Path() / "dest" / "other.txt", "not part of the comparison");
-    CToolRun run = RunTool({L"compare", WideFromNative(dir.Path() / "src"), WideFromNative(dir.Path() / "dest")});
+    CToolRun run =
+        RunTool({L"compare", WideFromNative(dir.Path() / "src"), WideFromNative(dir.Path() / "dest")});
     EXPECT_EQ(0, run.iExit) << run.strOut << run.strErr;
     // The same tree given with a slash: its files are not at the top of dest.
-    run = RunTool({L"compare", WideFromNative(dir.Path() / "src") + L"/", WideFromNative(dir.Path() / "dest")});
+    run =
+        RunTool({L"compare", WideFromNative(dir.Path() / "src") + L"/", WideFromNative(dir.Path() / "dest")});
     EXPECT_EQ(1, run.iExit);
     EXPECT_EQ(5u, ProblemLines(run.strOut).size()) << run.strOut; // three MISSING, other.txt and src EXTRA
 }
@@ -228,15 +278,18 @@ TEST(ToolCompare, FolderWithoutSlashIsExpectedBelowTheCopy)
 TEST(ToolCompare, ControlCharactersAndPathsPastTheReportBuffer)
 {
     kvtest::TempDir dir;
-    const std::string strLong = std::string(120, 'd') + "/" + std::string(120, 'e') + "/" + std::string(60, 'f') + ".txt";
+    const std::string strLong =
+        std::string(120, 'd') + "/" + std::string(120, 'e') + "/" + std::string(60, 'f') + ".txt";
     kvtest::WriteBytes(dir.Path() / "src" / "bad\nname", "x");
     kvtest::WriteBytes(dir.Path() / "src" / strLong, "long");
     kvtest::WriteBytes(dir.Path() / "copy" / strLong, "lonG");
-    CToolRun run = RunTool({L"compare", WideFromNative(dir.Path() / "src") + L"/", WideFromNative(dir.Path() / "copy")});
+    CToolRun run =
+        RunTool({L"compare", WideFromNative(dir.Path() / "src") + L"/", WideFromNative(dir.Path() / "copy")});
     EXPECT_EQ(1, run.iExit) << run.strErr;
     const std::string strCopy = Slashed(dir.Path() / "copy") + "/";
-    EXPECT_EQ((std::vector<std::string>{"MISSING  " + strCopy + "bad\\nname", "CONTENT  " + strCopy + strLong}),
-              ProblemLines(run.strOut));
+    EXPECT_EQ(
+        (std::vector<std::string>{"MISSING  " + strCopy + "bad\\nname", "CONTENT  " + strCopy + strLong}),
+        ProblemLines(run.strOut));
 }
 #endif
 
@@ -258,8 +311,8 @@ TEST(ToolManifest, LinesBothWays)
     EXPECT_TRUE(kvtool::ParseManifestLine(std::string(64, 'F') + " *./x/y", entry));
     EXPECT_EQ("x/y", entry.strPath);
     EXPECT_EQ(strHex.size(), entry.strHex.size());
-    for (const std::string& strBad : {std::string(63, 'a') + "  x", std::string(64, 'g') + "  x", strHex + " x",
-                                      strHex + "  ", "\\" + strHex + "  a\\qb"})
+    for (const std::string& strBad : {std::string(63, 'a') + "  x", std::string(64, 'g') + "  x",
+                                      strHex + " x", strHex + "  ", "\\" + strHex + "  a\\qb"})
         EXPECT_FALSE(kvtool::ParseManifestLine(strBad, entry)) << strBad;
 }
 
@@ -268,21 +321,32 @@ TEST(ToolManifest, LinesBothWays)
 // the disc with '/' and the digests GNU sha256sum gives for these bytes.
 TEST(ToolCheck, ManifestFromDescribeFindsEachFault)
 {
-    const std::string strManifest = "8ed3f6ad685b959ead7022518e1af76cd816f8e8ec7ccdda1ed4018e8f2223f8  a.txt\n"
-                                    "711a6108ba2ce6ca93dd47d6817f2361db10d8ab6eec89460b2dfc2c325efabe  docs/Readme.md\n"
-                                    "f144a6907dc4284d1f9fe6a7d9b9ff53c02c1d07ba68f24d413d7ff7f757a782  docs/b.txt\n";
+    const std::string strManifest =
+        "8ed3f6ad685b959ead7022518e1af76cd816f8e8ec7ccdda1ed4018e8f2223f8  a.txt\n"
+        "711a6108ba2ce6ca93dd47d6817f2361db10d8ab6eec89460b2dfc2c325efabe  docs/Readme.md\n"
+        "f144a6907dc4284d1f9fe6a7d9b9ff53c02c1d07ba68f24d413d7ff7f757a782  docs/b.txt\n";
     struct CCase {
         const char* pszName;
         std::function<void(const fs::path&)> fnDamage; // on the source
-        std::vector<std::string> vecLines;              // "STATUS  rel", rel below the source
+        std::vector<std::string> vecLines;             // "STATUS  rel", rel below the source
     };
     const std::vector<CCase> vecCases = {
         {"clean", [](const fs::path&) {}, {}},
         {"content", [](const fs::path& r) { kvtest::WriteBytes(r / "a.txt", "alphA"); }, {"CONTENT  a.txt"}},
-        {"longer", [](const fs::path& r) { kvtest::WriteBytes(r / "docs" / "b.txt", "bravo!"); }, {"CONTENT  docs/b.txt"}},
-        {"missing", [](const fs::path& r) { fs::remove(r / "docs" / "Readme.md"); }, {"MISSING  docs/Readme.md"}},
-        {"extra", [](const fs::path& r) { kvtest::WriteBytes(r / "new" / "n.txt", "n"); }, {"EXTRA  new/n.txt"}},
-        {"not a file", [](const fs::path& r) { fs::remove(r / "a.txt"); fs::create_directory(r / "a.txt"); },
+        {"longer",
+         [](const fs::path& r) { kvtest::WriteBytes(r / "docs" / "b.txt", "bravo!"); },
+         {"CONTENT  docs/b.txt"}},
+        {"missing",
+         [](const fs::path& r) { fs::remove(r / "docs" / "Readme.md"); },
+         {"MISSING  docs/Readme.md"}},
+        {"extra",
+         [](const fs::path& r) { kvtest::WriteBytes(r / "new" / "n.txt", "n"); },
+         {"EXTRA  new/n.txt"}},
+        {"not a file",
+         [](const fs::path& r) {
+             fs::remove(r / "a.txt");
+             fs::create_directory(r / "a.txt");
+         },
          {"NOT-A-FILE  a.txt"}},
     };
     for (const CCase& test : vecCases) {
@@ -290,12 +354,14 @@ TEST(ToolCheck, ManifestFromDescribeFindsEachFault)
         kvtest::TempDir dir;
         const fs::path root = dir.Path() / "src";
         Tree(root);
-        CToolRun run = RunTool({L"describe", L"--number", L"7", L"--out", WideFromNative(dir.Path() / "m"), L"--target",
-                                L"\\", L"--sums", WideFromNative(root / "a.txt"), WideFromNative(root / "docs")});
+        CToolRun run =
+            RunTool({L"describe", L"--number", L"7", L"--out", WideFromNative(dir.Path() / "m"), L"--target",
+                     L"\\", L"--sums", WideFromNative(root / "a.txt"), WideFromNative(root / "docs")});
         ASSERT_EQ(0, run.iExit) << run.strErr;
         EXPECT_EQ(strManifest, kvtest::ReadBytes(dir.Path() / "m" / "Media7.sha256"));
         test.fnDamage(root);
-        run = RunTool({L"check", WideFromNative(dir.Path() / "m" / "Media7.sha256"), L"--root", WideFromNative(root)});
+        run = RunTool(
+            {L"check", WideFromNative(dir.Path() / "m" / "Media7.sha256"), L"--root", WideFromNative(root)});
         EXPECT_EQ(test.vecLines.empty() ? 0 : 1, run.iExit) << run.strOut << run.strErr;
         EXPECT_EQ(Below(test.vecLines, root), ProblemLines(run.strOut));
     }
@@ -304,7 +370,10 @@ TEST(ToolCheck, ManifestFromDescribeFindsEachFault)
 #if !defined(_WIN32)
 namespace {
 
-int Shell(const std::string& strCommand) { return std::system(("sh -c '" + strCommand + "' >/dev/null 2>&1").c_str()); }
+int Shell(const std::string& strCommand)
+{
+    return std::system(("sh -c '" + strCommand + "' >/dev/null 2>&1").c_str());
+}
 
 } // namespace
 
@@ -313,8 +382,8 @@ TEST(ToolManifest, DescribeSumsPassesSha256sum)
     kvtest::TempDir dir;
     Tree(dir.Path() / "src");
     kvtest::WriteBytes(dir.Path() / "src" / "docs" / "odd\\name\nhere", "odd");
-    CToolRun run = RunTool({L"describe", L"--number", L"7", L"--out", WideFromNative(dir.Path() / "m"), L"--target",
-                            L"\\", L"--sums", WideFromNative(dir.Path() / "src" / "a.txt"),
+    CToolRun run = RunTool({L"describe", L"--number", L"7", L"--out", WideFromNative(dir.Path() / "m"),
+                            L"--target", L"\\", L"--sums", WideFromNative(dir.Path() / "src" / "a.txt"),
                             WideFromNative(dir.Path() / "src" / "docs")});
     ASSERT_EQ(0, run.iExit) << run.strErr;
     EXPECT_EQ(0, Shell("cd " + dir.Path().string() + "/src && sha256sum --strict -c ../m/Media7.sha256"));
@@ -333,10 +402,21 @@ TEST(ToolCheck, ReadsSha256sumManifestsAndReportsFaults)
     const std::vector<CCase> vecCases = {
         {"clean", [](const fs::path&) {}, {}, "3"},
         {"missing", [](const fs::path& r) { fs::remove(r / "docs/b.txt"); }, {"MISSING  docs/b.txt"}, "2"},
-        {"content", [](const fs::path& r) { kvtest::WriteBytes(r / "a.txt", "alphA"); }, {"CONTENT  a.txt"}, "3"},
-        {"extra", [](const fs::path& r) { kvtest::WriteBytes(r / "new/n.txt", "n"); }, {"EXTRA  new/n.txt"}, "3"},
-        {"not a file", [](const fs::path& r) { fs::remove(r / "a.txt"); Shell("mkfifo " + (r / "a.txt").string()); },
-         {"NOT-A-FILE  a.txt"}, "2"},
+        {"content",
+         [](const fs::path& r) { kvtest::WriteBytes(r / "a.txt", "alphA"); },
+         {"CONTENT  a.txt"},
+         "3"},
+        {"extra",
+         [](const fs::path& r) { kvtest::WriteBytes(r / "new/n.txt", "n"); },
+         {"EXTRA  new/n.txt"},
+         "3"},
+        {"not a file",
+         [](const fs::path& r) {
+             fs::remove(r / "a.txt");
+             Shell("mkfifo " + (r / "a.txt").string());
+         },
+         {"NOT-A-FILE  a.txt"},
+         "2"},
     };
     // With "./" from find, and without.
     for (const char* pszList : {"$(find . -type f)", "a.txt docs/b.txt docs/Readme.md"}) {
@@ -347,7 +427,8 @@ TEST(ToolCheck, ReadsSha256sumManifestsAndReportsFaults)
             Tree(root);
             ASSERT_EQ(0, Shell("cd " + root.string() + " && sha256sum " + pszList + " >../sums"));
             test.fnDamage(root);
-            CToolRun run = RunTool({L"check", WideFromNative(dir.Path() / "sums"), L"--root", WideFromNative(root)});
+            CToolRun run =
+                RunTool({L"check", WideFromNative(dir.Path() / "sums"), L"--root", WideFromNative(root)});
             EXPECT_EQ(test.vecLines.empty() ? 0 : 1, run.iExit) << run.strErr;
             EXPECT_EQ(Below(test.vecLines, root), ProblemLines(run.strOut));
             EXPECT_EQ(test.pszChecked, SummaryValue(run.strOut, "files checked"));

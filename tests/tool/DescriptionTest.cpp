@@ -22,8 +22,10 @@ TEST(ToolDescribe, TargetPathsAreNormalised)
         const wchar_t* pszIn;
         const wchar_t* pszOut;
     } cases[] = {
-        {L"\\Apps", L"\\Apps"}, {L"Apps", L"\\Apps"},     {L"/Apps/", L"\\Apps"}, {L"\\\\Apps\\\\Tool\\", L"\\Apps\\Tool"},
-        {L"", L"\\"},           {L"\\", L"\\"},           {L"/", L"\\"},          {L"a/b\\c", L"\\a\\b\\c"},
+        {L"\\Apps", L"\\Apps"}, {L"Apps", L"\\Apps"},
+        {L"/Apps/", L"\\Apps"}, {L"\\\\Apps\\\\Tool\\", L"\\Apps\\Tool"},
+        {L"", L"\\"},           {L"\\", L"\\"},
+        {L"/", L"\\"},          {L"a/b\\c", L"\\a\\b\\c"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(std::wstring(c.pszOut), NormalizeTargetPath(c.pszIn)) << Utf8FromWide(c.pszIn);
@@ -78,8 +80,9 @@ TEST(ToolDescribe, XmlDocumentShape)
 TEST(ToolDescribe, XmlDocumentTextsAsXmlTextWritesThem)
 {
     // Names at the edges of what is written without escaping.
-    const wchar_t* const apszNames[] = {L"plain-Name_1.txt", L" ~", L"a'b", L"a\"b", L"a<b>", L"a&b", L"del\x7F",
-                                        L"tab\tx", L"\u00e9t\u00e9", L"\U0001F600", L""};
+    const wchar_t* const apszNames[] = {
+        L"plain-Name_1.txt", L" ~",     L"a'b",           L"a\"b",       L"a<b>", L"a&b",
+        L"del\x7F",          L"tab\tx", L"\u00e9t\u00e9", L"\U0001F600", L""};
     for (const wchar_t* pszName : apszNames) {
         SCOPED_TRACE(kvtool::Utf8FromWide(pszName));
         CMediaDescription desc;
@@ -209,16 +212,17 @@ TEST(ToolIndex, SizeComparison)
 TEST(ToolIndex, LoadCountsEntriesAndReadsThemOnTheFirstLookup)
 {
     kvtest::TempDir dir;
-    kvtest::WriteBytes(dir.Path() / "Media4.xml",
-                       "<?xml version=\"1.0\"?>\n<Factory><Media><Info><Media_NumberFiles>7</Media_NumberFiles>"
-                       "</Info></Media>"
-                       "<FILE><FullPath>C:\\Data\\a.txt</FullPath><TargetPath>\\One</TargetPath>"
-                       "<Name>a.txt</Name><Attribute>32</Attribute></FILE>"
-                       "<FILE><fullpath>C:\\Data\\Tools\\*.*</fullpath><TARGETPATH>\\Tools</TARGETPATH>"
-                       "<Name>Tools</Name><Attribute> 16</Attribute></FILE>"
-                       "<FILE><FullPath>C:\\Data\\a.txt</FullPath><TargetPath>\\Two</TargetPath>"
-                       "<Name>a.txt</Name><Attribute>32</Attribute></FILE>"
-                       "<Other/></Factory>");
+    kvtest::WriteBytes(
+        dir.Path() / "Media4.xml",
+        "<?xml version=\"1.0\"?>\n<Factory><Media><Info><Media_NumberFiles>7</Media_NumberFiles>"
+        "</Info></Media>"
+        "<FILE><FullPath>C:\\Data\\a.txt</FullPath><TargetPath>\\One</TargetPath>"
+        "<Name>a.txt</Name><Attribute>32</Attribute></FILE>"
+        "<FILE><fullpath>C:\\Data\\Tools\\*.*</fullpath><TARGETPATH>\\Tools</TARGETPATH>"
+        "<Name>Tools</Name><Attribute> 16</Attribute></FILE>"
+        "<FILE><FullPath>C:\\Data\\a.txt</FullPath><TargetPath>\\Two</TargetPath>"
+        "<Name>a.txt</Name><Attribute>32</Attribute></FILE>"
+        "<Other/></Factory>");
     CDescriptionIndex index;
     ASSERT_TRUE(index.Load(LibraryPathOf(dir.Path() / "Media4.xml"), L'F'));
     EXPECT_TRUE(index.IsLoaded());

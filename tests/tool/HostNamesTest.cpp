@@ -40,7 +40,8 @@ TEST(ToolHostNames, LinkToADeviceIsReportedNotRead)
     CToolRun run = RunTool(medium.VerifyArgs(1, {L"--on-error", L"fail"}));
     EXPECT_EQ(1, run.iExit) << run.strOut << run.strErr;
     ASSERT_FALSE(Lines(run.strOut).empty());
-    EXPECT_EQ("NOT-A-FILE  " + medium.Disc(L"dir/z.bin").string() + "  (a character device)", Lines(run.strOut).at(0));
+    EXPECT_EQ("NOT-A-FILE  " + medium.Disc(L"dir/z.bin").string() + "  (a character device)",
+              Lines(run.strOut).at(0));
 }
 #endif
 

@@ -20,7 +20,8 @@ TEST(ToolJson, EscapesWhatJsonRequires)
         {L"\b\f", "\"\\b\\f\""},
         {std::wstring(1, L'\x01') + L"\x1f", "\"\\u0001\\u001f\""},
         {L"/slash stays/", "\"/slash stays/\""},
-        {L"\u00fcber\u20ac", "\"\xC3\xBC" "ber\xE2\x82\xAC\""},
+        {L"\u00fcber\u20ac", "\"\xC3\xBC"
+                             "ber\xE2\x82\xAC\""},
         {L"\U0001F600", "\"\xF0\x9F\x98\x80\""},
     };
     for (const auto& c : cases)
@@ -38,8 +39,9 @@ TEST(ToolJson, EventLinesNameTheCommand)
 {
     EXPECT_EQ("{\"cmd\":0,\"name\":\"CRCVERIF_BEGIN\",\"param1\":null,\"param2\":6,\"answer\":0}",
               FormatEventLine(CRCVERIF_BEGIN, nullptr, 6, 0));
-    EXPECT_EQ("{\"cmd\":3,\"name\":\"CRCVERIF_FILEERROR\",\"param1\":\"E:\\\\a.txt\",\"param2\":1,\"answer\":2}",
-              FormatEventLine(CRCVERIF_FILEERROR, L"E:\\a.txt", 1, 2));
+    EXPECT_EQ(
+        "{\"cmd\":3,\"name\":\"CRCVERIF_FILEERROR\",\"param1\":\"E:\\\\a.txt\",\"param2\":1,\"answer\":2}",
+        FormatEventLine(CRCVERIF_FILEERROR, L"E:\\a.txt", 1, 2));
     EXPECT_EQ("{\"cmd\":4,\"name\":\"CRCVERIF_TARGETDONE\",\"param1\":null,\"param2\":0,\"answer\":0}",
               FormatEventLine(CRCVERIF_TARGETDONE, nullptr, 0, 0));
     EXPECT_EQ("{\"cmd\":9,\"name\":\"CRCVERIF_UNKNOWN\",\"param1\":null,\"param2\":4294967295,\"answer\":0}",

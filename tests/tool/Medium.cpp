@@ -55,7 +55,10 @@ std::wstring CMedium::DiscPath(const std::wstring& strRel) const
     return std::wstring(1, m_wcLetter) + L":" + m_strBelow + L"\\" + Backslashed(strRel);
 }
 
-std::wstring CMedium::SourcePath(const std::wstring& strRel) const { return kvtool::LibraryPathOf(Source(strRel)); }
+std::wstring CMedium::SourcePath(const std::wstring& strRel) const
+{
+    return kvtool::LibraryPathOf(Source(strRel));
+}
 
 std::wstring CMedium::SourceUnder(const std::wstring& strFolder, const std::wstring& strRel) const
 {
@@ -80,8 +83,9 @@ void CMedium::WriteDisc(const std::wstring& strRel, const std::string& strBytes)
 
 void CMedium::Describe(int iNumber, const std::vector<std::wstring>& vecSources) const
 {
-    std::vector<std::wstring> vecArgs = {L"describe", L"--number", std::to_wstring(iNumber), L"--out",
-                                         kvtool::WideFromNative(Media()), L"--target", Target()};
+    std::vector<std::wstring> vecArgs = {
+        L"describe", L"--number", std::to_wstring(iNumber), L"--out", kvtool::WideFromNative(Media()),
+        L"--target", Target()};
     for (const std::wstring& strSource : vecSources)
         vecArgs.push_back(kvtool::WideFromNative(Source(strSource)));
     CToolRun run = RunTool(vecArgs);
@@ -93,7 +97,8 @@ std::vector<std::wstring> CMedium::VerifyArgs(int iNumber, const std::vector<std
     std::vector<std::wstring> vecArgs = {L"verify"};
     for (const std::wstring& strArg : DriveArgs())
         vecArgs.push_back(strArg);
-    vecArgs.insert(vecArgs.end(), {L"--number", std::to_wstring(iNumber), L"--folder", kvtool::WideFromNative(Media())});
+    vecArgs.insert(vecArgs.end(),
+                   {L"--number", std::to_wstring(iNumber), L"--folder", kvtool::WideFromNative(Media())});
     vecArgs.insert(vecArgs.end(), vecExtra.begin(), vecExtra.end());
     return vecArgs;
 }

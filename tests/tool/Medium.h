@@ -13,7 +13,7 @@
 namespace kvtooltest {
 
 class CMedium {
-public:
+  public:
     CMedium();
 
     std::filesystem::path Source(const std::wstring& strRel = L"") const;
@@ -43,7 +43,7 @@ public:
     // "verify --drive ... --number n --folder media" and the extra arguments.
     std::vector<std::wstring> VerifyArgs(int iNumber, const std::vector<std::wstring>& vecExtra = {}) const;
 
-private:
+  private:
     kvtest::TempDir m_dir;
     wchar_t m_wcLetter = L'E';
     std::wstring m_strBelow; // Windows: the disc folder below its drive's root

@@ -20,7 +20,8 @@ TEST(ToolProblemLine, StatusPathAndEscapes)
         {EProblemStatus::Content, "/d/x\\y", "", "CONTENT  /d/x\\\\y"},
         {EProblemStatus::Unreadable, "/d/a", "Permission denied", "UNREADABLE  /d/a  (Permission denied)"},
         {EProblemStatus::NotAFile, "/d/n\nl\r\t", "a FIFO", "NOT-A-FILE  /d/n\\nl\\r\\t  (a FIFO)"},
-        {EProblemStatus::MissingSource, "/d/\033[1mb\x7f", "source /s/\n", "MISSING-SOURCE  /d/\\033[1mb\\177  (source /s/\\n)"},
+        {EProblemStatus::MissingSource, "/d/\033[1mb\x7f", "source /s/\n",
+         "MISSING-SOURCE  /d/\\033[1mb\\177  (source /s/\\n)"},
         {EProblemStatus::Extra, "/d/\xc3\xa9\x01", "", "EXTRA  /d/\xc3\xa9\\001"},
     };
     for (const auto& c : cases)
@@ -54,9 +55,12 @@ TEST(ToolProblemLine, ExitStatusRules)
          "the description could not be read: no such file"},
         {facts([](CRunFacts& f) { f.hr = E_FAIL, f.uProblems = 1; }), 1, "1 file has a problem"},
         {facts([](CRunFacts& f) { f.hr = E_ABORT, f.uProblems = 1; }), 2, "1 file has a problem"},
-        {facts([](CRunFacts& f) { f.hr = E_INVALIDARG; }), 3, "the library returned E_INVALIDARG (0x80070057)"},
-        {facts([](CRunFacts& f) { f.strWriteError = "cannot write to x", f.uProblems = 1; }), 4, "cannot write to x"},
-        {facts([](CRunFacts& f) { f.bInterrupted = true, f.strWriteError = "w", f.hr = E_ABORT; }), 130, "interrupted"},
+        {facts([](CRunFacts& f) { f.hr = E_INVALIDARG; }), 3,
+         "the library returned E_INVALIDARG (0x80070057)"},
+        {facts([](CRunFacts& f) { f.strWriteError = "cannot write to x", f.uProblems = 1; }), 4,
+         "cannot write to x"},
+        {facts([](CRunFacts& f) { f.bInterrupted = true, f.strWriteError = "w", f.hr = E_ABORT; }), 130,
+         "interrupted"},
     };
     for (const auto& c : cases) {
         const CVerdict verdict = JudgeRun(c.facts);

@@ -46,7 +46,8 @@ TEST(ToolTracker, DifferenceAfterCommand4AsksTheProbe)
     struct {
         int iProbe;
         EProblemKind eKind;
-    } cases[] = {{0, EProblemKind::ChecksumDiffers}, {1, EProblemKind::SizeDiffers}, {-1, EProblemKind::Differs}};
+    } cases[] = {
+        {0, EProblemKind::ChecksumDiffers}, {1, EProblemKind::SizeDiffers}, {-1, EProblemKind::Differs}};
     for (const auto& c : cases) {
         CProblemTracker tracker(11);
         CProbe probe(c.iProbe);

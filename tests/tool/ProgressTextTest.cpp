@@ -46,8 +46,8 @@ TEST(ToolProgress, Durations)
     struct {
         double dSeconds;
         const char* pszText;
-    } cases[] = {{0, "0:00"}, {0.4, "0:00"}, {59.6, "1:00"}, {754, "12:34"}, {3723, "1:02:03"}, {-5, "0:00"},
-                 {360000, "100:00:00"}};
+    } cases[] = {{0, "0:00"},       {0.4, "0:00"}, {59.6, "1:00"},       {754, "12:34"},
+                 {3723, "1:02:03"}, {-5, "0:00"},  {360000, "100:00:00"}};
     for (const auto& c : cases)
         EXPECT_EQ(c.pszText, FormatDuration(c.dSeconds)) << c.dSeconds;
 }

@@ -27,7 +27,10 @@ using kvtool::WideFromNative;
 
 namespace {
 
-bool Contains(const std::string& strText, const std::string& strPart) { return strText.find(strPart) != std::string::npos; }
+bool Contains(const std::string& strText, const std::string& strPart)
+{
+    return strText.find(strPart) != std::string::npos;
+}
 
 std::string Shown(const std::filesystem::path& path)
 {
@@ -70,8 +73,8 @@ TEST(ToolExitStatus, EachAnswerModeWithAndWithoutProblems)
         int iExit;
         size_t nLines; // problem lines before the summary
     } cases[] = {
-        {nullptr, false, 0, 0}, {nullptr, true, 1, 2},     {L"continue", true, 1, 2}, {L"skip", false, 0, 0},
-        {L"skip", true, 0, 2},  {L"fail", true, 1, 1},     {L"continue", false, 0, 0},
+        {nullptr, false, 0, 0}, {nullptr, true, 1, 2}, {L"continue", true, 1, 2},  {L"skip", false, 0, 0},
+        {L"skip", true, 0, 2},  {L"fail", true, 1, 1}, {L"continue", false, 0, 0},
     };
     for (const auto& c : cases) {
         CMedium medium;
@@ -84,7 +87,8 @@ TEST(ToolExitStatus, EachAnswerModeWithAndWithoutProblems)
         if (c.pszMode)
             vecExtra = {L"--on-error", c.pszMode};
         CToolRun run = RunTool(medium.VerifyArgs(1, vecExtra));
-        const std::string strCase = (c.pszMode ? Utf8FromWide(c.pszMode) : "default") + (c.bFaults ? " faults" : " clean");
+        const std::string strCase =
+            (c.pszMode ? Utf8FromWide(c.pszMode) : "default") + (c.bFaults ? " faults" : " clean");
         EXPECT_EQ(c.iExit, run.iExit) << strCase << "\n" << run.strOut << run.strErr;
         std::vector<std::string> vecOut = Lines(run.strOut);
         ASSERT_GT(vecOut.size(), c.nLines) << strCase;
@@ -106,7 +110,8 @@ TEST(ToolExitStatus, RunsThatCheckNothingFail)
     } cases[] = {
         {"<Factory><Media><Info><Media_NumberFiles>0</Media_NumberFiles></Info></Media></Factory>",
          "the description lists no entries"},
-        {"<Factory><Media><Info", "the description could not be read: line 1, column 17: the tag <Info never ends"},
+        {"<Factory><Media><Info",
+         "the description could not be read: line 1, column 17: the tag <Info never ends"},
         {"<Factory>\n  <Media x='>'></Info>\n</Factory>",
          "the description could not be read: line 2, column 16: </Info> closes <Media>"},
         {"<Factory><!-- \xc3\xa9 -->\n<Media/></Factory>\n<Factory/>",
@@ -130,7 +135,8 @@ TEST(ToolExitStatus, RunsThatCheckNothingFail)
 TEST(ToolReport, OneLinePerFaultInNativePaths)
 {
     // Names the report buffer cuts: the path below the source is longer than it holds.
-    const std::wstring strLong = L"deep/" + std::wstring(120, L'd') + L"/" + std::wstring(120, L'e') + L".bin";
+    const std::wstring strLong =
+        L"deep/" + std::wstring(120, L'd') + L"/" + std::wstring(120, L'e') + L".bin";
     struct {
         const char* pszFault;
         std::wstring strRel;
@@ -229,8 +235,14 @@ TEST(ToolReport, OutputsThatAreInputsAreRefused)
     EXPECT_EQ("abc", kvtest::ReadBytes(medium.Source(L"a.txt")));
 
     // describe keeps an existing description unless told.
-    std::vector<std::wstring> vecDescribe = {L"describe", L"--number", L"1", L"--out", WideFromNative(medium.Media()),
-                                             L"--target", medium.Target(), WideFromNative(medium.Source(L"a.txt"))};
+    std::vector<std::wstring> vecDescribe = {L"describe",
+                                             L"--number",
+                                             L"1",
+                                             L"--out",
+                                             WideFromNative(medium.Media()),
+                                             L"--target",
+                                             medium.Target(),
+                                             WideFromNative(medium.Source(L"a.txt"))};
     CToolRun kept = RunTool(vecDescribe);
     EXPECT_EQ(3, kept.iExit);
     EXPECT_TRUE(Contains(kept.strErr, "exists; give --force")) << kept.strErr;
@@ -270,7 +282,8 @@ TEST(ToolWrites, FailedWritesEndWithExit4)
     for (const std::wstring& strArg : medium.VerifyArgs(1))
         strVerify += " '" + Utf8FromWide(strArg) + "'";
     const std::string strTool = "'" + ToolPath().string() + "'";
-    for (const std::string& strCommand : {strTool + " --version", strTool + " help", strTool + strVerify + " --quiet"}) {
+    for (const std::string& strCommand :
+         {strTool + " --version", strTool + " help", strTool + strVerify + " --quiet"}) {
         const int iStatus = std::system((strCommand + " >/dev/full 2>/dev/null").c_str());
         ASSERT_TRUE(WIFEXITED(iStatus)) << strCommand;
         EXPECT_EQ(4, WEXITSTATUS(iStatus)) << strCommand;

@@ -68,7 +68,8 @@ TEST(ToolSummary, Revision10CountsFilesAndHasNoSizeKind)
     const std::string strText = FormatSummary(sum);
     EXPECT_NE(std::string::npos, strText.find("  entries:       unknown\n"));
     EXPECT_NE(std::string::npos, strText.find("  problems:      1 (1 CONTENT)\n"));
-    EXPECT_NE(std::string::npos, strText.find("  read:          - (revision 1.0 reports files, not bytes)\n"));
+    EXPECT_NE(std::string::npos,
+              strText.find("  read:          - (revision 1.0 reports files, not bytes)\n"));
     EXPECT_NE(std::string::npos, strText.find("  rate:          1.5 files/s\n"));
     EXPECT_NE(std::string::npos, strText.find("  result:        E_FAIL (0x80004005)\n"));
     EXPECT_NE(std::string::npos, strText.find("  exit status:   1 (1 file has a problem)\n"));

@@ -20,7 +20,9 @@ TEST(ToolText, LoneSurrogateBecomesReplacement)
     std::wstring strWide = L"a";
     strWide += static_cast<wchar_t>(0xD800);
     strWide += L"b";
-    EXPECT_EQ("a\xEF\xBF\xBD" "b", Utf8FromWide(strWide));
+    EXPECT_EQ("a\xEF\xBF\xBD"
+              "b",
+              Utf8FromWide(strWide));
 }
 
 TEST(ToolText, MalformedUtf8BecomesReplacement)
@@ -29,12 +31,18 @@ TEST(ToolText, MalformedUtf8BecomesReplacement)
         const char* pszIn;
         const wchar_t* pszOut;
     } cases[] = {
-        {"\xC3", L"\uFFFD"},             // cut short at the end
-        {"\xC3" "a", L"\uFFFDa"},        // cut short by an ASCII letter, which survives
-        {"\xC0\xAF", L"\uFFFD\uFFFD"},   // overlong "/": C0 never starts one
+        {"\xC3", L"\uFFFD"}, // cut short at the end
+        {"\xC3"
+         "a",
+         L"\uFFFDa"},                            // cut short by an ASCII letter, which survives
+        {"\xC0\xAF", L"\uFFFD\uFFFD"},           // overlong "/": C0 never starts one
         {"\xED\xA0\x80", L"\uFFFD\uFFFD\uFFFD"}, // an encoded surrogate
-        {"\xE2\x82" "a", L"\uFFFDa"},   // one piece of a cut sequence
-        {"\xFF" "x", L"\uFFFDx"},        // no lead byte at all
+        {"\xE2\x82"
+         "a",
+         L"\uFFFDa"}, // one piece of a cut sequence
+        {"\xFF"
+         "x",
+         L"\uFFFDx"}, // no lead byte at all
     };
     for (const auto& c : cases)
         EXPECT_EQ(std::wstring(c.pszOut), WideFromUtf8(c.pszIn)) << c.pszIn;

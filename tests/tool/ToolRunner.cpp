@@ -53,8 +53,9 @@ std::wstring Quote(const std::wstring& strArg)
 HANDLE OpenInherited(const std::filesystem::path& path, bool bWrite)
 {
     SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    HANDLE h = CreateFileW(path.c_str(), bWrite ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                           bWrite ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h =
+        CreateFileW(path.c_str(), bWrite ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &sa, bWrite ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         throw std::runtime_error("cannot open " + path.string());
     return h;
@@ -67,7 +68,8 @@ std::filesystem::path ToolPath()
 {
 #if defined(_WIN32)
     wchar_t szPath[MAX_PATH * 4];
-    DWORD dwLength = GetModuleFileNameW(nullptr, szPath, static_cast<DWORD>(sizeof szPath / sizeof szPath[0]));
+    DWORD dwLength =
+        GetModuleFileNameW(nullptr, szPath, static_cast<DWORD>(sizeof szPath / sizeof szPath[0]));
     return std::filesystem::path(std::wstring(szPath, dwLength)).parent_path() / L"korvane.exe";
 #else
     return std::filesystem::read_symlink("/proc/self/exe").parent_path() / "korvane";
@@ -98,7 +100,8 @@ CToolRun RunTool(const std::vector<std::wstring>& vecArgs, const std::string& st
     PROCESS_INFORMATION pi = {};
     std::vector<wchar_t> vecCommand(strCommand.begin(), strCommand.end());
     vecCommand.push_back(L'\0');
-    BOOL bStarted = CreateProcessW(nullptr, vecCommand.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    BOOL bStarted =
+        CreateProcessW(nullptr, vecCommand.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
     CloseHandle(hIn);
     CloseHandle(hOut);
     CloseHandle(hErr);

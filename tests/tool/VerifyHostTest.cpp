@@ -131,9 +131,9 @@ TEST(ToolHost, RepliesTable)
         bool bOk;
         DWORD dwAnswer;
     } cases[] = {
-        {"s", 11, true, 0}, {"SKIP", 11, true, 0}, {"f", 11, true, 1}, {" fail\t", 11, true, 1},
-        {"a", 11, true, 2}, {"Abort", 11, true, 2}, {"a", 10, false, 0}, {"f", 10, true, 1},
-        {"", 11, false, 0}, {"yes", 11, false, 0}, {"sf", 11, false, 0},
+        {"s", 11, true, 0}, {"SKIP", 11, true, 0},  {"f", 11, true, 1},   {" fail\t", 11, true, 1},
+        {"a", 11, true, 2}, {"Abort", 11, true, 2}, {"a", 10, false, 0},  {"f", 10, true, 1},
+        {"", 11, false, 0}, {"yes", 11, false, 0},  {"sf", 11, false, 0},
     };
     for (const auto& c : cases) {
         DWORD dwAnswer = 99;
@@ -180,7 +180,8 @@ TEST(ToolHost, Revision10CountsMatchingFiles)
     Call(host, CRCVERIF_PROGRESS, nullptr, 3);
     rig.dNow += 10;
     Call(host, CRCVERIF_PROGRESS, nullptr, 3);
-    EXPECT_EQ("begin: 3 files to check\nprogress: 1 of 3 files\nprogress: 2 of 3 files\n", rig.progress.Text());
+    EXPECT_EQ("begin: 3 files to check\nprogress: 1 of 3 files\nprogress: 2 of 3 files\n",
+              rig.progress.Text());
     EXPECT_EQ(2u, host.Done());
     EXPECT_EQ(2u, host.Tracker().PairsCompared());
 }
@@ -201,7 +202,8 @@ TEST(ToolHost, BarIsClearedAroundProblemLinesAndAtTheEnd)
     Call(host, CRCVERIF_END, nullptr, 1);
     const std::string strStart = "[" + std::string(40, '-') + "]  0/8 MiB    0%";
     const std::string strHalf = "[############------------]  4/8 MiB   50%  2.0 MiB/s  0:02 left";
-    const std::string strAfter = "[" + std::string(15, '#') + std::string(9, '-') + "]  5/8 MiB   62%  2.4 MiB/s  0:01 left";
+    const std::string strAfter =
+        "[" + std::string(15, '#') + std::string(9, '-') + "]  5/8 MiB   62%  2.4 MiB/s  0:01 left";
     EXPECT_EQ("\r" + strStart + "\r" + strHalf + "\r" + std::string(strHalf.size(), ' ') + "\r" +
                   "MISSING  E:/a.txt\n" + "\r" + strAfter + "\r" + std::string(strAfter.size(), ' ') + "\r",
               rig.progress.Text());

@@ -33,13 +33,17 @@ namespace {
 
 const bool kbRev11 = KORVANE_REVISION >= 11;
 
-bool Contains(const std::string& strText, const std::string& strPart) { return strText.find(strPart) != std::string::npos; }
-
-std::string Event(int iCmd, const char* pszName, const std::wstring* pstrPath, unsigned uParam2, unsigned uAnswer)
+bool Contains(const std::string& strText, const std::string& strPart)
 {
-    return "{\"cmd\":" + std::to_string(iCmd) + ",\"name\":\"" + pszName + "\",\"param1\":" +
-           (pstrPath ? JsonString(*pstrPath) : std::string("null")) + ",\"param2\":" + std::to_string(uParam2) +
-           ",\"answer\":" + std::to_string(uAnswer) + "}";
+    return strText.find(strPart) != std::string::npos;
+}
+
+std::string Event(int iCmd, const char* pszName, const std::wstring* pstrPath, unsigned uParam2,
+                  unsigned uAnswer)
+{
+    return "{\"cmd\":" + std::to_string(iCmd) + ",\"name\":\"" + pszName +
+           "\",\"param1\":" + (pstrPath ? JsonString(*pstrPath) : std::string("null")) +
+           ",\"param2\":" + std::to_string(uParam2) + ",\"answer\":" + std::to_string(uAnswer) + "}";
 }
 
 // A tree with non-ASCII names: two file entries and a folder entry.
@@ -72,7 +76,8 @@ TEST(ToolVerify, IdenticalCopyPasses)
     EXPECT_EQ("4", SummaryValue(run.strOut, "files checked"));
     EXPECT_EQ("summary:", Lines(run.strOut).at(0)); // nothing but the summary
     // Not a terminal: plain progress lines on standard error.
-    EXPECT_TRUE(Contains(run.strErr, kbRev11 ? "begin: 0 MiB to read\n" : "begin: 4 files to check\n")) << run.strErr;
+    EXPECT_TRUE(Contains(run.strErr, kbRev11 ? "begin: 0 MiB to read\n" : "begin: 4 files to check\n"))
+        << run.strErr;
     EXPECT_TRUE(Contains(run.strErr, "end: 4 files listed\n")) << run.strErr;
 }
 
@@ -155,11 +160,12 @@ TEST(ToolVerify, RawEventsOfAMatchingSingleFile)
     ASSERT_EQ(0, run.iExit) << run.strOut << run.strErr;
     std::vector<std::string> vecExpected;
     if (kbRev11)
-        vecExpected = {Event(0, "CRCVERIF_BEGIN", nullptr, 0, 0), Event(4, "CRCVERIF_TARGETDONE", nullptr, 0, 0),
+        vecExpected = {Event(0, "CRCVERIF_BEGIN", nullptr, 0, 0),
+                       Event(4, "CRCVERIF_TARGETDONE", nullptr, 0, 0),
                        Event(2, "CRCVERIF_END", nullptr, 1, 0)};
     else
-        vecExpected = {Event(0, "CRCVERIF_BEGIN", nullptr, 1, 0), Event(1, "CRCVERIF_PROGRESS", nullptr, 1, 0),
-                       Event(2, "CRCVERIF_END", nullptr, 1, 0)};
+        vecExpected = {Event(0, "CRCVERIF_BEGIN", nullptr, 1, 0),
+                       Event(1, "CRCVERIF_PROGRESS", nullptr, 1, 0), Event(2, "CRCVERIF_END", nullptr, 1, 0)};
     EXPECT_EQ(vecExpected, Lines(kvtest::ReadBytes(events)));
 }
 
@@ -174,16 +180,19 @@ TEST(ToolVerify, RawEventsOfAMissingFileWithItsAnswers)
     medium.WriteSource(strName, "abc");
     medium.Describe(1, {strName});
     const std::filesystem::path events = medium.Media() / "events.jsonl";
-    CToolRun run = RunTool(medium.VerifyArgs(1, {L"--events-raw", WideFromNative(events), L"--on-error", L"skip"}));
+    CToolRun run =
+        RunTool(medium.VerifyArgs(1, {L"--events-raw", WideFromNative(events), L"--on-error", L"skip"}));
     ASSERT_EQ(0, run.iExit) << run.strOut << run.strErr;
     const std::wstring strDisc = medium.DiscPath(strName);
     const std::wstring strSource = medium.SourcePath(strName);
     std::vector<std::string> vecExpected;
     if (kbRev11)
-        vecExpected = {Event(0, "CRCVERIF_BEGIN", nullptr, 0, 0), Event(3, "CRCVERIF_FILEERROR", &strDisc, 1, 0),
-                       Event(3, "CRCVERIF_FILEERROR", &strSource, 0, 0), Event(2, "CRCVERIF_END", nullptr, 1, 0)};
+        vecExpected = {
+            Event(0, "CRCVERIF_BEGIN", nullptr, 0, 0), Event(3, "CRCVERIF_FILEERROR", &strDisc, 1, 0),
+            Event(3, "CRCVERIF_FILEERROR", &strSource, 0, 0), Event(2, "CRCVERIF_END", nullptr, 1, 0)};
     else
-        vecExpected = {Event(0, "CRCVERIF_BEGIN", nullptr, 1, 0), Event(3, "CRCVERIF_FILEERROR", &strDisc, 1, 0),
+        vecExpected = {Event(0, "CRCVERIF_BEGIN", nullptr, 1, 0),
+                       Event(3, "CRCVERIF_FILEERROR", &strDisc, 1, 0),
                        Event(2, "CRCVERIF_END", nullptr, 1, 0)};
     EXPECT_EQ(vecExpected, Lines(kvtest::ReadBytes(events)));
 }

@@ -59,7 +59,7 @@ std::string RandomBytes(size_t cb, unsigned uSeed)
 
 // Watches every open and read, and fails or shortens the ones it is told to.
 class CFaults {
-public:
+  public:
     struct Seen {
         kvwin32::Call eCall;
         unsigned long long qwOffset;
@@ -69,7 +69,7 @@ public:
     CFaults(const CFaults&) = delete;
     CFaults& operator=(const CFaults&) = delete;
 
-    DWORD dwOpenError = ERROR_SUCCESS;     // fail every open with this
+    DWORD dwOpenError = ERROR_SUCCESS;       // fail every open with this
     unsigned long long qwFailReadAt = ~0ull; // fail the read starting here
     DWORD dwReadError = ERROR_READ_FAULT;
     unsigned long long qwShortReadAt = ~0ull; // and cut the one here short
@@ -84,7 +84,7 @@ public:
         return n;
     }
 
-private:
+  private:
     static BOOL Hook(void* pContext, const kvwin32::FaultContext& ctx, DWORD* pdwError)
     {
         CFaults* pSelf = static_cast<CFaults*>(pContext);
@@ -107,13 +107,13 @@ private:
 
 // A sink that records every read's count, and throws when told to.
 class CReadWatcher {
-public:
+  public:
     std::vector<DWORD> reads;
     bool bThrow = false;
 
     const kvcrc::ReadSink* Sink() const { return &m_sink; }
 
-private:
+  private:
     static void OnRead(void* pContext, DWORD dwRead)
     {
         CReadWatcher* pSelf = static_cast<CReadWatcher*>(pContext);
@@ -184,7 +184,8 @@ TEST(ChecksumFault, ShortReadEndsTheLoop)
     faults.dwShortRead = 100;
     CReadWatcher watcher;
     BOOL bComplete = FALSE;
-    EXPECT_CRC(ModelChecksum(bytes.substr(0, BLOCK + 100)), FileCrc(watcher, drive.Win(L"f.bin"), &bComplete));
+    EXPECT_CRC(ModelChecksum(bytes.substr(0, BLOCK + 100)),
+               FileCrc(watcher, drive.Win(L"f.bin"), &bComplete));
     // A short count is no failed read.
     EXPECT_TRUE(bComplete);
     EXPECT_EQ(2u, faults.Count(kvwin32::Call::ReadFile));
@@ -195,7 +196,8 @@ TEST(ChecksumFault, OpenFailingGivesNoChecksumAndNoRead)
 {
     kvtest::TestDrive drive;
     drive.Write(L"f.bin", "abc");
-    for (DWORD dwError : {static_cast<DWORD>(ERROR_ACCESS_DENIED), static_cast<DWORD>(ERROR_SHARING_VIOLATION)}) {
+    for (DWORD dwError :
+         {static_cast<DWORD>(ERROR_ACCESS_DENIED), static_cast<DWORD>(ERROR_SHARING_VIOLATION)}) {
         SCOPED_TRACE(dwError);
         CFaults faults;
         faults.dwOpenError = dwError;

@@ -83,7 +83,7 @@ std::string RandomBytes(size_t cb, unsigned uSeed)
 // pulls the last reported count back to 0, so every CBProgress call reports,
 // and the byte count of each read is the growth of the total.
 class CProgressProbe : public CKorvane {
-public:
+  public:
     enum EMode { HOST, READ_BY_READ };
     struct Report {
         DWORD dwMiB;
@@ -112,7 +112,7 @@ public:
 
     static const __int64 PRELOAD = 0x100000;
 
-private:
+  private:
     static DWORD CALLBACK Callback(UINT uiCmd, LPVOID pParam1, DWORD dwParam2, LPVOID pParam3)
     {
         CProgressProbe* pSelf = static_cast<CProgressProbe*>(pParam3);
@@ -201,8 +201,8 @@ TEST(ChecksumFile, ReadOnlyFileIsRead)
     kvtest::TestDrive drive;
     drive.Write(L"ro.bin", "abc");
     std::filesystem::permissions(drive.Native(L"ro.bin"), std::filesystem::perms::owner_read |
-                                                             std::filesystem::perms::group_read |
-                                                             std::filesystem::perms::others_read);
+                                                              std::filesystem::perms::group_read |
+                                                              std::filesystem::perms::others_read);
     EXPECT_CRC(0x736FDBF8, FileCrc(drive.Win(L"ro.bin")));
 }
 
@@ -246,7 +246,7 @@ TEST(ChecksumFile, CompletenessTellsAReadFileFromAnUnopenedOne)
 // without allocating anything. So the drive of this test goes there when it
 // can.
 class CScopedTempRoot {
-public:
+  public:
     CScopedTempRoot()
     {
         std::error_code ec;
@@ -271,7 +271,7 @@ public:
     CScopedTempRoot(const CScopedTempRoot&) = delete;
     CScopedTempRoot& operator=(const CScopedTempRoot&) = delete;
 
-private:
+  private:
     bool m_bSet = false;
     bool m_bHadOld = false;
     std::string m_strOld;
@@ -290,12 +290,8 @@ TEST(ChecksumFile, OneGibibyteFile)
 {
     const std::uint64_t qwSize = 1ull << 30;
     const std::map<std::uint64_t, char> markers = {
-        {0, '\x80'},
-        {BLOCK - 1, '\x01'},
-        {BLOCK * 1000 + 5, 'K'},
-        {(qwSize / 2) - 1, '\x7F'},
-        {qwSize / 2, '\xFF'},
-        {qwSize - 1, '\x55'},
+        {0, '\x80'},          {BLOCK - 1, '\x01'},  {BLOCK * 1000 + 5, 'K'}, {(qwSize / 2) - 1, '\x7F'},
+        {qwSize / 2, '\xFF'}, {qwSize - 1, '\x55'},
     };
     const std::unique_ptr<kvtest::TestDrive> pDrive = DriveForHoles();
     const kvtest::TestDrive& drive = *pDrive;

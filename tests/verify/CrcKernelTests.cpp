@@ -114,7 +114,7 @@ TEST(CrcBlock, ReadsNoFurtherThanTheBlock)
 // Every kernel against the reference.
 
 class CrcKernel : public testing::TestWithParam<ECrcKernel> {
-protected:
+  protected:
     void SetUp() override
     {
         m_pfnKernel = kvcrc::KernelFunction(GetParam());
@@ -154,10 +154,10 @@ TEST_P(CrcKernel, RandomBlocks)
 // constant or a lane taken in the wrong order shows up here first.
 TEST_P(CrcKernel, SingleBitAtLaneAndStepBoundaries)
 {
-    const size_t aOffsets[] = {0,     1,     3,     4,     15,    16,    17,    31,    32,    47,    48,
-                               63,    64,    127,   128,   191,   192,   255,   256,   511,   512,   1023,
-                               1024,  8191,  8192,  16127, 16128, 16255, 16256, 16319, 16320, 16335, 16336,
-                               16351, 16352, 16367, 16368, 16376, 16380, 16383};
+    const size_t aOffsets[] = {0,     1,     3,     4,     15,    16,    17,    31,    32,    47,
+                               48,    63,    64,    127,   128,   191,   192,   255,   256,   511,
+                               512,   1023,  1024,  8191,  8192,  16127, 16128, 16255, 16256, 16319,
+                               16320, 16335, 16336, 16351, 16352, 16367, 16368, 16376, 16380, 16383};
     for (size_t off : aOffsets) {
         for (int iBit : {0, 7}) {
             Block block = ZeroBlock();
@@ -214,7 +214,8 @@ TEST(CrcDispatch, GivesTheReferenceValue)
     DWORD adwTable[256];
     CCRCHelper helper;
     helper.BuildCRCTable(adwTable);
-    EXPECT_CRC(kvcrc::BlockCrcReference(block.data(), adwTable), helper.ComputeBlockCRC(block.data(), adwTable));
+    EXPECT_CRC(kvcrc::BlockCrcReference(block.data(), adwTable),
+               helper.ComputeBlockCRC(block.data(), adwTable));
     EXPECT_CRC(kvcrc::RawCrc(block.data(), block.size()), kvcrc::BlockCrc(block.data()));
 }
 

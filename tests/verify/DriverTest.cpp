@@ -13,7 +13,7 @@ namespace kvtest {
 namespace {
 
 class DriverTest : public testing::Test {
-protected:
+  protected:
     TestDrive src{L'S'};
     TestDrive disc{L'T'};
     TestDrive media{L'U'}; // holds the description files
@@ -62,8 +62,9 @@ TEST_F(DriverTest, MissingDescriptionFails)
     LogCapture log;
     const std::wstring path = media.Win(L"Media9.xml");
     EXPECT_HR(E_FAIL, Run(path));
-    EXPECT_NE(std::wstring::npos,
-              log.Messages().back().find(L"CKorvane::VerifyBurning(...) Open XML rules file " + path + L" FAILED"));
+    EXPECT_NE(
+        std::wstring::npos,
+        log.Messages().back().find(L"CKorvane::VerifyBurning(...) Open XML rules file " + path + L" FAILED"));
 #if KORVANE_REVISION >= 11
     EXPECT_TRUE(host.calls.empty());
 #else
@@ -85,8 +86,8 @@ TEST_F(DriverTest, NoEntriesGivesStartAndEndReports)
 #if KORVANE_REVISION >= 11
 TEST_F(DriverTest, StartReportIsTwiceTheMediaSizeInWholeMiB)
 {
-    const std::pair<long long, DWORD> cases[] = {{3145728, 6}, {1048575, 1}, {524287, 0}, {0, 0},
-                                                 {5000000000LL, 9536}};
+    const std::pair<long long, DWORD> cases[] = {
+        {3145728, 6}, {1048575, 1}, {524287, 0}, {0, 0}, {5000000000LL, 9536}};
     for (const auto& c : cases) {
         host.calls.clear();
         EXPECT_HR(S_OK, Run(Describe({}, 0, c.first)));
@@ -165,8 +166,10 @@ TEST_F(DriverTest, SecondOfThreeEntriesFailsAndTheThirdIsNeverQueried)
     expected.push_back(L"/Factory/FILE[1]");
     expected.push_back(L"/Factory/FILE[2]");
     EXPECT_EQ(expected, fake->queries);
-    EXPECT_EQ(L"CKorvane::VerifyBurning CheckFileCRC FAILED FullPath = " + bad.strFullPath, log.Messages().back());
-    EXPECT_EQ(counters.iNodesOut, counters.iNodesReleased) << "each entry node is released, the failing one too";
+    EXPECT_EQ(L"CKorvane::VerifyBurning CheckFileCRC FAILED FullPath = " + bad.strFullPath,
+              log.Messages().back());
+    EXPECT_EQ(counters.iNodesOut, counters.iNodesReleased)
+        << "each entry node is released, the failing one too";
 #if KORVANE_REVISION >= 11
     EXPECT_EQ(3, fake->iLoads);
 #else
@@ -179,7 +182,7 @@ TEST_F(DriverTest, SkipAnswersLetTheRunEndWithSuccess)
     Entry a = Both(L"", L"a.txt", "abc");
     disc.Write(L"a.txt", "abcd"); // size (1.1) or checksum (1.0) differs
     Entry b = Both(L"", L"b.txt", "abc");
-    disc.Write(L"b.txt", "abd");  // checksum differs
+    disc.Write(L"b.txt", "abd"); // checksum differs
     Entry c = Both(L"", L"c.txt", "c");
     host.AnswerErrors(0);
     EXPECT_HR(S_OK, Run(Describe({a, b, c}, 3, 9)));
@@ -237,7 +240,7 @@ TEST_F(DriverTest, FolderEntryFailureNamesTheFileThatStoppedTheWalk)
 
 // The folder-and-number overload builds the description's name.
 class DescriptionNameTest : public testing::Test {
-protected:
+  protected:
     FakeCounters counters;
     std::unique_ptr<FakeXml> fake = std::make_unique<FakeXml>(counters);
     TestKorvane k;
@@ -265,7 +268,7 @@ TEST_F(DescriptionNameTest, FolderWithOrWithoutBackslashAndNoFolder)
 
 // A document whose loading throws, standing for any exception in a run.
 class ThrowingXml final : public IZRXml {
-public:
+  public:
     HRESULT LoadFile(LPCWSTR) override { throw std::runtime_error("load"); }
     HRESULT LoadMemory(const void*, std::size_t) override { return E_NOTIMPL; }
     HRESULT GetNode(LPCWSTR, IZRXmlNode**) override { return E_FAIL; }
@@ -311,11 +314,9 @@ TEST_F(DriverTest, FailingNodeQueryIsNoEndOfTheEntries)
         HRESULT hrRun;
     };
     const Case cases[] = {
-        {ZRXML_E_NOTFOUND, S_OK},
-        {E_OUTOFMEMORY, E_FAIL},
-        {E_FAIL, E_FAIL},
-        {static_cast<HRESULT>(0x80040210L), E_FAIL}, // the document was emptied
-        {S_OK, E_FAIL},                              // "success", but no node
+        {ZRXML_E_NOTFOUND, S_OK}, {E_OUTOFMEMORY, E_FAIL},
+        {E_FAIL, E_FAIL},         {static_cast<HRESULT>(0x80040210L), E_FAIL}, // the document was emptied
+        {S_OK, E_FAIL},                                                        // "success", but no node
     };
     const Entry only = Both(L"", L"only.txt", "o");
     for (const Case& c : cases) {

@@ -23,7 +23,7 @@ struct FakeCounters {
 };
 
 class FakeNode final : public IZRXmlNode {
-public:
+  public:
     FakeNode(FakeCounters& counters, std::wstring strName, std::optional<std::wstring> text = std::wstring())
         : m_counters(counters), m_strName(std::move(strName)), m_text(std::move(text))
     {
@@ -82,7 +82,7 @@ public:
     }
     FakeNode& Child(size_t i) { return *m_children[i]; }
 
-private:
+  private:
     BSTR Out(const std::wstring& s)
     {
         ++m_counters.iBstrOut;
@@ -96,13 +96,13 @@ private:
 
 // A document whose Info node and loading can be scripted.
 class FakeXml final : public IZRXml {
-public:
+  public:
     explicit FakeXml(FakeCounters& counters) : root(counters, L"Factory") {}
 
     HRESULT hrLoad = S_OK;
     int iLoads = 0;
     std::vector<std::wstring> loadedPaths;
-    FakeNode* pInfo = nullptr; // answered for "/Factory/Media/Info"
+    FakeNode* pInfo = nullptr;    // answered for "/Factory/Media/Info"
     std::vector<FakeNode*> files; // answered for "/Factory/FILE[n]"
     std::vector<std::wstring> queries;
     std::map<std::wstring, HRESULT> failedQueries; // paths whose query fails with that code

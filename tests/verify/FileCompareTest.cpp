@@ -16,7 +16,7 @@ namespace {
 const std::wstring kPrefix = L"CKorvane::CheckFileCRC(FDesc *pFDesc) ";
 
 class FileCompareTest : public testing::Test {
-protected:
+  protected:
     TestDrive src{L'S'};
     TestDrive disc{L'T'};
     TestKorvane k;
@@ -46,8 +46,8 @@ TEST_F(FileCompareTest, EqualFilesPassWithCommand4BetweenTheChecksums)
     host.Attach(k);
     EXPECT_HR(S_OK, Check());
     EXPECT_EQ(std::vector<Call>{Cmd(CRCVERIF_TARGETDONE, 0)}, host.calls);
-    EXPECT_EQ(std::vector<std::wstring>{kPrefix + L"CRC OK target file=" + T() + L" / 736fdbf8 and source file=" +
-                                        S() + L" / 736fdbf8"},
+    EXPECT_EQ(std::vector<std::wstring>{kPrefix + L"CRC OK target file=" + T() +
+                                        L" / 736fdbf8 and source file=" + S() + L" / 736fdbf8"},
               Messages());
     const std::vector<std::wstring> enters = log->Texts(ZRLOG_ENTER);
     ASSERT_FALSE(enters.empty());
@@ -68,7 +68,8 @@ TEST_F(FileCompareTest, ProgressIsReportedAcrossBothFiles)
     disc.Write(L"a.txt", bytes);
     host.Attach(k);
     EXPECT_HR(S_OK, Check());
-    EXPECT_EQ((std::vector<Call>{Cmd(CRCVERIF_PROGRESS, 1), Cmd(CRCVERIF_TARGETDONE, 0), Cmd(CRCVERIF_PROGRESS, 2)}),
+    EXPECT_EQ((std::vector<Call>{Cmd(CRCVERIF_PROGRESS, 1), Cmd(CRCVERIF_TARGETDONE, 0),
+                                 Cmd(CRCVERIF_PROGRESS, 2)}),
               host.calls);
     EXPECT_EQ(2 * 1024 * 1024, k.m_llBytesDone);
 }
@@ -77,7 +78,8 @@ TEST_F(FileCompareTest, MissingTargetWithoutCallbackFailsWithoutLookingAtTheSour
 {
     src.Write(L"a.txt", "abc");
     EXPECT_HR(E_FAIL, Check());
-    EXPECT_EQ(std::vector<std::wstring>{kPrefix + L"ERROR target file " + T() + L" not exist (source file = " + S()},
+    EXPECT_EQ(std::vector<std::wstring>{kPrefix + L"ERROR target file " + T() +
+                                        L" not exist (source file = " + S()},
               Messages());
 }
 
@@ -110,21 +112,22 @@ TEST_P(MissingTargetAnswerTest, AnswerDecides)
     EXPECT_EQ(kPrefix + Expand(GetParam().pszMessage, T(), S()), Messages()[0]);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, MissingTargetAnswerTest,
-    testing::Values(AnswerCase{2, E_ABORT, L"Abort Verification"},
-                    AnswerCase{1, E_FAIL, L"ERROR target file %T not exist (source file = %S"},
-                    // Skipped at the lookup; the empty source has the size 0, as
-                    // the missing target counts, so the checksum step finds the
-                    // target missing again and reports it a second time.
-                    AnswerCase{0, S_OK, L"ERROR CRC FAILED Send file %S to KVX"}));
+INSTANTIATE_TEST_SUITE_P(Answers, MissingTargetAnswerTest,
+                         testing::Values(AnswerCase{2, E_ABORT, L"Abort Verification"},
+                                         AnswerCase{1, E_FAIL,
+                                                    L"ERROR target file %T not exist (source file = %S"},
+                                         // Skipped at the lookup; the empty source has the size 0, as
+                                         // the missing target counts, so the checksum step finds the
+                                         // target missing again and reports it a second time.
+                                         AnswerCase{0, S_OK, L"ERROR CRC FAILED Send file %S to KVX"}));
 
 TEST_F(FileCompareTest, MissingTargetSkippedThenSizesDiffer)
 {
     src.Write(L"a.txt", "abc");
     host.Attach(k);
     EXPECT_HR(S_OK, Check());
-    EXPECT_EQ((std::vector<Call>{Cmd(CRCVERIF_FILEERROR, T(), 1), Cmd(CRCVERIF_FILEERROR, S(), 0)}), host.calls);
+    EXPECT_EQ((std::vector<Call>{Cmd(CRCVERIF_FILEERROR, T(), 1), Cmd(CRCVERIF_FILEERROR, S(), 0)}),
+              host.calls);
     EXPECT_EQ((std::vector<std::wstring>{kPrefix + L"ERROR Size are different Send file " + S() + L" to KVX",
                                          kPrefix + L"Skip Error"}),
               Messages());
@@ -187,7 +190,8 @@ TEST_F(FileCompareTest, SizesDifferingAreJudgedWithoutChecksums)
         host.AnswerErrors(c.dwAnswer);
         host.Attach(k);
         EXPECT_HR(c.hrExpected, Check());
-        EXPECT_EQ(std::vector<Call>{Cmd(CRCVERIF_FILEERROR, S(), 0)}, host.calls) << "no checksum, no command 4";
+        EXPECT_EQ(std::vector<Call>{Cmd(CRCVERIF_FILEERROR, S(), 0)}, host.calls)
+            << "no checksum, no command 4";
         ASSERT_EQ(2u, Messages().size());
         EXPECT_EQ(kPrefix + L"ERROR Size are different Send file " + S() + L" to KVX", Messages()[0]);
         EXPECT_EQ(c.pszMessage ? kPrefix + c.pszMessage : strSizes, Messages()[1]);
@@ -222,7 +226,8 @@ TEST_F(FileCompareTest, ChecksumsDifferingAnswers)
         host.AnswerErrors(c.dwAnswer);
         host.Attach(k);
         EXPECT_HR(c.hrExpected, Check());
-        EXPECT_EQ((std::vector<Call>{Cmd(CRCVERIF_TARGETDONE, 0), Cmd(CRCVERIF_FILEERROR, S(), 0)}), host.calls);
+        EXPECT_EQ((std::vector<Call>{Cmd(CRCVERIF_TARGETDONE, 0), Cmd(CRCVERIF_FILEERROR, S(), 0)}),
+                  host.calls);
         const std::vector<std::wstring> messages = Messages();
         ASSERT_FALSE(messages.empty());
         EXPECT_EQ(kPrefix + L"ERROR CRC FAILED Send file " + S() + L" to KVX", messages[0]);
@@ -301,7 +306,8 @@ struct DenyOpen {
     static BOOL Hook(void* pContext, const kvwin32::FaultContext& ctx, DWORD* pdwError)
     {
         auto* pSelf = static_cast<DenyOpen*>(pContext);
-        if (ctx.eCall == kvwin32::Call::CreateFile && (pSelf->strPath.empty() || pSelf->strPath == ctx.pszPath)) {
+        if (ctx.eCall == kvwin32::Call::CreateFile &&
+            (pSelf->strPath.empty() || pSelf->strPath == ctx.pszPath)) {
             *pdwError = ERROR_SHARING_VIOLATION;
             return FALSE;
         }

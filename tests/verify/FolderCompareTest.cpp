@@ -27,7 +27,7 @@ std::vector<std::pair<std::wstring, std::wstring>> Compared(const LogCapture& lo
 }
 
 class FolderCompareTest : public testing::Test {
-protected:
+  protected:
     TestDrive src{L'S'};
     TestDrive disc{L'T'};
     TestKorvane k;
@@ -106,14 +106,10 @@ TEST_F(FolderCompareTest, OnlyTheExactSystemFolderNameIsSkipped)
         bool bSkipped;
     };
     const Case cases[] = {
-        {L"System Volume Information", true},
-        {L"system volume information", true},
-        {L"SYSTEM VOLUME INFORMATION", true},
-        {L"System Volume Information Backup", false},
-        {L"xSystem Volume Informationy", false},
-        {L"Old System Volume Information", false},
-        {L"System Volume Informatio", false},
-        {L"System  Volume Information", false},
+        {L"System Volume Information", true},    {L"system volume information", true},
+        {L"SYSTEM VOLUME INFORMATION", true},    {L"System Volume Information Backup", false},
+        {L"xSystem Volume Informationy", false}, {L"Old System Volume Information", false},
+        {L"System Volume Informatio", false},    {L"System  Volume Information", false},
     };
     for (const Case& c : cases) {
         const std::wstring strTop = std::wstring(L"Top-") + std::to_wstring(&c - cases);
@@ -165,7 +161,8 @@ TEST_F(FolderCompareTest, DeepFileJoinsFoldersWithSingleBackslashes)
     disc.Write(L"Disc\\one\\two\\three\\deep.bin", std::string(100, '\0'));
     EXPECT_HR(S_OK, k.CheckDirCRC(&desc));
     ASSERT_EQ(1u, Compared(log).size());
-    EXPECT_EQ(std::make_pair(src.Win(L"Root\\one\\two\\three\\deep.bin"), disc.Win(L"Disc\\one\\two\\three\\deep.bin")),
+    EXPECT_EQ(std::make_pair(src.Win(L"Root\\one\\two\\three\\deep.bin"),
+                             disc.Win(L"Disc\\one\\two\\three\\deep.bin")),
               Compared(log)[0]);
     EXPECT_STREQ((src.Win(L"Root") + L"\\").c_str(), desc.strFullPath);
     EXPECT_STREQ((disc.Win(L"Disc") + L"\\").c_str(), desc.strTargetPath);
@@ -213,7 +210,8 @@ TEST_F(FolderCompareTest, FailureThreeLevelsDownStopsEveryLevelAndNamesTheFile)
 
 TEST_F(FolderCompareTest, SubFolderIsWalkedWholeBeforeLaterEntries)
 {
-    for (const wchar_t* psz : {L"O\\a1.txt", L"O\\m\\s1.txt", L"O\\m\\s2.txt", L"O\\m\\n\\t1.txt", L"O\\z1.txt"})
+    for (const wchar_t* psz :
+         {L"O\\a1.txt", L"O\\m\\s1.txt", L"O\\m\\s2.txt", L"O\\m\\n\\t1.txt", L"O\\z1.txt"})
         Both(psz, "x");
     LogCapture log;
     Point(src.Win(L"O"), disc.Win(L"O") + L"\\");
@@ -234,7 +232,8 @@ TEST_F(FolderCompareTest, NullDescription)
 {
     LogCapture log;
     EXPECT_HR(E_INVALIDARG, k.CheckDirCRC(nullptr));
-    EXPECT_EQ(std::vector<std::wstring>{L"CKorvane::CheckDirCRC(FDesc *pFDesc) pFDesc = NULL !"}, log.Messages());
+    EXPECT_EQ(std::vector<std::wstring>{L"CKorvane::CheckDirCRC(FDesc *pFDesc) pFDesc = NULL !"},
+              log.Messages());
 }
 
 // A folder that cannot be listed is reported like a missing source instead of
@@ -244,8 +243,8 @@ TEST_F(FolderCompareTest, UnlistableFolderWithoutCallbackFails)
     LogCapture log;
     Point(src.Win(L"Gone"), disc.Win(L"Gone") + L"\\");
     EXPECT_HR(E_FAIL, k.CheckDirCRC(&desc));
-    EXPECT_EQ(std::vector<std::wstring>{L"CKorvane::CheckDirCRC(FDesc *pFDesc) ERROR folder " + src.Win(L"Gone") +
-                                        L" cannot be listed"},
+    EXPECT_EQ(std::vector<std::wstring>{L"CKorvane::CheckDirCRC(FDesc *pFDesc) ERROR folder " +
+                                        src.Win(L"Gone") + L" cannot be listed"},
               log.Messages());
 }
 
@@ -255,12 +254,13 @@ TEST_F(FolderCompareTest, UnlistableFolderAnswers)
         DWORD dwAnswer;
         HRESULT hrExpected;
     };
-    const Case cases[] = {{0, S_OK},
-                          {1, E_FAIL},
+    const Case cases[] = {
+        {0, S_OK},
+        {1, E_FAIL},
 #if KORVANE_REVISION >= 11
-                          {2, E_ABORT}
+        {2, E_ABORT}
 #else
-                          {2, S_OK} // revision 1.0 has no abort: 2 skips
+        {2, S_OK}                               // revision 1.0 has no abort: 2 skips
 #endif
     };
     for (const Case& c : cases) {
@@ -307,7 +307,7 @@ TEST_F(FolderCompareTest, LinksBackToTheBranchAreNotWalkedAgain)
         bool bMade = true;
         for (const Link& l : c.links)
             bMade = bMade && MakeFolderLink(std::wstring(l.pszTarget) == L"." ? std::filesystem::path(".")
-                                                                               : source.Native(l.pszTarget),
+                                                                              : source.Native(l.pszTarget),
                                             source.Native(l.pszLink));
         if (!bMade)
             GTEST_SKIP() << "no folder links here";
@@ -396,8 +396,8 @@ TEST_F(FolderCompareTest, ListingThatBreaksOffIsReported)
         EXPECT_EQ(errors, log.Texts(ZRLOG_ERROR)) << strCase;
         const std::vector<std::wstring> infos = log.Texts(ZRLOG_INFO);
         EXPECT_EQ(c.hrExpected == E_ABORT,
-                  std::find(infos.begin(), infos.end(), L"CKorvane::CheckDirCRC(FDesc *pFDesc) Abort Verification") !=
-                      infos.end())
+                  std::find(infos.begin(), infos.end(),
+                            L"CKorvane::CheckDirCRC(FDesc *pFDesc) Abort Verification") != infos.end())
             << strCase;
         // The paths name the folder whose listing stopped the walk, or are as given.
         EXPECT_STREQ(src.Win(L"L").c_str(), desc.strFullPath) << strCase;
@@ -428,7 +428,8 @@ TEST_F(FolderCompareTest, SubFolderThatFailsToListFailsTheRun)
             return FALSE;
         });
         LogCapture log;
-        EXPECT_HR(E_FAIL, k.VerifyBurning(L'T', media.Win(L"Media1.xml").c_str(), host.Callback(), host.User()));
+        EXPECT_HR(E_FAIL,
+                  k.VerifyBurning(L'T', media.Win(L"Media1.xml").c_str(), host.Callback(), host.User()));
         EXPECT_EQ(std::vector<Call>{Cmd(CRCVERIF_FILEERROR, strSub, 1)}, host.Only(CRCVERIF_FILEERROR));
         EXPECT_TRUE(host.Only(CRCVERIF_END).empty());
         EXPECT_EQ(L"CKorvane::VerifyBurning CheckDirCRC FAILED pNode FullPath = " + strSub + L"\\",

@@ -15,8 +15,14 @@ std::ostream& operator<<(std::ostream& os, const Call& c)
     return os << ", " << c.dwParam2 << "}";
 }
 
-Call Cmd(UINT uiCmd, DWORD dwParam2) { return {uiCmd, false, L"", dwParam2, 0}; }
-Call Cmd(UINT uiCmd, const std::wstring& strPath, DWORD dwParam2) { return {uiCmd, true, strPath, dwParam2, 0}; }
+Call Cmd(UINT uiCmd, DWORD dwParam2)
+{
+    return {uiCmd, false, L"", dwParam2, 0};
+}
+Call Cmd(UINT uiCmd, const std::wstring& strPath, DWORD dwParam2)
+{
+    return {uiCmd, true, strPath, dwParam2, 0};
+}
 
 DWORD CALLBACK Host::Thunk(UINT uiCmd, LPVOID pParam1, DWORD dwParam2, LPVOID pParam3)
 {
@@ -54,10 +60,17 @@ std::string Escape(const std::wstring& s)
     std::string out;
     for (char c : Narrow(s)) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -108,8 +121,8 @@ void SetWriteTime(const std::filesystem::path& path, int iYear, int iMonth, int 
     st.wSecond = static_cast<WORD>(iSecond);
     FILETIME ft;
     SystemTimeToFileTime(&st, &ft);
-    HANDLE h = CreateFileW(path.wstring().c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
+    HANDLE h = CreateFileW(path.wstring().c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         throw std::runtime_error("cannot open " + path.string());
     SetFileTime(h, nullptr, nullptr, &ft);

@@ -13,7 +13,7 @@
 namespace kvtest {
 
 class TestKorvane : public CKorvane {
-public:
+  public:
     using CKorvane::CheckDirCRC;
     using CKorvane::CheckFileCRC;
     using CKorvane::GetFileAttribute;
@@ -52,12 +52,12 @@ struct Call {
 };
 std::ostream& operator<<(std::ostream& os, const Call& c);
 
-Call Cmd(UINT uiCmd, DWORD dwParam2);                          // no path
+Call Cmd(UINT uiCmd, DWORD dwParam2);                              // no path
 Call Cmd(UINT uiCmd, const std::wstring& strPath, DWORD dwParam2); // with a path
 
 // Records every callback; Answer decides what the host answers (0 unless set).
 class Host {
-public:
+  public:
     std::function<DWORD(const Call&)> Answer;
     std::vector<Call> calls;
 
@@ -69,7 +69,7 @@ public:
     // Answers every command 3 with dwAnswer.
     void AnswerErrors(DWORD dwAnswer);
 
-private:
+  private:
     static DWORD CALLBACK Thunk(UINT uiCmd, LPVOID pParam1, DWORD dwParam2, LPVOID pParam3);
 };
 

@@ -24,7 +24,10 @@ struct ExpectedLayout {
     LPVOID lpUserParam;
 };
 
-std::uintptr_t At(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
+std::uintptr_t At(const void* p)
+{
+    return reinterpret_cast<std::uintptr_t>(p);
+}
 
 TEST(LayoutTest, MembersInOrderAndNothingElse)
 {

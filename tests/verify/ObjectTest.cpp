@@ -72,7 +72,7 @@ TEST(ObjectTest, AssignmentReleasesTheInterfaceItReplaces)
 
 #if KORVANE_REVISION >= 11
 class ProgressTest : public testing::Test {
-protected:
+  protected:
     TestKorvane k;
     Host host;
     void SetUp() override
@@ -117,9 +117,10 @@ TEST_F(ProgressTest, AbortAnswerRaisesTheFlagAndLaterReportsStillCome)
     host.Answer = [](const Call&) { return 2u; };
     EXPECT_EQ(static_cast<DWORD>(E_ABORT), k.CBProgress(0, nullptr, 1048576, nullptr));
     EXPECT_TRUE(k.m_bAbortVerif);
-    EXPECT_EQ(std::vector<std::wstring>{L"CKorvane::CBProgress(UINT uiCmd,LPVOID pParam1,DWORD dwParam2,LPVOID "
-                                        L"pPraram3) Abort Verification !!!!!!"},
-              log.Texts(ZRLOG_INFO));
+    EXPECT_EQ(
+        std::vector<std::wstring>{L"CKorvane::CBProgress(UINT uiCmd,LPVOID pParam1,DWORD dwParam2,LPVOID "
+                                  L"pPraram3) Abort Verification !!!!!!"},
+        log.Texts(ZRLOG_INFO));
     host.Answer = nullptr;
     EXPECT_EQ(0u, k.CBProgress(0, nullptr, 1048576, nullptr));
     EXPECT_EQ(2u, host.calls.size());

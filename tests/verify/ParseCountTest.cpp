@@ -12,7 +12,7 @@ namespace kvtest {
 namespace {
 
 class ParseCountTest : public testing::Test {
-protected:
+  protected:
     TestDrive src{L'S'};
     TestDrive disc{L'T'};
     TestDrive media{L'U'};

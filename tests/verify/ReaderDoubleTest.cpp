@@ -26,7 +26,7 @@ long LiveBstrs()
 }
 
 class ReaderDoubleTest : public testing::Test {
-protected:
+  protected:
     FakeCounters counters;
     FakeNode entry{counters, L"FILE"};
     TestKorvane k;
@@ -50,7 +50,8 @@ TEST_F(ReaderDoubleTest, FirstMatchingChildWithTextWinsIgnoringCase)
     CZRString str;
     EXPECT_HR(S_OK, k.GetFileName(str, &entry));
     EXPECT_STREQ(L"first.txt", str);
-    EXPECT_EQ(std::vector<std::wstring>{L"CKorvane::GetFileChild(...) GetText on node NAME FAILED"}, log.Texts(ZRLOG_ERROR));
+    EXPECT_EQ(std::vector<std::wstring>{L"CKorvane::GetFileChild(...) GetText on node NAME FAILED"},
+              log.Texts(ZRLOG_ERROR));
     // The search stops at the match: the fourth child is never obtained.
     EXPECT_EQ(3, counters.iNodesOut);
 }
@@ -115,7 +116,8 @@ TEST_F(ReaderDoubleTest, GetNameFailureEndsTheSearchAndReleasesTheChild)
     CZRString str;
     EXPECT_HR(E_FAIL, k.GetFileName(str, &entry));
     EXPECT_STREQ(L"", str);
-    EXPECT_EQ(std::vector<std::wstring>{L"CKorvane::GetFileChild(...) GetName FAILED"}, log.Texts(ZRLOG_ERROR));
+    EXPECT_EQ(std::vector<std::wstring>{L"CKorvane::GetFileChild(...) GetName FAILED"},
+              log.Texts(ZRLOG_ERROR));
     EXPECT_EQ(0, bad.iRefs);
 }
 
@@ -147,7 +149,7 @@ TEST_F(ReaderDoubleTest, NumbersUseTheDecimalConversion)
 
 // The totals under /Factory/Media/Info, each read after its own load.
 class TotalsDoubleTest : public testing::Test {
-protected:
+  protected:
     FakeCounters counters;
     FakeNode info{counters, L"Info"};
     LogCapture log;
@@ -222,7 +224,8 @@ TEST_F(TotalsDoubleTest, MediaSizeExitsThroughThe64BitFormOnlyWithAValue)
     ASSERT_EQ(2u, exits.size());
     EXPECT_NE(std::wstring::npos, exits[0].find(L"5000000000"));
     EXPECT_NE(std::wstring::npos, exits[1].find(L"0x00000000"));
-    EXPECT_EQ(L"CKorvane::GetMediaSize(...) Get Info node in XML media file m.xml FAILED", log.Texts(ZRLOG_ERROR).at(0));
+    EXPECT_EQ(L"CKorvane::GetMediaSize(...) Get Info node in XML media file m.xml FAILED",
+              log.Texts(ZRLOG_ERROR).at(0));
 }
 #endif
 

@@ -20,11 +20,15 @@ struct EncodingCase {
 std::string Header(Encoding e)
 {
     switch (e) {
-    case Encoding::Latin1: return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>";
-    case Encoding::Windows1252: return "<?xml version=\"1.0\" encoding=\"windows-1252\"?>";
+    case Encoding::Latin1:
+        return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>";
+    case Encoding::Windows1252:
+        return "<?xml version=\"1.0\" encoding=\"windows-1252\"?>";
     case Encoding::Utf16Le:
-    case Encoding::Utf16Be: return "<?xml version=\"1.0\" encoding=\"UTF-16\"?>";
-    default: return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+    case Encoding::Utf16Be:
+        return "<?xml version=\"1.0\" encoding=\"UTF-16\"?>";
+    default:
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
     }
 }
 
@@ -34,14 +38,15 @@ std::wstring Document(bool bPretty, const std::wstring& strName)
     const std::wstring nl = bPretty ? L"\n" : L"";
     const std::wstring in1 = bPretty ? L"  " : L"", in2 = bPretty ? L"    " : L"";
     return L"<Factory>" + nl + in1 + L"<Media>" + nl + in2 + L"<Info>" + nl + in2 +
-           L"<Media_NumberFiles>2</Media_NumberFiles>" + nl + in2 + L"<Media_Size>5000000000</Media_Size>" + nl +
-           in2 + L"</Info>" + nl + in1 + L"</Media>" + nl + in1 + L"<FILE>" + nl + in2 +
+           L"<Media_NumberFiles>2</Media_NumberFiles>" + nl + in2 + L"<Media_Size>5000000000</Media_Size>" +
+           nl + in2 + L"</Info>" + nl + in1 + L"</Media>" + nl + in1 + L"<FILE>" + nl + in2 +
            L"<FullPath>C:\\Data\\" + strName + L"</FullPath>" + nl + in2 + L"<Path>\\Data</Path>" + nl + in2 +
            L"<TargetPath>\\Data</TargetPath>" + nl + in2 + L"<Name>" + strName + L"</Name>" + nl + in2 +
            L"<Attribute>32</Attribute>" + nl + in2 + L"<Exclusion>1</Exclusion>" + nl + in2 +
-           L"<WriteTime>2026-12-08 10:11:12</WriteTime>" + nl + in2 + L"<FileSize>4294967296</FileSize>" + nl +
-           in1 + L"</FILE>" + nl + in1 + L"<FILE><FullPath>C:\\Tools\\*.*</FullPath><Attribute>16</Attribute></FILE>" +
-           nl + L"</Factory>" + nl;
+           L"<WriteTime>2026-12-08 10:11:12</WriteTime>" + nl + in2 + L"<FileSize>4294967296</FileSize>" +
+           nl + in1 + L"</FILE>" + nl + in1 +
+           L"<FILE><FullPath>C:\\Tools\\*.*</FullPath><Attribute>16</Attribute></FILE>" + nl + L"</Factory>" +
+           nl;
 }
 
 std::string Encode(Encoding e, const std::wstring& text)
@@ -49,8 +54,10 @@ std::string Encode(Encoding e, const std::wstring& text)
     const std::wstring all = Widen(Header(e)) + (e == Encoding::Utf8 ? L"\n" : L"") + text;
     std::string out;
     switch (e) {
-    case Encoding::Utf8: return Narrow(all);
-    case Encoding::Utf8Bom: return "\xEF\xBB\xBF" + Narrow(all);
+    case Encoding::Utf8:
+        return Narrow(all);
+    case Encoding::Utf8Bom:
+        return "\xEF\xBB\xBF" + Narrow(all);
     case Encoding::Utf16Le:
     case Encoding::Utf16Be:
         out = e == Encoding::Utf16Le ? "\xFF\xFE" : "\xFE\xFF";
@@ -69,7 +76,7 @@ std::string Encode(Encoding e, const std::wstring& text)
 }
 
 class ReaderFileTest : public testing::TestWithParam<EncodingCase> {
-protected:
+  protected:
     TestDrive media{L'U'};
     TestKorvane k;
 };
@@ -77,7 +84,8 @@ protected:
 TEST_P(ReaderFileTest, ReadsTotalsAndEveryField)
 {
     const EncodingCase& c = GetParam();
-    const std::wstring name = c.eEncoding == Encoding::Windows1252 ? L"caf\u00e9 \u20ac.txt" : L"caf\u00e9.txt";
+    const std::wstring name =
+        c.eEncoding == Encoding::Windows1252 ? L"caf\u00e9 \u20ac.txt" : L"caf\u00e9.txt";
     media.Write(L"Media1.xml", Encode(c.eEncoding, Document(c.bPretty, name)));
     const std::wstring path = media.Win(L"Media1.xml");
     LogCapture log;
@@ -138,8 +146,8 @@ TEST(ReaderFileErrorsTest, FileWithoutMediaInfoGivesZeroTotals)
     TestKorvane k;
     LogCapture log;
     EXPECT_EQ(0u, k.GetFileCount(path.c_str()));
-    std::vector<std::wstring> expected{L"CKorvane::GetFileCount(...) Get Info node in XML media file " + path +
-                                       L" FAILED"};
+    std::vector<std::wstring> expected{L"CKorvane::GetFileCount(...) Get Info node in XML media file " +
+                                       path + L" FAILED"};
 #if KORVANE_REVISION >= 11
     EXPECT_EQ(0, k.GetMediaSize(path.c_str()));
     expected.push_back(L"CKorvane::GetMediaSize(...) Get Info node in XML media file " + path + L" FAILED");
@@ -155,8 +163,9 @@ TEST(ReaderFileErrorsTest, MalformedFileCannotBeOpened)
     TestKorvane k;
     LogCapture log;
     EXPECT_EQ(0u, k.GetFileCount(path.c_str()));
-    EXPECT_EQ(std::vector<std::wstring>{L"CKorvane::GetFileCount(...) Open XML Media file " + path + L" FAILED"},
-              log.Texts(ZRLOG_ERROR));
+    EXPECT_EQ(
+        std::vector<std::wstring>{L"CKorvane::GetFileCount(...) Open XML Media file " + path + L" FAILED"},
+        log.Texts(ZRLOG_ERROR));
 }
 
 // Of two Name children the first is read, unless it has no text: then the
@@ -165,8 +174,8 @@ TEST(ReaderFileErrorsTest, NameWithoutTextGivesWayToTheNext)
 {
     struct Case {
         const char* pszChildren;
-        const wchar_t* pszName;      // what GetFileName gives
-        const wchar_t* pszFailedOn;  // the node named in the GetText error, or null
+        const wchar_t* pszName;     // what GetFileName gives
+        const wchar_t* pszFailedOn; // the node named in the GetText error, or null
     };
     const Case cases[] = {
         {"<Name/><Name>b.txt</Name>", L"b.txt", L"Name"},

@@ -39,7 +39,7 @@ std::map<std::string, std::pair<std::string, fs::file_time_type>> Snapshot(const
 }
 
 class ReliabilityTest : public testing::Test {
-protected:
+  protected:
     TestDrive src{L'S'};
     TestDrive disc{L'T'};
     TestDrive media{L'U'};
@@ -150,7 +150,8 @@ TEST_F(ReliabilityTest, SeparateVerifiersOnSeparateThreadsAgreeWithOneAfterAnoth
 {
     std::vector<Entry> entries;
     for (int i = 0; i < 12; ++i)
-        entries.push_back(Both(L"f" + std::to_wstring(i) + L".bin", std::string(20000 + i * 997, char('a' + i))));
+        entries.push_back(
+            Both(L"f" + std::to_wstring(i) + L".bin", std::string(20000 + i * 997, char('a' + i))));
     WriteBytes(Long(disc.Native(L"f3.bin")), "short");
     WriteBytes(Long(disc.Native(L"f7.bin")), std::string(20000 + 7 * 997, 'X'));
     const std::wstring xml = Describe(entries);
@@ -211,14 +212,15 @@ struct OnOpen {
     static BOOL Hook(void* p, const kvwin32::FaultContext& ctx, DWORD*)
     {
         auto* pSelf = static_cast<OnOpen*>(p);
-        if (ctx.eCall == kvwin32::Call::CreateFile && pSelf->strWhen == ctx.pszPath && pSelf->iOpens++ == pSelf->iAt)
+        if (ctx.eCall == kvwin32::Call::CreateFile && pSelf->strWhen == ctx.pszPath &&
+            pSelf->iOpens++ == pSelf->iAt)
             pSelf->fn();
         return TRUE;
     }
 };
 
 class HookScope {
-public:
+  public:
     explicit HookScope(OnOpen& on) { kvwin32::SetFaultHook(&OnOpen::Hook, &on); }
     ~HookScope() { kvwin32::SetFaultHook(nullptr, nullptr); }
 };

@@ -16,7 +16,7 @@ namespace {
 const std::wstring kPrefix = L"CKorvane::CheckFileCRC(FDesc *pFDesc) ";
 
 class Revision10Test : public testing::Test {
-protected:
+  protected:
     TestDrive src{L'S'};
     TestDrive disc{L'T'};
     TestDrive media{L'U'};
@@ -78,8 +78,8 @@ TEST_F(Revision10Test, MatchingPairWithoutCallback)
     Both(L"a.txt", "abc");
     LogCapture log;
     EXPECT_HR(S_OK, k.CheckFileCRC(&desc));
-    EXPECT_EQ(std::vector<std::wstring>{kPrefix + L"CRC OK target file=" + T() + L" / 736fdbf8 and source file=" +
-                                        S() + L" / 736fdbf8"},
+    EXPECT_EQ(std::vector<std::wstring>{kPrefix + L"CRC OK target file=" + T() +
+                                        L" / 736fdbf8 and source file=" + S() + L" / 736fdbf8"},
               log.Messages());
 }
 
@@ -103,15 +103,18 @@ TEST_F(Revision10Test, MissingSourceSkippedGoesOnToTheTargetWhichThenDiffers)
     EXPECT_HR(S_OK, k.CheckFileCRC(&desc));
     // No source checksum to match: the existing target is reported as
     // differing, never passed.
-    EXPECT_EQ((std::vector<Call>{Cmd(CRCVERIF_FILEERROR, S(), 1), Cmd(CRCVERIF_FILEERROR, S(), 0)}), host.calls);
-    EXPECT_EQ(std::vector<std::wstring>{kPrefix + L"ERROR CRC FAILED Send file " + S() + L" to KVX"}, log.Messages());
+    EXPECT_EQ((std::vector<Call>{Cmd(CRCVERIF_FILEERROR, S(), 1), Cmd(CRCVERIF_FILEERROR, S(), 0)}),
+              host.calls);
+    EXPECT_EQ(std::vector<std::wstring>{kPrefix + L"ERROR CRC FAILED Send file " + S() + L" to KVX"},
+              log.Messages());
 }
 
 TEST_F(Revision10Test, BothMissingWithoutCallbackNamesTheSourceOnly)
 {
     LogCapture log;
     EXPECT_HR(E_FAIL, k.CheckFileCRC(&desc));
-    EXPECT_EQ(std::vector<std::wstring>{kPrefix + L"ERROR source file " + S() + L" not exist"}, log.Messages());
+    EXPECT_EQ(std::vector<std::wstring>{kPrefix + L"ERROR source file " + S() + L" not exist"},
+              log.Messages());
 }
 
 TEST_F(Revision10Test, MissingSourceFailAnswer)
@@ -121,7 +124,8 @@ TEST_F(Revision10Test, MissingSourceFailAnswer)
     host.Attach(k);
     LogCapture log;
     EXPECT_HR(E_FAIL, k.CheckFileCRC(&desc));
-    EXPECT_EQ(std::vector<std::wstring>{kPrefix + L"ERROR source file " + S() + L" not exist (Target file = " + T()},
+    EXPECT_EQ(std::vector<std::wstring>{kPrefix + L"ERROR source file " + S() +
+                                        L" not exist (Target file = " + T()},
               log.Messages());
     EXPECT_EQ(1u, host.calls.size()) << "the target is not looked at";
 }
@@ -132,8 +136,8 @@ TEST_F(Revision10Test, MissingTarget)
     {
         LogCapture log;
         EXPECT_HR(E_FAIL, k.CheckFileCRC(&desc));
-        EXPECT_EQ(std::vector<std::wstring>{kPrefix + L"ERROR target file " + T() + L" not exist (source file = " +
-                                            S()},
+        EXPECT_EQ(std::vector<std::wstring>{kPrefix + L"ERROR target file " + T() +
+                                            L" not exist (source file = " + S()},
                   log.Messages());
     }
     for (DWORD dwAnswer : {0u, 2u}) {
@@ -193,7 +197,8 @@ TEST_F(Revision10Test, UnopenableTargetDiffers)
     kvwin32::SetFaultHook(nullptr, nullptr);
     EXPECT_HR(S_OK, hr);
     EXPECT_EQ(std::vector<Call>{Cmd(CRCVERIF_FILEERROR, S(), 0)}, host.calls);
-    EXPECT_EQ(std::vector<std::wstring>{kPrefix + L"ERROR CRC FAILED Send file " + S() + L" to KVX"}, log.Messages());
+    EXPECT_EQ(std::vector<std::wstring>{kPrefix + L"ERROR CRC FAILED Send file " + S() + L" to KVX"},
+              log.Messages());
 }
 
 } // namespace

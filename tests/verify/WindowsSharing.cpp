@@ -23,7 +23,7 @@ DWORD FileChecksum(const std::wstring& strPath)
 
 // A handle of another opener, closed at the end of the case.
 class CHeldFile {
-public:
+  public:
     CHeldFile(const std::wstring& strPath, DWORD dwAccess, DWORD dwShare)
         : m_h(CreateFileW(strPath.c_str(), dwAccess, dwShare, nullptr, OPEN_EXISTING, 0, nullptr))
     {
@@ -37,7 +37,7 @@ public:
     CHeldFile& operator=(const CHeldFile&) = delete;
     bool IsOpen() const { return m_h != INVALID_HANDLE_VALUE; }
 
-private:
+  private:
     HANDLE m_h;
 };
 
@@ -76,7 +76,9 @@ TEST_P(ChecksumOfHeldFile, FollowsTheSharingOfTheOtherHandle)
 }
 
 INSTANTIATE_TEST_SUITE_P(Holders, ChecksumOfHeldFile, testing::ValuesIn(g_holders),
-                         [](const testing::TestParamInfo<HolderCase>& info) { return std::string(info.param.pszName); });
+                         [](const testing::TestParamInfo<HolderCase>& info) {
+                             return std::string(info.param.pszName);
+                         });
 
 } // namespace
 

@@ -20,11 +20,14 @@ namespace {
 // Each file holds its own host name, so a read tells which one was opened.
 const char* const kTree[] = {
     "Apps/tool/setup.exe",
-    "Dup/readme", "Dup/README", "Dup/ReadMe",
-    "Umlaut/\xc3\x84.txt",       // Ä
-    "Umlaut/stra\xc3\x9f" "e",   // straße
+    "Dup/readme",
+    "Dup/README",
+    "Dup/ReadMe",
+    "Umlaut/\xc3\x84.txt", // Ä
+    "Umlaut/stra\xc3\x9f"
+    "e", // straße
     "Umlaut/kelvin",
-    "Greek/\xcf\x82.txt",        // ς, final sigma
+    "Greek/\xcf\x82.txt", // ς, final sigma
     "d1/d2/d3/d4/d5/d6/d7/d8/d9/d10/d11/d12/Leaf.bin",
 };
 
@@ -43,7 +46,7 @@ std::string ReadAll(const std::wstring& strPath, DWORD& dwError)
 }
 
 class CaseLookup : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         for (const char* pszName : kTree)
@@ -73,7 +76,10 @@ TEST_F(CaseLookup, EveryCallFindsTheSameName)
         {L"Greek\\\u03a3.txt", "Greek/\xcf\x82.txt", 0},
         {L"GREEK\\\u03c3.TXT", "Greek/\xcf\x82.txt", 0},
         // Simple folding: one character for one, and never by locale.
-        {L"Umlaut\\STRA\u1e9eE", "Umlaut/stra\xc3\x9f" "e", 0},
+        {L"Umlaut\\STRA\u1e9eE",
+         "Umlaut/stra\xc3\x9f"
+         "e",
+         0},
         {L"Umlaut\\\u212aELVIN", "Umlaut/kelvin", 0}, // KELVIN SIGN
         {L"Umlaut\\STRASSE", nullptr, ERROR_FILE_NOT_FOUND},
         {L"Umlaut\\Ae.txt", nullptr, ERROR_FILE_NOT_FOUND},
@@ -125,7 +131,9 @@ TEST_F(CaseLookup, PatternsAndTheirFoldersFold)
         {L"APPS\\TOOL\\*.EXE", {"setup.exe"}},
         {L"greek\\\u03a3*", {"\xcf\x82.txt"}},
         {L"Umlaut\\\u00e4*", {"\xc3\x84.txt"}},
-        {L"UMLAUT\\*\u1e9e*", {"stra\xc3\x9f" "e"}},
+        {L"UMLAUT\\*\u1e9e*",
+         {"stra\xc3\x9f"
+          "e"}},
         {L"umlaut\\ss*", {}},
         {L"D1\\D2\\D3\\D4\\D5\\D6\\D7\\D8\\D9\\D10\\D11\\D12\\l*", {"Leaf.bin"}},
     };
@@ -182,7 +190,7 @@ TEST_F(CaseLookup, DispositionsFindTheFileThere)
         const wchar_t* pszPath;
         DWORD dwDisposition;
         bool bOpens;
-        DWORD dwError;          // the last error after the call
+        DWORD dwError;           // the last error after the call
         const char* pszHostName; // the file holding "new" afterwards, or null
     };
     const Case cases[] = {

@@ -47,8 +47,11 @@ std::string Bytes(const std::string& strRel, std::size_t cb)
 }
 
 class CScratch {
-public:
-    CScratch() : m_path(fs::temp_directory_path() / ("kvimage-" + std::to_string(::getpid()))) { fs::create_directories(m_path); }
+  public:
+    CScratch() : m_path(fs::temp_directory_path() / ("kvimage-" + std::to_string(::getpid())))
+    {
+        fs::create_directories(m_path);
+    }
     ~CScratch()
     {
         std::error_code ec;
@@ -57,7 +60,7 @@ public:
     }
     const fs::path& Path() const { return m_path; }
 
-private:
+  private:
     fs::path m_path;
 };
 
@@ -80,7 +83,8 @@ bool MakeImage(const std::string& strCommand)
 DWORD ReadAll(const std::wstring& strPath, std::string& strOut)
 {
     strOut.clear();
-    HANDLE h = CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h =
+        CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return GetLastError();
     DWORD dwError = ERROR_SUCCESS;
@@ -192,7 +196,8 @@ TEST(DiscImages, EachMakerReadsBackTheTree)
         BY_HANDLE_FILE_INFORMATION aInfo[2];
         const wchar_t* apszFolder[2] = {L"I:\\Apps\\Deep", L"I:\\APPS\\deep\\a\\.."};
         for (int i = 0; i < 2; ++i) {
-            HANDLE h = CreateFileW(apszFolder[i], 0, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+            HANDLE h =
+                CreateFileW(apszFolder[i], 0, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
             ASSERT_NE(INVALID_HANDLE_VALUE, h);
             ASSERT_TRUE(GetFileInformationByHandle(h, &aInfo[i]));
             CloseHandle(h);
@@ -200,7 +205,8 @@ TEST(DiscImages, EachMakerReadsBackTheTree)
         EXPECT_EQ(aInfo[0].nFileIndexLow, aInfo[1].nFileIndexLow);
         EXPECT_EQ(aInfo[0].dwVolumeSerialNumber, aInfo[1].dwVolumeSerialNumber);
         // Nothing on a disc is written.
-        EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileW(L"I:\\empty", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        EXPECT_EQ(INVALID_HANDLE_VALUE,
+                  CreateFileW(L"I:\\empty", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         EXPECT_EQ(DWORD(ERROR_ACCESS_DENIED), GetLastError());
     }
 }
@@ -225,7 +231,8 @@ TEST(DiscImages, RockRidgeNamesFromContinuationAreasComeOutWhole)
 {
     CScratch scratch;
     const fs::path tree = scratch.Path() / "tree";
-    const std::string strLong = std::string(120, 'n') + "\xC3\xA9" + std::string(100, 'e') + ".txt"; // 226 bytes
+    const std::string strLong =
+        std::string(120, 'n') + "\xC3\xA9" + std::string(100, 'e') + ".txt"; // 226 bytes
     struct Case {
         std::string strRel;
         std::wstring strWin;
@@ -367,7 +374,8 @@ TEST(DiscImages, FileOverFourGiBReadsAcrossItsExtents)
         if (cb == 0)
             break;
         cbTotal += cb;
-        const std::size_t cbZeros = cbTotal > cbBig - 4 ? static_cast<std::size_t>(cb - (cbTotal - (cbBig - 4))) : cb;
+        const std::size_t cbZeros =
+            cbTotal > cbBig - 4 ? static_cast<std::size_t>(cb - (cbTotal - (cbBig - 4))) : cb;
         bZeros = bZeros && std::string(ach, cbZeros) == std::string(cbZeros, '\0');
         if (cbTotal > cbBig - 4)
             strTail.append(ach + cbZeros, cb - cbZeros);

@@ -173,7 +173,7 @@ TEST(FaultHook, EachCallFailsTheWayItFailsOnWindows)
     const std::wstring strPattern = strDir + L"\\*.*";
     struct Case {
         kvwin32::Call eCall;
-        std::wstring strSeen; // the path the hook is given
+        std::wstring strSeen;        // the path the hook is given
         std::function<bool()> fails; // makes the call; true when it gave its failure value
     };
     const Case cases[] = {

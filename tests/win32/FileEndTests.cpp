@@ -172,8 +172,8 @@ TEST(FileEnd, ReadAfterWriteOnTheSameHandle)
 {
     TestDrive drive;
     drive.Write(L"rw.bin", "0123456789");
-    HANDLE h = CreateFileW(drive.Win(L"rw.bin").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                           0, nullptr);
+    HANDLE h = CreateFileW(drive.Win(L"rw.bin").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, h);
     EXPECT_EQ("0123", Read(h, 4));
     const std::string more = Pattern(200, 8);

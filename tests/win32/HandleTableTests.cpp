@@ -60,7 +60,8 @@ TEST(HandleTable, ChurnKeepsEveryLiveHandleAndNoClosedOne)
     auto open = [&](bool bFile) {
         HANDLE h;
         if (bFile) {
-            h = CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+            h = CreateFileW(strPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
             ++cFiles;
         } else {
             WIN32_FIND_DATAW data;

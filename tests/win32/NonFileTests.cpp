@@ -20,7 +20,7 @@ namespace {
 
 // A listening-free socket bound at the path; closed with the test.
 class CBoundSocket {
-public:
+  public:
     explicit CBoundSocket(const std::string& strPath) : m_iFd(::socket(AF_UNIX, SOCK_STREAM, 0))
     {
         sockaddr_un addr{};
@@ -37,7 +37,7 @@ public:
     }
     bool Bound() const { return m_bBound; }
 
-private:
+  private:
     int m_iFd;
     bool m_bBound = false;
 };

@@ -15,7 +15,7 @@ namespace {
 
 // Sets or clears one environment variable for a test's lifetime.
 class CEnvGuard {
-public:
+  public:
     CEnvGuard(const char* pszName, const char* pszValue) : m_strName(pszName)
     {
         if (const char* pszOld = std::getenv(pszName)) {
@@ -35,7 +35,7 @@ public:
             unsetenv(m_strName.c_str());
     }
 
-private:
+  private:
     std::string m_strName, m_strOld;
     bool m_bHadOld = false;
 };

@@ -74,9 +74,10 @@ TEST(PathNormalise, DotsAndSeparatorsTable)
         {L"N:\\b\xD800\\c", ""},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(Expand(c.pszExpected, strRoot), kvwin32::MapPath(c.strPath.c_str())) << kvtest::Narrow(c.strPath);
+        EXPECT_EQ(Expand(c.pszExpected, strRoot), kvwin32::MapPath(c.strPath.c_str()))
+            << kvtest::Narrow(c.strPath);
 
-    const wchar_t szBeyondGone[] = {L'N', L':', L'\\', static_cast<wchar_t>(0x110000), L'\\', L'.', L'.',
+    const wchar_t szBeyondGone[] = {L'N',  L':', L'\\', static_cast<wchar_t>(0x110000), L'\\', L'.', L'.',
                                     L'\\', L'z', L'\0'};
     EXPECT_EQ(strRoot + "/z", kvwin32::MapPath(szBeyondGone));
     const wchar_t szNegative[] = {L'N', L':', L'\\', static_cast<wchar_t>(-1), L'\0'};
@@ -216,7 +217,7 @@ TEST(PathNormalise, FindNamesTheComponentThatRemains)
         {L"N:\\dir\\x\\..", {L"dir"}, 0},
         {L"N:\\dir\\..\\dir\\*.txt", {L"file.txt"}, 0},
         {L"N:\\dir\\*.txt\\x\\..", {L"file.txt"}, 0}, // the pattern comes back
-        {L"N:\\dir\\..", {}, ERROR_FILE_NOT_FOUND},     // the root names no entry
+        {L"N:\\dir\\..", {}, ERROR_FILE_NOT_FOUND},   // the root names no entry
         {L"N:\\dir\\x\\..\\", {}, ERROR_FILE_NOT_FOUND},
         {L"N:\\dir\\b\xD800\\x\\..", {}, ERROR_FILE_NOT_FOUND},
         {L"N:\\b\xD800\\x\\..\\*.*", {}, ERROR_PATH_NOT_FOUND},

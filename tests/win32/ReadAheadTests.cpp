@@ -77,7 +77,8 @@ std::vector<std::string> PlainReads(const std::filesystem::path& path, DWORD cbR
         std::string buf(cbRequest, '\0');
         std::size_t cbDone = 0;
         while (cbDone < cbRequest) {
-            const ssize_t cb = ::pread(fd, &buf[cbDone], cbRequest - cbDone, off + static_cast<off_t>(cbDone));
+            const ssize_t cb =
+                ::pread(fd, &buf[cbDone], cbRequest - cbDone, off + static_cast<off_t>(cbDone));
             if (cb <= 0)
                 break;
             cbDone += static_cast<std::size_t>(cb);
@@ -121,7 +122,8 @@ std::string Difference(const std::vector<std::string>& expected, const std::vect
             return "read " + std::to_string(i) + ": " + strPart;
     }
     if (expected.size() != actual.size())
-        return std::to_string(expected.size()) + " reads expected, " + std::to_string(actual.size()) + " made";
+        return std::to_string(expected.size()) + " reads expected, " + std::to_string(actual.size()) +
+               " made";
     return "";
 }
 
@@ -138,9 +140,9 @@ void ExpectWholeUntilTheEnd(const std::vector<std::string>& vec, DWORD cbRequest
 TEST(ReadAhead, AnswersAreThoseOfPlainReadsForEverySize)
 {
     TestDrive drive;
-    const std::size_t aSizes[] = {1,          kBlock - 1,         kBlock,         kBlock + 1,
-                                  2 * kBlock, kAhead - 1,         kAhead,         kAhead + 1,
-                                  kAhead + kBlock, kAhead + kBlock + 1, 3 * kAhead + 5, 4 * kAhead + kBlock - 1};
+    const std::size_t aSizes[] = {
+        1,      kBlock - 1, kBlock,          kBlock + 1,          2 * kBlock,     kAhead - 1,
+        kAhead, kAhead + 1, kAhead + kBlock, kAhead + kBlock + 1, 3 * kAhead + 5, 4 * kAhead + kBlock - 1};
     // Whole blocks, smaller ones, ones that do not divide the read-ahead,
     // and ones as large as it, which are read straight into the caller's buffer.
     const DWORD aRequests[] = {kBlock, 4096, 5000, 100000, kAhead, kAhead + 1};
@@ -176,10 +178,10 @@ TEST(ReadAhead, GrowthIsSeenAtOnce)
     // The end never comes from the buffer: bytes appended at any moment
     // are read as plain reads read them, however soon after.
     const CChangeCase aCases[] = {
-        {kBlock * 3, 1, 10},                 // appended within the first read-ahead
-        {kBlock * 3 + 100, 3, kAhead},       // the old end inside a block, more than a read-ahead added
-        {kAhead * 2, 16, kBlock},            // the old end at a read-ahead's end
-        {kBlock * 3 + 5, 4, 0},              // read past the old end first, then appended
+        {kBlock * 3, 1, 10},           // appended within the first read-ahead
+        {kBlock * 3 + 100, 3, kAhead}, // the old end inside a block, more than a read-ahead added
+        {kAhead * 2, 16, kBlock},      // the old end at a read-ahead's end
+        {kBlock * 3 + 5, 4, 0},        // read past the old end first, then appended
     };
     TestDrive drive;
     int iCase = 0;
@@ -194,9 +196,11 @@ TEST(ReadAhead, GrowthIsSeenAtOnce)
         const std::string more = Pattern(c.cbOther ? c.cbOther : 777, 2);
         Append(drive.Native(strName), more);
         const std::vector<std::string> vecAfter = ReadToEnd(h, kBlock);
-        EXPECT_EQ("", Difference(PlainReads(drive.Native(strName), kBlock, static_cast<off_t>(got.size())), vecAfter))
+        EXPECT_EQ("", Difference(PlainReads(drive.Native(strName), kBlock, static_cast<off_t>(got.size())),
+                                 vecAfter))
             << "case " << iCase - 1;
-        EXPECT_EQ("", Difference(Pattern(c.cbFile, 1) + more, got + Joined(vecAfter))) << "case " << iCase - 1;
+        EXPECT_EQ("", Difference(Pattern(c.cbFile, 1) + more, got + Joined(vecAfter)))
+            << "case " << iCase - 1;
         EXPECT_TRUE(CloseHandle(h));
     }
 }
@@ -208,16 +212,16 @@ TEST(ReadAhead, ShrinkingAndRewritingAreSeenOnceTheReadAheadIsOld)
     // read-ahead is older than its limit, reads answer as plain reads do.
     struct CCase {
         int cReadsBefore;
-        std::size_t cbNewSize;  // the file cut to this size, or
-        std::size_t cbRewrite;  // this many bytes rewritten after the position
+        std::size_t cbNewSize; // the file cut to this size, or
+        std::size_t cbRewrite; // this many bytes rewritten after the position
     };
     const CCase aCases[] = {
-        {2, kBlock * 5, 0},      // cut inside the bytes read ahead
-        {2, kBlock * 5 + 3, 0},  // cut inside a block
-        {5, kBlock * 2, 0},      // cut behind the position
-        {2, kAhead + kBlock, 0}, // cut past the read-ahead
-        {17, 0, 0},              // emptied
-        {2, 0, kBlock},          // the block after the position rewritten
+        {2, kBlock * 5, 0},          // cut inside the bytes read ahead
+        {2, kBlock * 5 + 3, 0},      // cut inside a block
+        {5, kBlock * 2, 0},          // cut behind the position
+        {2, kAhead + kBlock, 0},     // cut past the read-ahead
+        {17, 0, 0},                  // emptied
+        {2, 0, kBlock},              // the block after the position rewritten
         {1, 0, kAhead * 2 - kBlock}, // all that follows rewritten
     };
     TestDrive drive;
@@ -245,8 +249,9 @@ TEST(ReadAhead, ShrinkingAndRewritingAreSeenOnceTheReadAheadIsOld)
             const std::string strWhat = "case " + std::to_string(iCase) + (bWait ? ", after a pause" : "");
             if (bWait) {
                 std::this_thread::sleep_for(kPastReadAhead);
-                EXPECT_EQ("", Difference(PlainReads(drive.Native(strName), kBlock, static_cast<off_t>(got.size())),
-                                         ReadToEnd(h, kBlock)))
+                EXPECT_EQ(
+                    "", Difference(PlainReads(drive.Native(strName), kBlock, static_cast<off_t>(got.size())),
+                                   ReadToEnd(h, kBlock)))
                     << strWhat;
             } else {
                 const std::vector<std::string> vecAfter = ReadToEnd(h, kBlock);
@@ -284,23 +289,29 @@ TEST(ReadAhead, FaultsComeAtTheirBlockAndReadingGoesOnAfterThem)
         unsigned long long qwAt;
     };
     const CCase aCases[] = {
-        {EFault::FromHereOn, kBlock},          {EFault::FromHereOn, kBlock * 5 + 77},
-        {EFault::FromHereOn, kAhead + kBlock}, {EFault::FromHereOn, kAhead * 2 - 1},
-        {EFault::Once, kBlock * 3},            {EFault::Once, kAhead},
-        {EFault::Shortened, kBlock * 3},       {EFault::Shortened, kAhead - kBlock},
+        {EFault::FromHereOn, kBlock},
+        {EFault::FromHereOn, kBlock * 5 + 77},
+        {EFault::FromHereOn, kAhead + kBlock},
+        {EFault::FromHereOn, kAhead * 2 - 1},
+        {EFault::Once, kBlock * 3},
+        {EFault::Once, kAhead},
+        {EFault::Shortened, kBlock * 3},
+        {EFault::Shortened, kAhead - kBlock},
     };
     TestDrive drive;
     const std::string bytes = Pattern(kAhead * 2, 8);
     drive.Write(L"bad.bin", bytes);
     for (const CCase& c : aCases) {
-        const std::string strWhat = "fault " + std::to_string(static_cast<int>(c.eFault)) + " at " + std::to_string(c.qwAt);
+        const std::string strWhat =
+            "fault " + std::to_string(static_cast<int>(c.eFault)) + " at " + std::to_string(c.qwAt);
         std::vector<unsigned long long> vecOffsets;
         bool bFaulted = false;
         CHookGuard guard([&](const kvwin32::FaultContext& ctx, DWORD* pdwError) {
             if (ctx.eCall != kvwin32::Call::ReadFile)
                 return TRUE;
             vecOffsets.push_back(ctx.qwOffset);
-            if (c.eFault == EFault::FromHereOn && ctx.qwOffset < c.qwAt && ctx.qwOffset + *ctx.pdwToRead > c.qwAt)
+            if (c.eFault == EFault::FromHereOn && ctx.qwOffset < c.qwAt &&
+                ctx.qwOffset + *ctx.pdwToRead > c.qwAt)
                 *ctx.pdwToRead = static_cast<DWORD>(c.qwAt - ctx.qwOffset);
             if (ctx.qwOffset != c.qwAt || (bFaulted && c.eFault != EFault::FromHereOn))
                 return TRUE;
@@ -336,7 +347,8 @@ TEST(ReadAhead, FaultsComeAtTheirBlockAndReadingGoesOnAfterThem)
         if (c.eFault == EFault::Once)
             got += Joined(ReadToEnd(h, kBlock));
         EXPECT_EQ(c.eFault == EFault::Shortened ? 0 : 2, cFailed) << strWhat;
-        EXPECT_EQ("", Difference(c.eFault == EFault::FromHereOn ? bytes.substr(0, c.qwAt) : bytes, got)) << strWhat;
+        EXPECT_EQ("", Difference(c.eFault == EFault::FromHereOn ? bytes.substr(0, c.qwAt) : bytes, got))
+            << strWhat;
         if (c.eFault == EFault::FromHereOn) {
             EXPECT_EQ(vecExpected, vecOffsets) << strWhat;
         }

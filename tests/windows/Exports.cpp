@@ -63,8 +63,7 @@ std::string Describe(const MemberExports& members)
     return os.str();
 }
 
-template <size_t N>
-void ExpectMembers(const MemberExports& members, const ExpectedMember (&expected)[N])
+template <size_t N> void ExpectMembers(const MemberExports& members, const ExpectedMember (&expected)[N])
 {
     SCOPED_TRACE("exported:\n" + Describe(members));
     size_t cExpected = 0;
@@ -80,7 +79,7 @@ void ExpectMembers(const MemberExports& members, const ExpectedMember (&expected
 }
 
 class KorvaneExports : public testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         m_hModule = LoadLibraryW(L"Korvane.dll");

@@ -14,7 +14,7 @@ namespace {
 
 // Reaches the protected state that a run would set up.
 class CProgressHost : public CKorvane {
-public:
+  public:
     void StartRun(CRCVERIFCB lpCB, LPVOID lpUserParam)
     {
         m_lpCB = lpCB;

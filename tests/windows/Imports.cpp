@@ -20,18 +20,28 @@ namespace {
 
 std::string Lower(std::string s)
 {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return s;
 }
 
 bool IsWindowsDll(const std::string& strDll)
 {
     static const char* const s_system[] = {
-        "kernel32.dll", "shlwapi.dll", "oleaut32.dll", "msvcrt.dll", "ucrtbase.dll", "ntdll.dll", "advapi32.dll",
-        "user32.dll", "version.dll",
+        "kernel32.dll",
+        "shlwapi.dll",
+        "oleaut32.dll",
+        "msvcrt.dll",
+        "ucrtbase.dll",
+        "ntdll.dll",
+        "advapi32.dll",
+        "user32.dll",
+        "version.dll",
 #if defined(_MSC_VER)
         // The Visual C++ runtime of a /MD build.
-        "vcruntime140.dll", "vcruntime140_1.dll", "msvcp140.dll",
+        "vcruntime140.dll",
+        "vcruntime140_1.dll",
+        "msvcp140.dll",
 #endif
     };
     for (const char* psz : s_system)
@@ -63,8 +73,10 @@ TEST(KorvaneImports, OnlyTheSupportLibrariesAndWindowsDlls)
     for (const std::string& strDll : dlls)
         EXPECT_TRUE(IsSupportDll(strDll) || IsWindowsDll(strDll)) << "Korvane.dll imports " << strDll;
     // The three support libraries, under this platform's names.
-    for (const char* psz : {"ZRCoreXml" KVT_SUFFIX ".dll", "ZRString" KVT_SUFFIX ".dll", "ZRLog" KVT_SUFFIX ".dll"})
-        EXPECT_NE(dlls.end(), std::find(dlls.begin(), dlls.end(), Lower(psz))) << "Korvane.dll does not import " << psz;
+    for (const char* psz :
+         {"ZRCoreXml" KVT_SUFFIX ".dll", "ZRString" KVT_SUFFIX ".dll", "ZRLog" KVT_SUFFIX ".dll"})
+        EXPECT_NE(dlls.end(), std::find(dlls.begin(), dlls.end(), Lower(psz)))
+            << "Korvane.dll does not import " << psz;
 }
 
 // Each image that ships or runs the tests: a compiler runtime DLL among its
@@ -91,15 +103,20 @@ TEST_P(NoCompilerRuntime, AmongTheImports)
 
 INSTANTIATE_TEST_SUITE_P(Images, NoCompilerRuntime,
                          testing::Values(Image{L"Korvane.dll"}, Image{L"ZRCoreXml" KVT_SUFFIX ".dll"},
-                                         Image{L"ZRString" KVT_SUFFIX ".dll"}, Image{L"ZRLog" KVT_SUFFIX ".dll"},
-                                         Image{nullptr}),
+                                         Image{L"ZRString" KVT_SUFFIX ".dll"},
+                                         Image{L"ZRLog" KVT_SUFFIX ".dll"}, Image{nullptr}),
                          [](const testing::TestParamInfo<Image>& info) {
                              switch (info.index) {
-                             case 0: return std::string("Korvane");
-                             case 1: return std::string("ZRCoreXml");
-                             case 2: return std::string("ZRString");
-                             case 3: return std::string("ZRLog");
-                             default: return std::string("TestProgram");
+                             case 0:
+                                 return std::string("Korvane");
+                             case 1:
+                                 return std::string("ZRCoreXml");
+                             case 2:
+                                 return std::string("ZRString");
+                             case 3:
+                                 return std::string("ZRLog");
+                             default:
+                                 return std::string("TestProgram");
                              }
                          });
 

@@ -7,7 +7,10 @@ namespace kvwintest {
 
 namespace {
 
-const BYTE* ImageBase(HMODULE hModule) { return reinterpret_cast<const BYTE*>(hModule); }
+const BYTE* ImageBase(HMODULE hModule)
+{
+    return reinterpret_cast<const BYTE*>(hModule);
+}
 
 const IMAGE_NT_HEADERS* NtHeaders(HMODULE hModule)
 {
@@ -36,7 +39,8 @@ bool ParseItanium(const std::string& strName, const std::string& strClass, std::
     if (strName.compare(0, 3, "_ZN") != 0)
         return false;
     i = 3;
-    while (i < strName.size() && (strName[i] == 'K' || strName[i] == 'V' || strName[i] == 'R' || strName[i] == 'O'))
+    while (i < strName.size() &&
+           (strName[i] == 'K' || strName[i] == 'V' || strName[i] == 'R' || strName[i] == 'O'))
         ++i;
     const std::string strPrefix = std::to_string(strClass.size()) + strClass;
     if (strName.compare(i, strPrefix.size(), strPrefix) != 0)
@@ -81,7 +85,8 @@ bool ParseVisualCpp(const std::string& strName, const std::string& strClass, std
         static const std::pair<const char*, const char*> s_special[] = {
             {"??0", "ctor"}, {"??1", "dtor"}, {"??4", "operator="}};
         for (const auto& special : s_special) {
-            if (strName.compare(0, 3, special.first) == 0 && strName.compare(3, strScope.size(), strScope) == 0) {
+            if (strName.compare(0, 3, special.first) == 0 &&
+                strName.compare(3, strScope.size(), strScope) == 0) {
                 strMember = special.second;
                 strSignature = strName.substr(3 + strScope.size());
                 return true;
@@ -121,8 +126,8 @@ std::vector<std::string> ImportedDlls(HMODULE hModule)
     const BYTE* pBase = ImageBase(hModule);
     const IMAGE_DATA_DIRECTORY& dir = Directory(hModule, IMAGE_DIRECTORY_ENTRY_IMPORT);
     if (dir.VirtualAddress) {
-        for (auto pDesc = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(pBase + dir.VirtualAddress); pDesc->Name;
-             ++pDesc)
+        for (auto pDesc = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(pBase + dir.VirtualAddress);
+             pDesc->Name; ++pDesc)
             dlls.emplace_back(reinterpret_cast<const char*>(pBase + pDesc->Name));
     }
     // Delay-load descriptors: eight DWORDs, the DLL name's RVA second.

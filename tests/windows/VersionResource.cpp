@@ -34,7 +34,7 @@ const RevisionVersion& Expected()
 }
 
 class VersionResource : public testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         HMODULE hModule = kvwintest::KorvaneDll();
@@ -42,7 +42,8 @@ protected:
         m_strPath = kvwintest::ModulePath(hModule);
         DWORD dwHandle = 0;
         DWORD cb = GetFileVersionInfoSizeW(m_strPath.c_str(), &dwHandle);
-        ASSERT_NE(0u, cb) << "no version resource in " << kvtest::Narrow(m_strPath) << ", error " << GetLastError();
+        ASSERT_NE(0u, cb) << "no version resource in " << kvtest::Narrow(m_strPath) << ", error "
+                          << GetLastError();
         m_data.resize(cb);
         ASSERT_TRUE(GetFileVersionInfoW(m_strPath.c_str(), 0, cb, m_data.data()));
     }

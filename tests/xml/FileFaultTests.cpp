@@ -99,7 +99,7 @@ TEST_F(XmlFileFaults, FailedCallsFailTheLoad)
 // the file holds by then, however its size compares with the first guess.
 struct Change {
     std::filesystem::path path;
-    std::string strAppend;    // added at the first read
+    std::string strAppend;     // added at the first read
     std::uintmax_t cbTruncate; // or, when not 0, the size it is cut to
     bool bDone;
 };

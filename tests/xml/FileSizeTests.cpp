@@ -23,8 +23,15 @@ TEST(XmlFileSizes, EveryByteIsReadAtEverySize)
 {
     kvtest::TestDrive drive{L'T'};
     const size_t kKiB = 1024;
-    const size_t kSizes[] = {8,           9,           64 * kKiB - 1, 64 * kKiB,      64 * kKiB + 1,
-                             128 * kKiB,  128 * kKiB + 1, 256 * kKiB + 7, 1024 * kKiB + 1};
+    const size_t kSizes[] = {8,
+                             9,
+                             64 * kKiB - 1,
+                             64 * kKiB,
+                             64 * kKiB + 1,
+                             128 * kKiB,
+                             128 * kKiB + 1,
+                             256 * kKiB + 7,
+                             1024 * kKiB + 1};
     DocPtr pDoc = NewDocument();
     for (const size_t cb : kSizes) {
         SCOPED_TRACE(cb);

@@ -59,7 +59,9 @@ const std::vector<std::map<std::wstring, std::wstring>>& Media3()
          {L"Exclusion", L"0"},
          {L"WriteTime", L"2025-12-31 23:59:59"},
          {L"FileSize", L"0"}},
-        {{L"FullPath", L"C:\\Source\\readme.txt"}, {L"TargetPath", L"\\readme.txt"}, {L"Name", L"readme.txt"}},
+        {{L"FullPath", L"C:\\Source\\readme.txt"},
+         {L"TargetPath", L"\\readme.txt"},
+         {L"Name", L"readme.txt"}},
     };
     return s_entries;
 }

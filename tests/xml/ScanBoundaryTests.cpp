@@ -77,34 +77,26 @@ TEST_P(XmlScanAtEveryOffset, AfterMarkup)
 
 INSTANTIATE_TEST_SUITE_P(
     Xml, XmlScanAtEveryOffset,
-    testing::Values(Insert{"CloseOfCData", "]]>", XML_E_SYNTAX, L""},
-                    Insert{"BracketsWithoutClose", "]]x]", S_OK, L"]]x]"},
-                    Insert{"BracketAtTheEnd", "]]", S_OK, L"]]"},
-                    Insert{"Reference", "&amp;", S_OK, L"&"},
-                    Insert{"CharacterReference", "&#x1F600;", S_OK, L"\U0001F600"},
-                    Insert{"CrLf", "\r\n", S_OK, L"\n"},
-                    Insert{"LoneCr", "\r", S_OK, L"\n"},
-                    Insert{"CrCrLf", "\r\r\n", S_OK, L"\n\n"},
-                    Insert{"Tab", "\t", S_OK, L"\t"},
-                    Insert{"EveryAllowedControl", "\t\n\r\n\t\r", S_OK, L"\t\n\n\t\n"},
-                    Insert{"LfThenControl", "\n\x01", XML_E_BADCHAR, L""},
-                    Insert{"ControlThenTab", "\x0C\t", XML_E_BADCHAR, L""},
-                    Insert{"ControlAmongLineEnds", "\r\n\x0B\r\n", XML_E_BADCHAR, L""},
-                    Insert{"Unit", "\x1F", XML_E_BADCHAR, L""},
-                    Insert{"LfThenTwoBytes", "\n\xC3\xA9", S_OK, L"\n\u00E9"},
-                    Insert{"Delete", "\x7F", S_OK, L"\x7F"},
-                    Insert{"Control", "\x01", XML_E_BADCHAR, L""},
-                    Insert{"Escape", "\x1B", XML_E_BADCHAR, L""},
-                    Insert{"Nul", std::string(1, '\0'), XML_E_BADCHAR, L""},
-                    Insert{"LessThan", "<", XML_E_SYNTAX, L""},
-                    Insert{"TwoBytes", "\xC3\xA9", S_OK, L"\u00E9"},
-                    Insert{"ThreeBytes", "\xE2\x82\xAC", S_OK, L"\u20AC"},
-                    Insert{"FourBytes", "\xF0\x9F\x98\x80", S_OK, L"\U0001F600"},
-                    Insert{"LoneContinuation", "\x80", XML_E_BADBYTES, L""},
-                    Insert{"CutSequence", "\xE2\x82", XML_E_BADBYTES, L""},
-                    Insert{"Fffe", "\xEF\xBF\xBE", XML_E_BADCHAR, L""},
-                    Insert{"CData", "<![CDATA[a\r\n<&]]>", S_OK, L"a\n<&"},
-                    Insert{"Comment", "<!--c-->", S_OK, L""}),
+    testing::Values(
+        Insert{"CloseOfCData", "]]>", XML_E_SYNTAX, L""},
+        Insert{"BracketsWithoutClose", "]]x]", S_OK, L"]]x]"}, Insert{"BracketAtTheEnd", "]]", S_OK, L"]]"},
+        Insert{"Reference", "&amp;", S_OK, L"&"},
+        Insert{"CharacterReference", "&#x1F600;", S_OK, L"\U0001F600"}, Insert{"CrLf", "\r\n", S_OK, L"\n"},
+        Insert{"LoneCr", "\r", S_OK, L"\n"}, Insert{"CrCrLf", "\r\r\n", S_OK, L"\n\n"},
+        Insert{"Tab", "\t", S_OK, L"\t"}, Insert{"EveryAllowedControl", "\t\n\r\n\t\r", S_OK, L"\t\n\n\t\n"},
+        Insert{"LfThenControl", "\n\x01", XML_E_BADCHAR, L""},
+        Insert{"ControlThenTab", "\x0C\t", XML_E_BADCHAR, L""},
+        Insert{"ControlAmongLineEnds", "\r\n\x0B\r\n", XML_E_BADCHAR, L""},
+        Insert{"Unit", "\x1F", XML_E_BADCHAR, L""}, Insert{"LfThenTwoBytes", "\n\xC3\xA9", S_OK, L"\n\u00E9"},
+        Insert{"Delete", "\x7F", S_OK, L"\x7F"}, Insert{"Control", "\x01", XML_E_BADCHAR, L""},
+        Insert{"Escape", "\x1B", XML_E_BADCHAR, L""}, Insert{"Nul", std::string(1, '\0'), XML_E_BADCHAR, L""},
+        Insert{"LessThan", "<", XML_E_SYNTAX, L""}, Insert{"TwoBytes", "\xC3\xA9", S_OK, L"\u00E9"},
+        Insert{"ThreeBytes", "\xE2\x82\xAC", S_OK, L"\u20AC"},
+        Insert{"FourBytes", "\xF0\x9F\x98\x80", S_OK, L"\U0001F600"},
+        Insert{"LoneContinuation", "\x80", XML_E_BADBYTES, L""},
+        Insert{"CutSequence", "\xE2\x82", XML_E_BADBYTES, L""},
+        Insert{"Fffe", "\xEF\xBF\xBE", XML_E_BADCHAR, L""},
+        Insert{"CData", "<![CDATA[a\r\n<&]]>", S_OK, L"a\n<&"}, Insert{"Comment", "<!--c-->", S_OK, L""}),
     [](const testing::TestParamInfo<Insert>& info) { return info.param.pszCase; });
 
 // Text in several pieces around markup, where the leaf's shortcut must not apply.
@@ -114,16 +106,11 @@ TEST(XmlTextPieces, JoinInDocumentOrder)
         const char* pszDoc;
         std::wstring strRoot;
     } kCases[] = {
-        {"<r>ab<!--c-->cd</r>", L"abcd"},
-        {"<r>ab<?pi x?>cd</r>", L"abcd"},
-        {"<r><e>in</e>tail</r>", L"tail"},
-        {"<r>head<e>in</e></r>", L"head"},
-        {"<r>a<e>in</e>b<e/>c</r>", L"abc"},
-        {"<r>&amp;tail</r>", L"&tail"},
-        {"<r>head&lt;</r>", L"head<"},
-        {"<r><![CDATA[x]]>tail</r>", L"xtail"},
-        {"<r>head<![CDATA[x]]></r>", L"headx"},
-        {"<r>a\r<!--c-->\nb</r>", L"a\n\nb"},
+        {"<r>ab<!--c-->cd</r>", L"abcd"},       {"<r>ab<?pi x?>cd</r>", L"abcd"},
+        {"<r><e>in</e>tail</r>", L"tail"},      {"<r>head<e>in</e></r>", L"head"},
+        {"<r>a<e>in</e>b<e/>c</r>", L"abc"},    {"<r>&amp;tail</r>", L"&tail"},
+        {"<r>head&lt;</r>", L"head<"},          {"<r><![CDATA[x]]>tail</r>", L"xtail"},
+        {"<r>head<![CDATA[x]]></r>", L"headx"}, {"<r>a\r<!--c-->\nb</r>", L"a\n\nb"},
     };
     DocPtr pDoc = NewDocument();
     for (const auto& c : kCases) {
@@ -141,8 +128,8 @@ TEST(XmlTextPieces, JoinInDocumentOrder)
 TEST(XmlNames, ComeOutRightInAndOutOfTheirUsualOrder)
 {
     const std::string strDoc = "<r><a/><ab/><a/><ab/><abc/><a/><b/><ab/><ab/><a/><a\xC3\xA9/><a/><ab/></r>";
-    const wchar_t* const kNames[] = {L"a", L"ab", L"a", L"ab", L"abc", L"a", L"b",
-                                     L"ab", L"ab", L"a", L"a\u00E9", L"a", L"ab"};
+    const wchar_t* const kNames[] = {L"a",  L"ab", L"a", L"ab",      L"abc", L"a", L"b",
+                                     L"ab", L"ab", L"a", L"a\u00E9", L"a",   L"ab"};
     DocPtr pDoc = NewDocument();
     ASSERT_HR(S_OK, Load(pDoc.get(), strDoc));
     NodePtr pRoot = NodeAt(pDoc.get(), L"/r");
@@ -192,7 +179,8 @@ TEST(XmlWideText, TextAndNamesOfEveryLengthOfSequence)
         EXPECT_EQ(Name(pRoot.get()), strWideName);
     }
     // The same through UTF-16 input, astral characters in names included.
-    ASSERT_HR(S_OK, Load(pDoc.get(), Utf16(U"<\U0001D49C\u00E9>\U0001F600a\U0010FFFD</\U0001D49C\u00E9>", false)));
+    ASSERT_HR(S_OK,
+              Load(pDoc.get(), Utf16(U"<\U0001D49C\u00E9>\U0001F600a\U0010FFFD</\U0001D49C\u00E9>", false)));
     NodePtr pRoot = NodeAt(pDoc.get(), L"/\U0001D49C\u00E9");
     ASSERT_TRUE(pRoot);
     EXPECT_EQ(Text(pRoot.get()), L"\U0001F600a\U0010FFFD");

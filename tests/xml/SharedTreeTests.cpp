@@ -52,13 +52,15 @@ TEST(XmlSharedTree, OneByteDifferentIsAnotherDocument)
         EXPECT_EQ(strBaseText, TextAt(pBase.get(), L"/r"));
     }
     // The root's name, its first and last bytes.
-    for (const std::string& strChanged : {std::string("<s>abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJ</s>"),
-                                          std::string(" <r>abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJ</r>"),
-                                          std::string("<r>abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJ</r> ")}) {
+    for (const std::string& strChanged :
+         {std::string("<s>abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJ</s>"),
+          std::string(" <r>abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJ</r>"),
+          std::string("<r>abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJ</r> ")}) {
         SCOPED_TRACE(strChanged);
         DocPtr pChanged = NewDocument();
         ASSERT_HR(S_OK, Load(pChanged.get(), strChanged));
-        EXPECT_EQ(strChanged.find("<s>") != std::string::npos ? kNull : strBaseText, TextAt(pChanged.get(), L"/r"));
+        EXPECT_EQ(strChanged.find("<s>") != std::string::npos ? kNull : strBaseText,
+                  TextAt(pChanged.get(), L"/r"));
     }
 }
 
@@ -79,7 +81,8 @@ TEST(XmlSharedTree, ShortDocumentsOfEveryLength)
         ASSERT_HR(S_OK, Load(pAgain.get(), "<r>" + std::string(cch, 'q') + "</r>"));
         // "<r></r>" has no text: null.
         EXPECT_EQ(cch == 0 ? kNull : std::wstring(cch, L'q'), Take(NodeAt(pAgain.get(), L"/r")->GetText()));
-        EXPECT_EQ(cch == 0 ? kNull : std::wstring(cch, L'q'), Take(NodeAt(vecHeld[cch].get(), L"/r")->GetText()));
+        EXPECT_EQ(cch == 0 ? kNull : std::wstring(cch, L'q'),
+                  Take(NodeAt(vecHeld[cch].get(), L"/r")->GetText()));
     }
     DocPtr pPadded = NewDocument();
     EXPECT_FALSE(SUCCEEDED(Load(pPadded.get(), std::string("<r>a</r>\0", 9))));

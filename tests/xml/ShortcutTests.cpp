@@ -60,8 +60,8 @@ TEST_P(XmlGuessedName, ReadsAsTheGeneralPathWould)
     }
 }
 
-const std::string k15 = "Abcdefghijklmno";   // one byte short of two words
-const std::string k16 = "Abcdefghijklmnop";  // two words exactly
+const std::string k15 = "Abcdefghijklmno";  // one byte short of two words
+const std::string k16 = "Abcdefghijklmnop"; // two words exactly
 const std::string k20 = "Abcdefghijklmnopqrst";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -99,7 +99,8 @@ INSTANTIATE_TEST_SUITE_P(
         Guess{"SixteenBytesShorter", k16.c_str(), "<" + k15 + "/>", S_OK, Widen(k15), kNull},
         Guess{"Long", k20.c_str(), "<" + k20 + " x='y'>t</" + k20 + ">", S_OK, Widen(k20), L"t"},
         Guess{"LongLonger", k20.c_str(), "<" + k20 + "u/>", S_OK, Widen(k20 + "u"), kNull},
-        Guess{"LongDiffersInside", k20.c_str(), "<Abcdefghijklmnopqrsx/>", S_OK, L"Abcdefghijklmnopqrsx", kNull},
+        Guess{"LongDiffersInside", k20.c_str(), "<Abcdefghijklmnopqrsx/>", S_OK, L"Abcdefghijklmnopqrsx",
+              kNull},
         Guess{"NonAsciiGuess", "N\xC3\xA9", "<N\xC3\xA9>t</N\xC3\xA9>", S_OK, L"N\u00E9", L"t"},
         Guess{"NonAsciiGuessOtherChar", "N\xC3\xA9", "<N\xC3\xA8/>", S_OK, L"N\u00E8", kNull}),
     [](const testing::TestParamInfo<Guess>& info) { return info.param.pszCase; });
@@ -140,38 +141,38 @@ TEST_P(XmlWhiteSpaceText, IsKeptAsWritten)
     EXPECT_EQ(TextAt(pDoc.get(), L"/r/e"), c.strChild);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Xml, XmlWhiteSpaceText,
-    testing::Values(
-        // White space that is an element's whole text.
-        Spaced{"WholeText", "<r>  </r>", S_OK, L"  ", kNull},
-        Spaced{"WholeTextOfEverySpace", "<r> \t\n </r>", S_OK, L" \t\n ", kNull},
-        Spaced{"WholeTextCrLf", "<r>\r\n</r>", S_OK, L"\n", kNull},
-        Spaced{"WholeTextLoneCr", "<r>\r</r>", S_OK, L"\n", kNull},
-        Spaced{"WholeTextCrRuns", "<r>\r\r\n\n\r \r</r>", S_OK, L"\n\n\n\n \n", kNull},
-        Spaced{"WholeTextOfChild", "<r><e>\r\n\t</e></r>", S_OK, kNull, L"\n\t"},
-        // White space among elements: the parent's text, in pieces.
-        Spaced{"AroundChild", "<r> <e/> </r>", S_OK, L"  ", kNull},
-        Spaced{"Indented", "<r>\n  <e>x</e>\n</r>", S_OK, L"\n  \n", L"x"},
-        Spaced{"IndentedCrLf", "<r>\r\n  <e>x</e>\r\n</r>", S_OK, L"\n  \n", L"x"},
-        Spaced{"IndentedBothLevels", "<r>\r\n  <e>\r\n</e>\r</r>", S_OK, L"\n  \n", L"\n"},
-        Spaced{"CrThenLfAfterMarkup", "<r>\r<e/>\n</r>", S_OK, L"\n\n", kNull},
-        Spaced{"CrThenLfAfterComment", "<r> \r<!--c-->\n </r>", S_OK, L" \n\n ", kNull},
-        Spaced{"CrAtTheEndOfAChild", "<r><e> \r</e>\n</r>", S_OK, L"\n", L" \n"},
-        Spaced{"LastBeforeEndTag", "<r><e/>\r\n</r>", S_OK, L"\n", kNull},
-        // White space followed by other text takes the general path.
-        Spaced{"ThenText", "<r>  x  <e/></r>", S_OK, L"  x  ", kNull},
-        Spaced{"CrThenText", "<r>\r\n x\r\n<e/></r>", S_OK, L"\n x\n", kNull},
-        Spaced{"ThenReference", "<r> &amp; </r>", S_OK, L" & ", kNull},
-        Spaced{"ThenComment", "<r> <!--c--> </r>", S_OK, L"  ", kNull},
-        Spaced{"ThenCData", "<r> <![CDATA[\r\n]]> </r>", S_OK, L" \n ", kNull},
-        Spaced{"ThenPi", "<r>\n<?p q?>\n</r>", S_OK, L"\n\n", kNull},
-        Spaced{"ThenCloseOfCData", "<r>\n ]]> </r>", XML_E_SYNTAX, kNull, kNull},
-        Spaced{"ThenControl", "<r> \x01 </r>", XML_E_BADCHAR, kNull, kNull},
-        Spaced{"ThenLessThanAlone", "<r> < </r>", XML_E_SYNTAX, kNull, kNull},
-        Spaced{"ToTheEnd", "<r>  \r\n", XML_E_TRUNCATED, kNull, kNull},
-        Spaced{"ThenEndOfInput", "<r>\n<", XML_E_TRUNCATED, kNull, kNull}),
-    [](const testing::TestParamInfo<Spaced>& info) { return info.param.pszCase; });
+INSTANTIATE_TEST_SUITE_P(Xml, XmlWhiteSpaceText,
+                         testing::Values(
+                             // White space that is an element's whole text.
+                             Spaced{"WholeText", "<r>  </r>", S_OK, L"  ", kNull},
+                             Spaced{"WholeTextOfEverySpace", "<r> \t\n </r>", S_OK, L" \t\n ", kNull},
+                             Spaced{"WholeTextCrLf", "<r>\r\n</r>", S_OK, L"\n", kNull},
+                             Spaced{"WholeTextLoneCr", "<r>\r</r>", S_OK, L"\n", kNull},
+                             Spaced{"WholeTextCrRuns", "<r>\r\r\n\n\r \r</r>", S_OK, L"\n\n\n\n \n", kNull},
+                             Spaced{"WholeTextOfChild", "<r><e>\r\n\t</e></r>", S_OK, kNull, L"\n\t"},
+                             // White space among elements: the parent's text, in pieces.
+                             Spaced{"AroundChild", "<r> <e/> </r>", S_OK, L"  ", kNull},
+                             Spaced{"Indented", "<r>\n  <e>x</e>\n</r>", S_OK, L"\n  \n", L"x"},
+                             Spaced{"IndentedCrLf", "<r>\r\n  <e>x</e>\r\n</r>", S_OK, L"\n  \n", L"x"},
+                             Spaced{"IndentedBothLevels", "<r>\r\n  <e>\r\n</e>\r</r>", S_OK, L"\n  \n",
+                                    L"\n"},
+                             Spaced{"CrThenLfAfterMarkup", "<r>\r<e/>\n</r>", S_OK, L"\n\n", kNull},
+                             Spaced{"CrThenLfAfterComment", "<r> \r<!--c-->\n </r>", S_OK, L" \n\n ", kNull},
+                             Spaced{"CrAtTheEndOfAChild", "<r><e> \r</e>\n</r>", S_OK, L"\n", L" \n"},
+                             Spaced{"LastBeforeEndTag", "<r><e/>\r\n</r>", S_OK, L"\n", kNull},
+                             // White space followed by other text takes the general path.
+                             Spaced{"ThenText", "<r>  x  <e/></r>", S_OK, L"  x  ", kNull},
+                             Spaced{"CrThenText", "<r>\r\n x\r\n<e/></r>", S_OK, L"\n x\n", kNull},
+                             Spaced{"ThenReference", "<r> &amp; </r>", S_OK, L" & ", kNull},
+                             Spaced{"ThenComment", "<r> <!--c--> </r>", S_OK, L"  ", kNull},
+                             Spaced{"ThenCData", "<r> <![CDATA[\r\n]]> </r>", S_OK, L" \n ", kNull},
+                             Spaced{"ThenPi", "<r>\n<?p q?>\n</r>", S_OK, L"\n\n", kNull},
+                             Spaced{"ThenCloseOfCData", "<r>\n ]]> </r>", XML_E_SYNTAX, kNull, kNull},
+                             Spaced{"ThenControl", "<r> \x01 </r>", XML_E_BADCHAR, kNull, kNull},
+                             Spaced{"ThenLessThanAlone", "<r> < </r>", XML_E_SYNTAX, kNull, kNull},
+                             Spaced{"ToTheEnd", "<r>  \r\n", XML_E_TRUNCATED, kNull, kNull},
+                             Spaced{"ThenEndOfInput", "<r>\n<", XML_E_TRUNCATED, kNull, kNull}),
+                         [](const testing::TestParamInfo<Spaced>& info) { return info.param.pszCase; });
 
 // Children are laid out when their parent's end tag is read: each element
 // must get its own, in document order, whatever is nested in between.

@@ -13,15 +13,56 @@ namespace {
 
 // Characters as UTF-8, from every range a document may hold: ASCII,
 // Latin-1, the BMP, a supplementary plane, line ends in all three forms.
-const char* const kTextChars[] = {"a", "Z", "7", " ", "\t", "\n", "\r\n", "\r", ">", "'", "\"", "]",
-                                  "\xC3\xA9", "\xC3\xBF", "\xC2\x85", "\xC2\xA0", "\xE2\x82\xAC", "\xE5\x90\x8D",
-                                  "\xEF\xBF\xBD", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBD"};
-const char* const kNameStart[] = {"a", "b", "Z", "_", "x", "\xC3\xA9", "\xCE\xA9", "\xE5\x90\x8D", "\xF0\x90\x80\x80"};
+const char* const kTextChars[] = {"a",
+                                  "Z",
+                                  "7",
+                                  " ",
+                                  "\t",
+                                  "\n",
+                                  "\r\n",
+                                  "\r",
+                                  ">",
+                                  "'",
+                                  "\"",
+                                  "]",
+                                  "\xC3\xA9",
+                                  "\xC3\xBF",
+                                  "\xC2\x85",
+                                  "\xC2\xA0",
+                                  "\xE2\x82\xAC",
+                                  "\xE5\x90\x8D",
+                                  "\xEF\xBF\xBD",
+                                  "\xF0\x9F\x98\x80",
+                                  "\xF4\x8F\xBF\xBD"};
+const char* const kNameStart[] = {
+    "a", "b", "Z", "_", "x", "\xC3\xA9", "\xCE\xA9", "\xE5\x90\x8D", "\xF0\x90\x80\x80"};
 const char* const kNameMore[] = {"a", "Q", "0", "9", "-", ".", "_", "\xC2\xB7", "\xCC\x80", "\xC3\xA9"};
-const unsigned kCharRefs[] = {0x9, 0xA, 0xD, 0x20, 0x41, 0x3C, 0x26, 0xE9, 0x85, 0x20AC, 0xD7FF, 0xE000, 0xFFFD, 0x10000, 0x10FFFF};
-const char* const kDamage[] = {"<", ">", "&", "]]>", "--", "\"", "'", "/", "<a>", "</", "&#0;", "&#xD800;",
-                               "&bogus;", "" /* a NUL byte */, "\xFF", "\xC3", "<?xml version=\"1.0\"?>",
-                               "<!DOCTYPE x>", "<![CDATA[", "=", "<!--", "?>", "&#x110000;", "\x01"};
+const unsigned kCharRefs[] = {0x9,  0xA,    0xD,    0x20,   0x41,   0x3C,    0x26,    0xE9,
+                              0x85, 0x20AC, 0xD7FF, 0xE000, 0xFFFD, 0x10000, 0x10FFFF};
+const char* const kDamage[] = {"<",
+                               ">",
+                               "&",
+                               "]]>",
+                               "--",
+                               "\"",
+                               "'",
+                               "/",
+                               "<a>",
+                               "</",
+                               "&#0;",
+                               "&#xD800;",
+                               "&bogus;",
+                               "" /* a NUL byte */,
+                               "\xFF",
+                               "\xC3",
+                               "<?xml version=\"1.0\"?>",
+                               "<!DOCTYPE x>",
+                               "<![CDATA[",
+                               "=",
+                               "<!--",
+                               "?>",
+                               "&#x110000;",
+                               "\x01"};
 
 // The code points of well-formed UTF-8 (the generator's own text).
 std::vector<char32_t> CodePoints(const std::string& str)
@@ -109,7 +150,8 @@ std::string CGenerator::CommentText()
 std::string CGenerator::Misc()
 {
     switch (Pick(3)) {
-    case 0: return "<!--" + CommentText() + "-->";
+    case 0:
+        return "<!--" + CommentText() + "-->";
     case 1: {
         std::string strTarget = Name();
         if (strTarget.size() >= 3 && (strTarget[0] | 0x20) == 'x' && (strTarget[1] | 0x20) == 'm' &&
@@ -119,7 +161,8 @@ std::string CGenerator::Misc()
         Avoid(strBody, "?>", "? >");
         return "<?" + strTarget + strBody + "?>";
     }
-    default: return Chance(50) ? "\n" : " \r\n\t";
+    default:
+        return Chance(50) ? "\n" : " \r\n\t";
     }
 }
 
@@ -146,15 +189,21 @@ std::string CGenerator::ElementText(int iDepth)
     for (int n = Pick(7); n > 0; --n) {
         switch (Pick(7)) {
         case 0:
-        case 1: str += CharData(); break;
-        case 2: str += Reference(); break;
+        case 1:
+            str += CharData();
+            break;
+        case 2:
+            str += Reference();
+            break;
         case 3: {
             std::string strData = CharData() + (Chance(50) ? "<&>]" : "]]");
             Avoid(strData, "]]>", "]>");
             str += "<![CDATA[" + strData + "]]>";
             break;
         }
-        case 4: str += Misc(); break;
+        case 4:
+            str += Misc();
+            break;
         default:
             if (iDepth < 6)
                 str += ElementText(iDepth + 1);
@@ -218,7 +267,8 @@ bool CGenerator::Encode(const std::string& strUtf8, Encoding encoding, std::stri
     case Encoding::Utf16Le:
     case Encoding::Utf16Be: {
         const bool bLe = encoding == Encoding::Utf16Le;
-        const std::string strText = (Chance(70) ? Declaration(Chance(30) ? nullptr : "UTF-16") : "") + strUtf8;
+        const std::string strText =
+            (Chance(70) ? Declaration(Chance(30) ? nullptr : "UTF-16") : "") + strUtf8;
         auto Put = [&](unsigned uUnit) {
             const char chLow = static_cast<char>(uUnit & 0xFF);
             const char chHigh = static_cast<char>(uUnit >> 8);
@@ -256,20 +306,28 @@ std::string CGenerator::Damage(const std::string& bytes)
         return str;
     const std::size_t nAt = static_cast<std::size_t>(Pick(static_cast<int>(str.size())));
     switch (Pick(6)) {
-    case 0: str.erase(nAt, 1 + Pick(3)); break;
+    case 0:
+        str.erase(nAt, 1 + Pick(3));
+        break;
     case 1: {
         const int iPick = Pick(static_cast<int>(std::size(kDamage)));
         // The one entry that is a NUL byte cannot live in a C string table.
         str.insert(nAt, iPick == 13 ? std::string(1, '\0') : std::string(kDamage[iPick]));
         break;
     }
-    case 2: str.insert(nAt, str.substr(nAt, 1 + Pick(20))); break;
-    case 3: str.resize(nAt); break;
+    case 2:
+        str.insert(nAt, str.substr(nAt, 1 + Pick(20)));
+        break;
+    case 3:
+        str.resize(nAt);
+        break;
     case 4:
         if (nAt + 1 < str.size())
             std::swap(str[nAt], str[nAt + 1]);
         break;
-    default: str[nAt] = static_cast<char>(Pick(256)); break;
+    default:
+        str[nAt] = static_cast<char>(Pick(256));
+        break;
     }
     return str;
 }

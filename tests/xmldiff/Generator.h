@@ -12,7 +12,7 @@ namespace xmldiff {
 enum class Encoding { Utf8, Utf8Bom, Utf16Le, Utf16Be, Latin1 };
 
 class CGenerator {
-public:
+  public:
     explicit CGenerator(std::uint32_t uSeed) : m_rng(uSeed) {}
 
     // A well-formed document in UTF-8, without an XML declaration.
@@ -25,7 +25,7 @@ public:
     // repeated, an end cut off.
     std::string Damage(const std::string& bytes);
 
-private:
+  private:
     int Pick(int iCount) { return std::uniform_int_distribution<int>(0, iCount - 1)(m_rng); }
     bool Chance(int iPercent) { return Pick(100) < iPercent; }
 

@@ -31,7 +31,8 @@ void FromLibxml2(const xmlNode* pNode, Element& element)
         if (pChild->type == XML_ELEMENT_NODE) {
             element.vecChildren.emplace_back();
             FromLibxml2(pChild, element.vecChildren.back());
-        } else if ((pChild->type == XML_TEXT_NODE || pChild->type == XML_CDATA_SECTION_NODE) && pChild->content) {
+        } else if ((pChild->type == XML_TEXT_NODE || pChild->type == XML_CDATA_SECTION_NODE) &&
+                   pChild->content) {
             element.strText += reinterpret_cast<const char*>(pChild->content);
         }
     }
@@ -72,7 +73,8 @@ std::string Differs(const Element& theirs, const Element& ours, const std::strin
     if (theirs.strName != ours.strName)
         return strPath + ": element name \"" + theirs.strName + "\" read as \"" + ours.strName + "\"";
     if (theirs.strText != ours.strText)
-        return strHere + ": text \"" + Printable(theirs.strText) + "\" read as \"" + Printable(ours.strText) + "\"";
+        return strHere + ": text \"" + Printable(theirs.strText) + "\" read as \"" + Printable(ours.strText) +
+               "\"";
     if (theirs.vecChildren.size() != ours.vecChildren.size())
         return strHere + ": " + std::to_string(theirs.vecChildren.size()) + " child elements read as " +
                std::to_string(ours.vecChildren.size());
@@ -99,8 +101,8 @@ void OnError(void* pUser, xmlErrorPtr pError)
     auto* pReading = pContext ? static_cast<Reading*>(pContext->_private) : nullptr;
     if (!pReading || !pError || !pReading->strError.empty() || pError->level < XML_ERR_ERROR)
         return;
-    pReading->strError = "libxml2 error " + std::to_string(pError->code) + " line " + std::to_string(pError->line) + ": " +
-                         (pError->message ? pError->message : "");
+    pReading->strError = "libxml2 error " + std::to_string(pError->code) + " line " +
+                         std::to_string(pError->line) + ": " + (pError->message ? pError->message : "");
     while (!pReading->strError.empty() && pReading->strError.back() == '\n')
         pReading->strError.pop_back();
     pReading->bErrorInSubset = pContext->inSubset != 0;
@@ -119,7 +121,8 @@ Reading ReadWithLibxml2(const std::string& bytes)
     pContext->sax->serror = OnError;
     // Entities substituted, nothing fetched, no warnings, no depth limit.
     const int iOptions = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOWARNING | XML_PARSE_HUGE;
-    xmlDocPtr pDoc = xmlCtxtReadMemory(pContext, bytes.data(), static_cast<int>(bytes.size()), "doc.xml", nullptr, iOptions);
+    xmlDocPtr pDoc = xmlCtxtReadMemory(pContext, bytes.data(), static_cast<int>(bytes.size()), "doc.xml",
+                                       nullptr, iOptions);
     reading.bWellFormed = pDoc && pContext->wellFormed;
     if (reading.bWellFormed) {
         reading.strError.clear(); // a namespace error, which XML 1.0 does not know

@@ -18,7 +18,7 @@ struct Element {
 struct Reading {
     bool bWellFormed = false;
     Element root;
-    std::string strError; // why it was rejected, for the report
+    std::string strError;        // why it was rejected, for the report
     bool bErrorInSubset = false; // libxml2 only: while reading the internal DTD subset
 };
 

@@ -19,8 +19,8 @@ using namespace xmldiff;
 struct Case {
     const char* pszName;
     std::string bytes;
-    bool bWellFormed;           // what XML 1.0 says, so that a shared mistake shows too
-    bool bLibxml2Right = true;  // false where libxml2 is known to be wrong
+    bool bWellFormed;          // what XML 1.0 says, so that a shared mistake shows too
+    bool bLibxml2Right = true; // false where libxml2 is known to be wrong
 };
 
 std::string Utf16Le(const std::u16string& str)
@@ -78,7 +78,8 @@ const std::vector<Case>& HandWritten()
         {"space in tags", "<r\n a\n=\n'1'\n/>", true},
         {"space in end tag", "<r >x</r\t>", true},
         {"latin-1", "<?xml version='1.0' encoding='ISO-8859-1'?><r>\xE9\xFF</r>", true},
-        {"utf-16le", "\xFF\xFE" + Utf16Le(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><r>\u00E9\U0001F600</r>"), true},
+        {"utf-16le",
+         "\xFF\xFE" + Utf16Le(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><r>\u00E9\U0001F600</r>"), true},
         {"utf-16be", "\xFE\xFF" + Utf16Be(u"<r a='\u20AC'>\u540D</r>"), true},
         {"supplementary name", "<\xF0\x90\x80\x80/>", true},
         {"deep nesting", Deep(300), true},
@@ -121,7 +122,8 @@ const std::vector<Case>& HandWritten()
         {"nul after the root", std::string("<r/>\0", 5), false, false},
         {"two document types", "<!DOCTYPE r><!DOCTYPE r><r/>", false},
         {"document type after the root", "<r/><!DOCTYPE r>", false},
-        {"unpaired surrogate in utf-16", "\xFF\xFE" + Utf16Le(u"<r>") + std::string("\x00\xD8", 2) + Utf16Le(u"</r>"), false},
+        {"unpaired surrogate in utf-16",
+         "\xFF\xFE" + Utf16Le(u"<r>") + std::string("\x00\xD8", 2) + Utf16Le(u"</r>"), false},
         {"odd utf-16 length", "\xFF\xFE" + Utf16Le(u"<r/>") + "x", false, false},
     };
     return vec;
@@ -136,7 +138,8 @@ const std::vector<Case>& HandWritten()
 //   description uses one; reported to the reader's owner.
 bool IsTolerated(const std::string& bytes, const Reading& theirs, const Reading& ours)
 {
-    const bool bUtf16 = bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') || (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
+    const bool bUtf16 = bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') ||
+                                              (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
     if (theirs.bWellFormed && !ours.bWellFormed && bUtf16 && bytes.size() % 2 == 1)
         return true;
     return !theirs.bWellFormed && ours.bWellFormed && theirs.bErrorInSubset;
@@ -144,7 +147,7 @@ bool IsTolerated(const std::string& bytes, const Reading& theirs, const Reading&
 
 // The first few disagreements, each with its document, for the report.
 class CDisagreements {
-public:
+  public:
     void Check(const std::string& strWhat, const std::string& bytes)
     {
         ++m_nChecked;
@@ -159,7 +162,8 @@ public:
         }
         if (const char* pszDump = std::getenv("XMLDIFF_DUMP")) {
             // XMLDIFF_DUMP=<folder> keeps every disagreeing document as a file.
-            std::ofstream(std::string(pszDump) + "/" + std::to_string(m_nFound) + ".xml", std::ios::binary) << bytes;
+            std::ofstream(std::string(pszDump) + "/" + std::to_string(m_nFound) + ".xml", std::ios::binary)
+                << bytes;
         }
         if (m_vecShown.size() < 8)
             m_vecShown.push_back(strWhat + ": " + strDiff + "\n    document \"" + Printable(bytes) + "\"");
@@ -176,7 +180,7 @@ public:
         return str;
     }
 
-private:
+  private:
     std::size_t m_nChecked = 0;
     std::size_t m_nFound = 0;
     std::size_t m_nTolerated = 0;
@@ -188,10 +192,12 @@ TEST(XmlDiff, HandWrittenDocumentsAgreeWithLibxml2AndXml10)
     CDisagreements disagreements;
     for (const Case& c : HandWritten()) {
         SCOPED_TRACE(c.pszName);
-        EXPECT_EQ(c.bWellFormed, ReadWithOurs(c.bytes, "").bWellFormed) << "ours on \"" << Printable(c.bytes) << "\"";
+        EXPECT_EQ(c.bWellFormed, ReadWithOurs(c.bytes, "").bWellFormed)
+            << "ours on \"" << Printable(c.bytes) << "\"";
         if (!c.bLibxml2Right)
             continue;
-        EXPECT_EQ(c.bWellFormed, ReadWithLibxml2(c.bytes).bWellFormed) << "libxml2 on \"" << Printable(c.bytes) << "\"";
+        EXPECT_EQ(c.bWellFormed, ReadWithLibxml2(c.bytes).bWellFormed)
+            << "libxml2 on \"" << Printable(c.bytes) << "\"";
         disagreements.Check(c.pszName, c.bytes);
     }
     EXPECT_EQ(0u, disagreements.Found()) << disagreements.Text();
@@ -205,14 +211,17 @@ TEST(XmlDiff, GeneratedDocumentsReadAlikeInEveryEncoding)
     for (std::uint32_t uSeed = 1; uSeed <= 600; ++uSeed) {
         CGenerator generator(uSeed);
         const std::string strDoc = generator.Document();
-        for (Encoding encoding : {Encoding::Utf8, Encoding::Utf8Bom, Encoding::Utf16Le, Encoding::Utf16Be, Encoding::Latin1}) {
+        for (Encoding encoding :
+             {Encoding::Utf8, Encoding::Utf8Bom, Encoding::Utf16Le, Encoding::Utf16Be, Encoding::Latin1}) {
             std::string bytes;
             if (!generator.Encode(strDoc, encoding, bytes))
                 continue;
             // A generator that writes malformed documents would test less than it seems to.
             if (!ReadWithLibxml2(bytes).bWellFormed && nRejected++ == 0)
                 strRejected = Printable(bytes);
-            disagreements.Check("seed " + std::to_string(uSeed) + " encoding " + std::to_string(static_cast<int>(encoding)), bytes);
+            disagreements.Check("seed " + std::to_string(uSeed) + " encoding " +
+                                    std::to_string(static_cast<int>(encoding)),
+                                bytes);
         }
     }
     EXPECT_EQ(0u, nRejected) << "libxml2 rejects a generated document, first: \"" << strRejected << "\"";

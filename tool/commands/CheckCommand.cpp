@@ -32,9 +32,12 @@ namespace {
 EProblemStatus StatusOf(EHashResult eResult)
 {
     switch (eResult) {
-    case EHashResult::Missing: return EProblemStatus::Missing;
-    case EHashResult::NotAFile: return EProblemStatus::NotAFile;
-    default: return EProblemStatus::Unreadable;
+    case EHashResult::Missing:
+        return EProblemStatus::Missing;
+    case EHashResult::NotAFile:
+        return EProblemStatus::NotAFile;
+    default:
+        return EProblemStatus::Unreadable;
     }
 }
 
@@ -56,7 +59,8 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     const std::string strManifest = ShownPath(manifest);
     std::ifstream in(manifest, std::ios::binary);
     if (!in)
-        throw std::runtime_error("check: cannot open " + EscapeControls(strManifest) + ": " + std::strerror(errno));
+        throw std::runtime_error("check: cannot open " + EscapeControls(strManifest) + ": " +
+                                 std::strerror(errno));
     const std::filesystem::path root =
         args.Has(L"root") ? AbsoluteNative(*args.Value(L"root")) : manifest.parent_path();
     std::error_code ec;
@@ -102,12 +106,14 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
 
     const auto start = std::chrono::steady_clock::now();
     CatchInterrupt();
-    CProgressDisplay progress(pErr, !bQuiet && !bStatus, IsTerminal(stderr), IsTerminal(stderr) ? TerminalColumns() : 80);
+    CProgressDisplay progress(pErr, !bQuiet && !bStatus, IsTerminal(stderr),
+                              IsTerminal(stderr) ? TerminalColumns() : 80);
     CRunSummary sum;
     sum.bLibrary = false;
     // strActual/strExpected: the digests, for the events; empty when unknown.
     auto report = [&](EProblemStatus eStatus, const std::filesystem::path& path, const std::string& strDetail,
-                      const std::string& strActual = std::string(), const std::string& strExpected = std::string()) {
+                      const std::string& strActual = std::string(),
+                      const std::string& strExpected = std::string()) {
         progress.Clear();
         ++sum.uProblemPairs;
         ++sum.auStatus[static_cast<int>(eStatus)];

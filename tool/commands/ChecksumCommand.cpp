@@ -30,12 +30,13 @@ namespace {
 // Standard input copied to a file of its own, which the library can open
 // by name; removed when done.
 class CSpooledInput {
-public:
+  public:
     CSpooledInput()
     {
         std::error_code ec;
-        m_path = std::filesystem::temp_directory_path(ec) /
-                 ("korvane-stdin-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+        m_path =
+            std::filesystem::temp_directory_path(ec) /
+            ("korvane-stdin-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
         FILE* pOut = OpenForWriting(WideFromNative(m_path));
         if (!pOut)
             throw std::runtime_error("checksum: cannot make a temporary file for standard input");
@@ -55,7 +56,7 @@ public:
     CSpooledInput& operator=(const CSpooledInput&) = delete;
     const std::filesystem::path& Path() const { return m_path; }
 
-private:
+  private:
     void Remove()
     {
         std::error_code ec;
@@ -86,7 +87,8 @@ int ChecksumCommand(const std::vector<std::wstring>& vecArgs)
         std::string strReason;
         if (ExamineFile(path, strReason) != EFileState::Fine) {
 #if defined(_WIN32)
-            const std::string strShown = Utf8FromWide(strFile); // "\" separates; no control characters in names
+            const std::string strShown =
+                Utf8FromWide(strFile); // "\" separates; no control characters in names
 #else
             const std::string strShown = EscapeControls(Utf8FromWide(strFile));
 #endif

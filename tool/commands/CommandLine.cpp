@@ -21,8 +21,14 @@ std::vector<std::wstring> CParsedArgs::Values(const std::wstring& strName) const
 
 namespace {
 
-bool LooksLikeOption(const std::wstring& strArg) { return strArg.size() > 1 && strArg[0] == L'-'; }
-bool IsLongOption(const std::wstring& strArg) { return strArg.size() > 2 && strArg.compare(0, 2, L"--") == 0; }
+bool LooksLikeOption(const std::wstring& strArg)
+{
+    return strArg.size() > 1 && strArg[0] == L'-';
+}
+bool IsLongOption(const std::wstring& strArg)
+{
+    return strArg.size() > 2 && strArg.compare(0, 2, L"--") == 0;
+}
 
 } // namespace
 

@@ -15,7 +15,7 @@ struct COptionDef {
 };
 
 class CParsedArgs {
-public:
+  public:
     bool Has(const std::wstring& strName) const { return m_mapValues.count(strName) != 0; }
     // The value of an option given once; null when it was not given.
     const std::wstring* Value(const std::wstring& strName) const;
@@ -23,7 +23,7 @@ public:
     std::vector<std::wstring> Values(const std::wstring& strName) const;
     const std::vector<std::wstring>& Positionals() const { return m_vecPositionals; }
 
-private:
+  private:
     friend CParsedArgs ParseArgs(const std::vector<std::wstring>&, const std::vector<COptionDef>&);
     std::map<std::wstring, std::vector<std::wstring>> m_mapValues;
     std::vector<std::wstring> m_vecPositionals;

@@ -33,8 +33,9 @@ int WriteOut(const std::string& strText)
 
 std::string VersionText()
 {
-    return std::string("korvane ") + KORVANE_TOOL_VERSION + " (commit " + KORVANE_TOOL_COMMIT + "), library revision " +
-           std::to_string(KORVANE_REVISION / 10) + "." + std::to_string(KORVANE_REVISION % 10) + "\n";
+    return std::string("korvane ") + KORVANE_TOOL_VERSION + " (commit " + KORVANE_TOOL_COMMIT +
+           "), library revision " + std::to_string(KORVANE_REVISION / 10) + "." +
+           std::to_string(KORVANE_REVISION % 10) + "\n";
 }
 
 } // namespace

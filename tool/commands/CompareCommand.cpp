@@ -39,7 +39,8 @@ struct CTempFolder {
     CTempFolder()
     {
         std::random_device rd;
-        auto ullTicks = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+        auto ullTicks =
+            static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
         path = std::filesystem::temp_directory_path() /
                ("korvane-compare-" + std::to_string((ullTicks ^ rd()) % 1000000000ULL));
         std::filesystem::create_directories(path);
@@ -53,7 +54,8 @@ struct CTempFolder {
 
 bool EndsInSeparator(const std::wstring& str)
 {
-    return !str.empty() && (str.back() == L'/' || str.back() == L'\\' || (str.size() >= 2 && str.compare(str.size() - 2, 2, L"/.") == 0));
+    return !str.empty() && (str.back() == L'/' || str.back() == L'\\' ||
+                            (str.size() >= 2 && str.compare(str.size() - 2, 2, L"/.") == 0));
 }
 
 std::filesystem::path Tidy(const std::wstring& strArg)
@@ -117,8 +119,8 @@ bool IsDiscImage(const std::filesystem::path& path)
 // WalkTree's walk of a folder on a drive, through the library's calls: the
 // entries as the drive spells them, folders before what they hold, in name
 // order; path is shownRoot joined with the entry's path.
-void WalkDrive(const std::wstring& strFolder, const std::filesystem::path& shownRoot, const std::string& strPrefix,
-               const std::function<bool(const CWalkEntry&)>& fnVisit)
+void WalkDrive(const std::wstring& strFolder, const std::filesystem::path& shownRoot,
+               const std::string& strPrefix, const std::function<bool(const CWalkEntry&)>& fnVisit)
 {
     std::vector<CWalkEntry> vecEntries;
     WIN32_FIND_DATAW data;
@@ -153,9 +155,12 @@ void WalkDrive(const std::wstring& strFolder, const std::filesystem::path& shown
 
 int CompareCommand(const std::vector<std::wstring>& vecArgs)
 {
-    CParsedArgs args = ParseArgs(vecArgs, {{L"ignore-case", false, false}, {L"on-error", true, false},
-                                           {L"quiet", false, false}, {L"status", false, false},
-                                           {L"events", true, false}, {L"events-raw", true, false},
+    CParsedArgs args = ParseArgs(vecArgs, {{L"ignore-case", false, false},
+                                           {L"on-error", true, false},
+                                           {L"quiet", false, false},
+                                           {L"status", false, false},
+                                           {L"events", true, false},
+                                           {L"events-raw", true, false},
                                            {L"log", true, false}});
     if (args.Positionals().size() != 2)
         throw CUsageError("compare: give SOURCE and COPY");
@@ -163,7 +168,8 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
     opt.strCommand = "compare";
     opt.eOnError = EOnError::Continue;
     if (const std::wstring* pstr = args.Value(L"on-error")) {
-        if (!ParseOnError(*pstr, opt.eOnError) || opt.eOnError == EOnError::Ask || opt.eOnError == EOnError::Skip)
+        if (!ParseOnError(*pstr, opt.eOnError) || opt.eOnError == EOnError::Ask ||
+            opt.eOnError == EOnError::Skip)
             throw CUsageError("compare: --on-error takes continue, fail or abort");
         if (opt.eOnError == EOnError::Abort && KORVANE_REVISION < 11)
             opt.eOnError = EOnError::Fail;
@@ -227,7 +233,8 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
     if (bFold && !strRegion.empty() && strRegion != "-" && !spelling.Find(strRegion).empty())
         strWalked = spelling.Find(strRegion);
     if (strRegion != "-") {
-        const std::filesystem::path regionRoot = strWalked.empty() ? copyRoot : copyRoot / NativePath(WideFromUtf8(strWalked));
+        const std::filesystem::path regionRoot =
+            strWalked.empty() ? copyRoot : copyRoot / NativePath(WideFromUtf8(strWalked));
         const std::string strPrefix = strWalked.empty() ? std::string() : strWalked + "/";
         const auto fnAdd = [&](const CWalkEntry& walked) {
             mapCopyEntries.emplace(strPrefix + walked.strRel + (walked.bFolder ? "/" : ""), walked.path);
@@ -242,10 +249,13 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
         if (bCopyImage) {
             const std::wstring strDrive = std::wstring(1, opt.wcDrive) + L":";
             if (GetFileAttributesW((strDrive + L"\\").c_str()) == INVALID_FILE_ATTRIBUTES)
-                throw CUsageError("compare: " + Utf8FromWide(args.Positionals()[1]) + " holds no disc this build can read");
-            const std::wstring strRegionPath = strWalked.empty() ? strDrive : strDrive + Backslashed("/" + strWalked);
+                throw CUsageError("compare: " + Utf8FromWide(args.Positionals()[1]) +
+                                  " holds no disc this build can read");
+            const std::wstring strRegionPath =
+                strWalked.empty() ? strDrive : strDrive + Backslashed("/" + strWalked);
             const DWORD dwAttributes = GetFileAttributesW(strRegionPath.c_str());
-            if (strWalked.empty() || (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY)))
+            if (strWalked.empty() ||
+                (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY)))
                 WalkDrive(strRegionPath, regionRoot, std::string(), fnAdd);
         }
 #endif
@@ -264,7 +274,8 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
                 if (!bFold) {
                     // Its folders are still the source's: not EXTRA for this.
                     InsertFolders(strRel, setExpected);
-                    opt.vecFound.emplace_back(EProblemStatus::Missing, copyRoot / NativePath(WideFromUtf8(strRel)));
+                    opt.vecFound.emplace_back(EProblemStatus::Missing,
+                                              copyRoot / NativePath(WideFromUtf8(strRel)));
                     continue;
                 }
                 strCopyRel = strFound;
@@ -275,7 +286,8 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
         setExpected.insert(strCopyRel);
         CDescribedEntry entry;
         entry.strFullPath = LibraryPathOf(sourcePath);
-        entry.strTargetPath = NormalizeTargetPath(strBelow + L"\\" + Backslashed(RelText(copyRel.parent_path())));
+        entry.strTargetPath =
+            NormalizeTargetPath(strBelow + L"\\" + Backslashed(RelText(copyRel.parent_path())));
         entry.strName = WideFromNative(copyRel.filename());
         entry.strPath = NormalizeTargetPath(entry.strTargetPath + L"\\" + entry.strName);
         entry.dwAttribute = FILE_ATTRIBUTE_ARCHIVE;
@@ -289,9 +301,11 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
     for (const auto& [strKey, path] : mapCopyEntries) {
         // An extra folder is one line, not one per file in it.
         const size_t iSlash = strKey.find_last_of('/', strKey.size() - 2);
-        const bool bParentExtra = iSlash != std::string::npos && !setExpected.count(strKey.substr(0, iSlash + 1));
+        const bool bParentExtra =
+            iSlash != std::string::npos && !setExpected.count(strKey.substr(0, iSlash + 1));
         // A folder where a file should be is NOT-A-FILE already.
-        const bool bInPlaceOfFile = strKey.back() == '/' && setExpected.count(strKey.substr(0, strKey.size() - 1));
+        const bool bInPlaceOfFile =
+            strKey.back() == '/' && setExpected.count(strKey.substr(0, strKey.size() - 1));
         if (!setExpected.count(strKey) && !bParentExtra && !bInPlaceOfFile)
             opt.vecFound.emplace_back(EProblemStatus::Extra, path);
     }

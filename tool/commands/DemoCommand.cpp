@@ -40,9 +40,11 @@ std::string Pattern(size_t iSize, unsigned uSeed)
 
 // Removes the demo's folders on every way out.
 class CFolderGuard {
-public:
+  public:
     CFolderGuard(std::vector<std::filesystem::path> vecFolders, bool bKeep)
-        : m_vecFolders(std::move(vecFolders)), m_bKeep(bKeep) {}
+        : m_vecFolders(std::move(vecFolders)), m_bKeep(bKeep)
+    {
+    }
     ~CFolderGuard()
     {
         if (m_bKeep)
@@ -54,7 +56,7 @@ public:
     CFolderGuard(const CFolderGuard&) = delete;
     CFolderGuard& operator=(const CFolderGuard&) = delete;
 
-private:
+  private:
     std::vector<std::filesystem::path> m_vecFolders;
     bool m_bKeep;
 };
@@ -62,7 +64,8 @@ private:
 std::wstring UniqueName()
 {
     std::random_device rd;
-    auto ullTicks = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+    auto ullTicks =
+        static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
     return L"korvane-demo-" + std::to_wstring((ullTicks ^ rd()) % 100000000ULL);
 }
 
@@ -76,7 +79,10 @@ wchar_t FreeLetter()
 }
 #endif
 
-std::string Shown(const std::filesystem::path& path) { return Utf8FromWide(WideFromNative(path)); }
+std::string Shown(const std::filesystem::path& path)
+{
+    return Utf8FromWide(WideFromNative(path));
+}
 
 } // namespace
 
@@ -101,7 +107,8 @@ CDemoTree BuildDemoTree(const std::filesystem::path& sourceRoot, const std::file
         if (entry.is_directory())
             std::filesystem::create_directories(target);
         else
-            std::filesystem::copy_file(entry.path(), target, std::filesystem::copy_options::overwrite_existing);
+            std::filesystem::copy_file(entry.path(), target,
+                                       std::filesystem::copy_options::overwrite_existing);
     }
     // Same size, one letter changed: only the checksums can tell.
     WriteFile(discRoot / "docs" / "notes.txt", "The disc copy of this file is ALTERED by the demo.\n");
@@ -111,9 +118,11 @@ CDemoTree BuildDemoTree(const std::filesystem::path& sourceRoot, const std::file
 
 int DemoCommand(const std::vector<std::wstring>& vecArgs)
 {
-    const std::vector<COptionDef> vecOptions = {
-        {L"drive", true, false}, {L"keep", false, false}, {L"events", true, false}, {L"events-raw", true, false},
-        {L"log", true, false}};
+    const std::vector<COptionDef> vecOptions = {{L"drive", true, false},
+                                                {L"keep", false, false},
+                                                {L"events", true, false},
+                                                {L"events-raw", true, false},
+                                                {L"log", true, false}};
     CParsedArgs args = ParseArgs(vecArgs, vecOptions);
     if (!args.Positionals().empty())
         throw CUsageError("demo: unexpected argument '" + Utf8FromWide(args.Positionals().front()) + "'");
@@ -157,13 +166,12 @@ int DemoCommand(const std::vector<std::wstring>& vecArgs)
     opt.strCommand = "demo";
     ParseOutputOptions(args, opt);
     CFileSink out(opt.strEvents == L"-" || opt.strEventsRaw == L"-" ? stderr : stdout);
-    out.Write("demo: source tree   " + Shown(tree.source) + "\n" +
-              "demo: disc copy     " + Shown(disc) + " (drive " + strDrive + Utf8FromWide(strTarget) + ")\n" +
-              "demo: description   " + Shown(file) + "\n" +
-              "demo: on the disc, " + Utf8FromWide(tree.strAltered) + " is altered and " +
-              Utf8FromWide(tree.strMissing) + " is missing\n" +
-              "demo: korvane verify --drive " + Utf8FromWide(std::wstring(1, wcDrive)) + " --number 1 --folder " +
-              Shown(work / "media") + " --on-error skip\n");
+    out.Write("demo: source tree   " + Shown(tree.source) + "\n" + "demo: disc copy     " + Shown(disc) +
+              " (drive " + strDrive + Utf8FromWide(strTarget) + ")\n" + "demo: description   " + Shown(file) +
+              "\n" + "demo: on the disc, " + Utf8FromWide(tree.strAltered) + " is altered and " +
+              Utf8FromWide(tree.strMissing) + " is missing\n" + "demo: korvane verify --drive " +
+              Utf8FromWide(std::wstring(1, wcDrive)) + " --number 1 --folder " + Shown(work / "media") +
+              " --on-error skip\n");
 
     opt.wcDrive = wcDrive;
     opt.bByNumber = true;

@@ -38,9 +38,9 @@ std::filesystem::path WriteDescriptionFile(const std::filesystem::path& outFolde
 
 int DescribeCommand(const std::vector<std::wstring>& vecArgs)
 {
-    const std::vector<COptionDef> vecOptions = {
-        {L"number", true, false}, {L"out", true, false}, {L"target", true, false},
-        {L"force", false, false}, {L"sums", false, false}, {L"map", true, true}};
+    const std::vector<COptionDef> vecOptions = {{L"number", true, false}, {L"out", true, false},
+                                                {L"target", true, false}, {L"force", false, false},
+                                                {L"sums", false, false},  {L"map", true, true}};
     CParsedArgs args = ParseArgs(vecArgs, vecOptions);
     for (const wchar_t* pszNeeded : {L"number", L"out", L"target"})
         if (!args.Has(pszNeeded))
@@ -53,7 +53,8 @@ int DescribeCommand(const std::vector<std::wstring>& vecArgs)
 
 #if defined(_WIN32)
     if (args.Has(L"map"))
-        throw CUsageError("describe: --map is for Linux; on Windows give a drive that exists (subst makes one)");
+        throw CUsageError(
+            "describe: --map is for Linux; on Windows give a drive that exists (subst makes one)");
     std::vector<std::filesystem::path> vecSources;
     for (const std::wstring& strSource : args.Positionals())
         vecSources.push_back(NativePath(strSource));
@@ -78,18 +79,20 @@ int DescribeCommand(const std::vector<std::wstring>& vecArgs)
     const std::filesystem::path outFolder = AbsoluteNative(*args.Value(L"out"));
     std::error_code ec;
     if (!args.Has(L"force") && std::filesystem::exists(outFolder / kvdesc::DescriptionFileName(iNumber), ec))
-        throw CUsageError("describe: " + Utf8FromWide(WideFromNative(outFolder / kvdesc::DescriptionFileName(iNumber))) +
-                          " exists; give --force to replace it");
+        throw CUsageError(
+            "describe: " + Utf8FromWide(WideFromNative(outFolder / kvdesc::DescriptionFileName(iNumber))) +
+            " exists; give --force to replace it");
     std::filesystem::path file = WriteDescriptionFile(outFolder, iNumber, desc);
 
     CFileSink out(stdout);
     out.Write("wrote " + Utf8FromWide(WideFromNative(file)) + ": " + std::to_string(desc.vecEntries.size()) +
-              " entries, " + std::to_string(desc.ullFileCount) + " files, " + std::to_string(desc.ullMediaSize) +
-              " bytes\n");
+              " entries, " + std::to_string(desc.ullFileCount) + " files, " +
+              std::to_string(desc.ullMediaSize) + " bytes\n");
     if (args.Has(L"sums")) {
         const std::filesystem::path sums = file.parent_path() / ManifestFileName(iNumber);
         const size_t nFiles = WriteManifest(desc, sums);
-        out.Write("wrote " + Utf8FromWide(WideFromNative(sums)) + ": " + std::to_string(nFiles) + " SHA-256 sums\n");
+        out.Write("wrote " + Utf8FromWide(WideFromNative(sums)) + ": " + std::to_string(nFiles) +
+                  " SHA-256 sums\n");
     }
     if (out.Failed()) {
         CFileSink(stderr).Write("korvane: " + out.Error() + "\n");

@@ -22,7 +22,8 @@ void RefuseInput(const std::string& strCommand, const char* pszWhat, const std::
         bInput = bInput || (inputs.fnListed && inputs.fnListed(output));
     }
     // Not there yet, it would still appear below a folder that is read.
-    for (std::filesystem::path folder = output.parent_path(); !bInput && !folder.empty(); folder = folder.parent_path()) {
+    for (std::filesystem::path folder = output.parent_path(); !bInput && !folder.empty();
+         folder = folder.parent_path()) {
         for (const std::filesystem::path& read : inputs.vecFolders)
             bInput = bInput || std::filesystem::equivalent(folder, read, ec);
         if (folder == folder.parent_path())

@@ -10,54 +10,48 @@ struct CCommandHelp {
 };
 
 const CCommandHelp s_aHelp[] = {
-    {"verify",
-     "  korvane verify --drive E (--number N --folder DIR | --xml FILE)\n"
-     "                 [--on-error ask|continue|skip|fail|abort] [--quiet | --status]\n"
-     "                 [--events FILE|-] [--events-raw FILE|-] [--log FILE]\n"
-     "                 [--map E=FOLDER]...\n"
-     "      Verifies the disc in drive E against its description file\n"
-     "      (DIR\\MediaN.xml, or FILE). Each file with a problem is one line,\n"
-     "      \"STATUS  PATH\": MISSING, SIZE, CONTENT, UNREADABLE, NOT-A-FILE or\n"
-     "      MISSING-SOURCE, the disc copy's path as this system names it.\n"
-     "      --on-error answers each problem: ask (the default on a terminal),\n"
-     "      continue (skip it, go on, fail at the end; the default otherwise),\n"
-     "      skip (skip it and pass), fail, or abort. --quiet prints the problems\n"
-     "      and the summary only; --status prints nothing. --events writes the\n"
-     "      run as JSON Lines (docs/events.md); --events-raw every callback as\n"
-     "      it came. --log sets the trace file (\"-\": standard\n"
-     "      error). --map (Linux) maps a drive letter to a folder, a disc image\n"
-     "      (.iso) or a disc's device (/dev/sr0), read unmounted. Ctrl-C stops\n"
-     "      the run with its summary (exit status 130); a second one at once.\n"},
-    {"checksum",
-     "  korvane checksum FILE...\n"
-     "      Prints each file's disc checksum; \"-\" reads standard input.\n"},
-    {"describe",
-     "  korvane describe [--force] [--sums] [--map E=IMAGE]... --number N --out DIR\n"
-     "                   --target \\PATH SOURCE...\n"
-     "      Writes DIR/MediaN.xml for files and folders that are burned into\n"
-     "      \\PATH on the disc; an existing one only with --force. --sums also\n"
-     "      writes DIR/MediaN.sha256 (sha256sum's layout). --map (Linux) maps a\n"
-     "      drive letter to a disc image, a device or a folder; a SOURCE E:\\docs\n"
-     "      is then read through it, and E:\\ names everything at its root. verify\n"
-     "      needs the same --map to read those sources.\n"},
-    {"compare",
-     "  korvane compare SOURCE COPY [--ignore-case] [--on-error continue|fail|abort]\n"
-     "                  [--quiet | --status] [--events FILE|-] [--events-raw FILE|-]\n"
-     "                  [--log FILE]\n"
-     "      Compares a copy with its source: SOURCE/ compares the folder's\n"
-     "      contents with COPY, SOURCE the folder itself with COPY/NAME. COPY may\n"
-     "      be a disc image or a disc's device (Linux), read unmounted. One line\n"
-     "      per problem: MISSING, SIZE, CONTENT, ... and EXTRA for files only on\n"
-     "      the copy; then verify's summary. A name that differs only in case is\n"
-     "      MISSING and EXTRA unless --ignore-case makes it the same file.\n"},
-    {"check",
-     "  korvane check MANIFEST [--root DIR] [--quiet | --status] [--events FILE|-]\n"
-     "      Verifies the files below DIR (default: MANIFEST's folder) against a\n"
-     "      SHA-256 manifest alone; the lines and summary as verify's.\n"},
-    {"demo",
-     "  korvane demo [--drive X] [--keep] [--events FILE|-] [--events-raw FILE|-]\n"
-     "               [--log FILE]\n"
-     "      Builds a sample medium with two faults and verifies it.\n"},
+    {"verify", "  korvane verify --drive E (--number N --folder DIR | --xml FILE)\n"
+               "                 [--on-error ask|continue|skip|fail|abort] [--quiet | --status]\n"
+               "                 [--events FILE|-] [--events-raw FILE|-] [--log FILE]\n"
+               "                 [--map E=FOLDER]...\n"
+               "      Verifies the disc in drive E against its description file\n"
+               "      (DIR\\MediaN.xml, or FILE). Each file with a problem is one line,\n"
+               "      \"STATUS  PATH\": MISSING, SIZE, CONTENT, UNREADABLE, NOT-A-FILE or\n"
+               "      MISSING-SOURCE, the disc copy's path as this system names it.\n"
+               "      --on-error answers each problem: ask (the default on a terminal),\n"
+               "      continue (skip it, go on, fail at the end; the default otherwise),\n"
+               "      skip (skip it and pass), fail, or abort. --quiet prints the problems\n"
+               "      and the summary only; --status prints nothing. --events writes the\n"
+               "      run as JSON Lines (docs/events.md); --events-raw every callback as\n"
+               "      it came. --log sets the trace file (\"-\": standard\n"
+               "      error). --map (Linux) maps a drive letter to a folder, a disc image\n"
+               "      (.iso) or a disc's device (/dev/sr0), read unmounted. Ctrl-C stops\n"
+               "      the run with its summary (exit status 130); a second one at once.\n"},
+    {"checksum", "  korvane checksum FILE...\n"
+                 "      Prints each file's disc checksum; \"-\" reads standard input.\n"},
+    {"describe", "  korvane describe [--force] [--sums] [--map E=IMAGE]... --number N --out DIR\n"
+                 "                   --target \\PATH SOURCE...\n"
+                 "      Writes DIR/MediaN.xml for files and folders that are burned into\n"
+                 "      \\PATH on the disc; an existing one only with --force. --sums also\n"
+                 "      writes DIR/MediaN.sha256 (sha256sum's layout). --map (Linux) maps a\n"
+                 "      drive letter to a disc image, a device or a folder; a SOURCE E:\\docs\n"
+                 "      is then read through it, and E:\\ names everything at its root. verify\n"
+                 "      needs the same --map to read those sources.\n"},
+    {"compare", "  korvane compare SOURCE COPY [--ignore-case] [--on-error continue|fail|abort]\n"
+                "                  [--quiet | --status] [--events FILE|-] [--events-raw FILE|-]\n"
+                "                  [--log FILE]\n"
+                "      Compares a copy with its source: SOURCE/ compares the folder's\n"
+                "      contents with COPY, SOURCE the folder itself with COPY/NAME. COPY may\n"
+                "      be a disc image or a disc's device (Linux), read unmounted. One line\n"
+                "      per problem: MISSING, SIZE, CONTENT, ... and EXTRA for files only on\n"
+                "      the copy; then verify's summary. A name that differs only in case is\n"
+                "      MISSING and EXTRA unless --ignore-case makes it the same file.\n"},
+    {"check", "  korvane check MANIFEST [--root DIR] [--quiet | --status] [--events FILE|-]\n"
+              "      Verifies the files below DIR (default: MANIFEST's folder) against a\n"
+              "      SHA-256 manifest alone; the lines and summary as verify's.\n"},
+    {"demo", "  korvane demo [--drive X] [--keep] [--events FILE|-] [--events-raw FILE|-]\n"
+             "               [--log FILE]\n"
+             "      Builds a sample medium with two faults and verifies it.\n"},
 };
 
 const char* const s_pszExitStatus =

@@ -30,10 +30,10 @@ void ParseOutputOptions(const CParsedArgs& args, CVerifyOptions& opt)
 CVerifyOptions ParseVerifyOptions(const std::vector<std::wstring>& vecArgs, int iRevision, bool bInteractive)
 {
     const std::vector<COptionDef> vecOptions = {
-        {L"drive", true, false},  {L"number", true, false}, {L"folder", true, false},
-        {L"xml", true, false},    {L"on-error", true, false}, {L"events", true, false},
-        {L"events-raw", true, false}, {L"log", true, false},    {L"map", true, true},      {L"quiet", false, false},
-        {L"status", false, false},
+        {L"drive", true, false},      {L"number", true, false},   {L"folder", true, false},
+        {L"xml", true, false},        {L"on-error", true, false}, {L"events", true, false},
+        {L"events-raw", true, false}, {L"log", true, false},      {L"map", true, true},
+        {L"quiet", false, false},     {L"status", false, false},
     };
     CParsedArgs args = ParseArgs(vecArgs, vecOptions);
     if (!args.Positionals().empty())
@@ -53,7 +53,8 @@ CVerifyOptions ParseVerifyOptions(const std::vector<std::wstring>& vecArgs, int 
         if (!args.Has(L"number") || !args.Has(L"folder"))
             throw CUsageError("verify: --number and --folder go together");
         if (!ParseInt(*args.Value(L"number"), opt.iNumber))
-            throw CUsageError("verify: --number " + Utf8FromWide(*args.Value(L"number")) + " is not a number");
+            throw CUsageError("verify: --number " + Utf8FromWide(*args.Value(L"number")) +
+                              " is not a number");
         opt.bByNumber = true;
         opt.strFolder = LibraryPathFromArgument(*args.Value(L"folder"));
     }
@@ -71,7 +72,8 @@ CVerifyOptions ParseVerifyOptions(const std::vector<std::wstring>& vecArgs, int 
     const std::vector<std::wstring> vecMaps = args.Values(L"map");
 #if defined(_WIN32)
     if (!vecMaps.empty())
-        throw CUsageError("verify: --map is for Linux; on Windows give a drive that exists (subst makes one)");
+        throw CUsageError(
+            "verify: --map is for Linux; on Windows give a drive that exists (subst makes one)");
 #endif
     for (const std::wstring& strMap : vecMaps)
         opt.vecMappings.push_back(ParseMapping(strMap));

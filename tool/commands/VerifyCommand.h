@@ -16,19 +16,19 @@ namespace kvtool {
 
 struct CVerifyOptions {
     wchar_t wcDrive = 0;
-    bool bByNumber = false;      // the folder-and-number overload
+    bool bByNumber = false; // the folder-and-number overload
     int iNumber = 0;
-    std::wstring strFolder;      // as the library takes it
-    std::wstring strXml;         // as the library takes it
+    std::wstring strFolder; // as the library takes it
+    std::wstring strXml;    // as the library takes it
     EOnError eOnError = EOnError::Continue;
-    bool bQuiet = false;         // problems and the summary only
-    bool bStatus = false;        // nothing at all: the exit status says it
-    std::wstring strEvents;      // empty: none; "-": standard output; else a native path
-    std::wstring strEventsRaw;   // the callbacks as they came, same forms as strEvents
-    std::wstring strLog;         // empty: leave the trace as ZRLOG_FILE says
+    bool bQuiet = false;       // problems and the summary only
+    bool bStatus = false;      // nothing at all: the exit status says it
+    std::wstring strEvents;    // empty: none; "-": standard output; else a native path
+    std::wstring strEventsRaw; // the callbacks as they came, same forms as strEvents
+    std::wstring strLog;       // empty: leave the trace as ZRLOG_FILE says
     std::vector<CDriveMapping> vecMappings;
     // For a command that runs a verification of its own making (compare):
-    std::string strCommand = "verify";                // in its messages
+    std::string strCommand = "verify";                 // in its messages
     std::vector<std::filesystem::path> vecReadFolders; // no output may go below these
     // Problems the command found itself; printed and counted after a run
     // that was neither stopped nor failed.

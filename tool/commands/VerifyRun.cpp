@@ -46,7 +46,9 @@ CRunInputs InputsOf(const CVerifyOptions& opt, const std::wstring& strDescriptio
     // On Windows the drive may well be the one everything else is on.
     inputs.vecFolders.push_back(NativeFromLibrary(std::wstring(1, opt.wcDrive) + L":\\"));
 #endif
-    inputs.fnListed = [&index](const std::filesystem::path& file) { return !index.TargetFor(LibraryPathOf(file)).empty(); };
+    inputs.fnListed = [&index](const std::filesystem::path& file) {
+        return !index.TargetFor(LibraryPathOf(file)).empty();
+    };
     return inputs;
 }
 
@@ -136,10 +138,12 @@ int RunVerify(const CVerifyOptions& opt)
         ApplyMapping(mapping);
 #if !defined(_WIN32)
     if (!IsDriveMapped(opt.wcDrive))
-        throw CUsageError("verify: drive " + Utf8FromWide(std::wstring(1, opt.wcDrive)) + ": is not mapped; give --map " +
-                          Utf8FromWide(std::wstring(1, opt.wcDrive)) + "=FOLDER or set " + DriveVariable(opt.wcDrive));
+        throw CUsageError("verify: drive " + Utf8FromWide(std::wstring(1, opt.wcDrive)) +
+                          ": is not mapped; give --map " + Utf8FromWide(std::wstring(1, opt.wcDrive)) +
+                          "=FOLDER or set " + DriveVariable(opt.wcDrive));
 #endif
-    const std::wstring strDescription = opt.bByNumber ? kvdesc::DescriptionPath(opt.strFolder, opt.iNumber) : opt.strXml;
+    const std::wstring strDescription =
+        opt.bByNumber ? kvdesc::DescriptionPath(opt.strFolder, opt.iNumber) : opt.strXml;
     if (!LibraryFileExists(strDescription))
         throw CUsageError("verify: description file " + Utf8FromWide(strDescription) + " not found");
 
@@ -202,10 +206,12 @@ int RunVerify(const CVerifyOptions& opt)
         std::_Exit(EXIT_INTERRUPTED);
     };
     CVerifyHost host(KORVANE_REVISION, opt.eOnError, output);
-    host.Tracker().SetSizeProbe(
-        [&index](const std::wstring& strSource) { return CompareFileSizes(strSource, index.TargetFor(strSource)); });
+    host.Tracker().SetSizeProbe([&index](const std::wstring& strSource) {
+        return CompareFileSizes(strSource, index.TargetFor(strSource));
+    });
 
-    CRun run{opt, index, host, std::chrono::steady_clock::now(), bLoaded ? std::string() : WhyUnreadable(strDescription)};
+    CRun run{opt, index, host, std::chrono::steady_clock::now(),
+             bLoaded ? std::string() : WhyUnreadable(strDescription)};
     pRun = &run;
     fnWriteError = [&]() -> std::string {
         for (const CFileSink* pSink : {&report, &progress, eventSink.get(), rawEventSink.get()})
@@ -217,7 +223,8 @@ int RunVerify(const CVerifyOptions& opt)
 
     CKorvane korvane;
     HRESULT hr = opt.bByNumber
-                     ? korvane.VerifyBurning(opt.wcDrive, opt.iNumber, opt.strFolder.c_str(), &CVerifyHost::Callback, &host)
+                     ? korvane.VerifyBurning(opt.wcDrive, opt.iNumber, opt.strFolder.c_str(),
+                                             &CVerifyHost::Callback, &host)
                      : korvane.VerifyBurning(opt.wcDrive, opt.strXml.c_str(), &CVerifyHost::Callback, &host);
     host.Finish();
     if (hr == S_OK && !host.Stopped())

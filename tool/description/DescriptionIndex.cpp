@@ -14,7 +14,7 @@ namespace {
 
 // Holds one reference of an XML interface.
 template <class T> class CXmlRef {
-public:
+  public:
     CXmlRef() = default;
     explicit CXmlRef(T* p) : m_p(p) {}
     ~CXmlRef()
@@ -28,7 +28,7 @@ public:
     T* Get() const { return m_p; }
     T** Out() { return &m_p; }
 
-private:
+  private:
     T* m_p = nullptr;
 };
 
@@ -48,8 +48,8 @@ enum EField { FIELD_FULLPATH, FIELD_TARGETPATH, FIELD_NAME, FIELD_ATTRIBUTE, FIE
 
 void ReadFields(IZRXmlNode* pNode, std::wstring (&astrField)[FIELD_COUNT])
 {
-    static const wchar_t* const s_apszNames[FIELD_COUNT] = {kvdesc::kFullPath, kvdesc::kTargetPath, kvdesc::kName,
-                                                            kvdesc::kAttribute};
+    static const wchar_t* const s_apszNames[FIELD_COUNT] = {kvdesc::kFullPath, kvdesc::kTargetPath,
+                                                            kvdesc::kName, kvdesc::kAttribute};
     bool abFound[FIELD_COUNT] = {};
     int iFound = 0;
     const int iCount = pNode->GetChildCount();
@@ -78,7 +78,8 @@ void ReadFields(IZRXmlNode* pNode, std::wstring (&astrField)[FIELD_COUNT])
 DWORD DecimalValue(const std::wstring& strText)
 {
     size_t i = 0;
-    while (i < strText.size() && (strText[i] == L' ' || strText[i] == L'\t' || strText[i] == L'\r' || strText[i] == L'\n'))
+    while (i < strText.size() &&
+           (strText[i] == L' ' || strText[i] == L'\t' || strText[i] == L'\r' || strText[i] == L'\n'))
         ++i;
     bool bNegative = false;
     if (i < strText.size() && (strText[i] == L'+' || strText[i] == L'-'))
@@ -94,15 +95,17 @@ DWORD DecimalValue(const std::wstring& strText)
 
 } // namespace
 
-void CDescriptionIndex::AddEntry(wchar_t wcDrive, const std::wstring& strFullPath, const std::wstring& strTargetPath,
-                                 const std::wstring& strName, DWORD dwAttribute)
+void CDescriptionIndex::AddEntry(wchar_t wcDrive, const std::wstring& strFullPath,
+                                 const std::wstring& strTargetPath, const std::wstring& strName,
+                                 DWORD dwAttribute)
 {
     ReadPending();
     Append(wcDrive, strFullPath, strTargetPath, strName, dwAttribute);
 }
 
-void CDescriptionIndex::Append(wchar_t wcDrive, const std::wstring& strFullPath, const std::wstring& strTargetPath,
-                               const std::wstring& strName, DWORD dwAttribute)
+void CDescriptionIndex::Append(wchar_t wcDrive, const std::wstring& strFullPath,
+                               const std::wstring& strTargetPath, const std::wstring& strName,
+                               DWORD dwAttribute)
 {
     CZRPathString strSource = strFullPath.c_str();
     kvdesc::EntrySource(strSource, dwAttribute);
@@ -208,8 +211,9 @@ std::wstring CDescriptionIndex::TargetFor(const std::wstring& strSource)
     SortFiles();
     const std::wstring_view svSource(strSource);
     size_t iBest = m_vecEntries.size();
-    const auto it = std::lower_bound(m_vecFilesBySource.begin(), m_vecFilesBySource.end(), svSource,
-                                     [this](size_t i, std::wstring_view sv) { return SourceView(m_vecEntries[i]) < sv; });
+    const auto it =
+        std::lower_bound(m_vecFilesBySource.begin(), m_vecFilesBySource.end(), svSource,
+                         [this](size_t i, std::wstring_view sv) { return SourceView(m_vecEntries[i]) < sv; });
     if (it != m_vecFilesBySource.end() && SourceView(m_vecEntries[*it]) == svSource)
         iBest = *it;
     for (size_t iFolder : m_vecFolders) {

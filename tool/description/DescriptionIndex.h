@@ -15,7 +15,7 @@
 namespace kvtool {
 
 class CDescriptionIndex {
-public:
+  public:
     // Reads strXmlPath (a path as the library takes it) through the XML
     // library and counts its entries; false when it cannot be read, and the
     // index stays empty. The entries' fields are read on the first lookup:
@@ -35,7 +35,7 @@ public:
     void AddEntry(wchar_t wcDrive, const std::wstring& strFullPath, const std::wstring& strTargetPath,
                   const std::wstring& strName, DWORD dwAttribute);
 
-private:
+  private:
     struct CXmlRelease {
         void operator()(IZRXml* pXml) const { pXml->Release(); }
     };
@@ -47,9 +47,9 @@ private:
     // An entry's two paths lie one after the other in m_strChars: a
     // description of a million entries must not cost two million strings.
     struct CEntry {
-        size_t iSource;   // where the source starts in m_strChars
-        DWORD cchSource;  // a folder entry's folder, without the final "\"
-        DWORD cchTarget;  // follows the source; a folder's ends with "\"
+        size_t iSource;  // where the source starts in m_strChars
+        DWORD cchSource; // a folder entry's folder, without the final "\"
+        DWORD cchTarget; // follows the source; a folder's ends with "\"
         bool bFolder;
     };
     const wchar_t* SourceOf(const CEntry& entry) const { return m_strChars.data() + entry.iSource; }

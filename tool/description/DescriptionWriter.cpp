@@ -15,15 +15,32 @@ std::string XmlText(const std::wstring& strText)
         if (sizeof(wchar_t) == 2)
             uCode &= 0xFFFF;
         switch (uCode) {
-        case '&': strOut += L"&amp;"; continue;
-        case '<': strOut += L"&lt;"; continue;
-        case '>': strOut += L"&gt;"; continue;
-        case '"': strOut += L"&quot;"; continue;
-        case '\'': strOut += L"&apos;"; continue;
-        case '\t': strOut += L"&#9;"; continue;
-        case '\n': strOut += L"&#10;"; continue;
-        case '\r': strOut += L"&#13;"; continue;
-        default: break;
+        case '&':
+            strOut += L"&amp;";
+            continue;
+        case '<':
+            strOut += L"&lt;";
+            continue;
+        case '>':
+            strOut += L"&gt;";
+            continue;
+        case '"':
+            strOut += L"&quot;";
+            continue;
+        case '\'':
+            strOut += L"&apos;";
+            continue;
+        case '\t':
+            strOut += L"&#9;";
+            continue;
+        case '\n':
+            strOut += L"&#10;";
+            continue;
+        case '\r':
+            strOut += L"&#13;";
+            continue;
+        default:
+            break;
         }
         bool bBad = uCode < 0x20 || uCode == 0xFFFE || uCode == 0xFFFF || uCode > 0x10FFFF;
         if (uCode >= 0xD800 && uCode < 0xE000) {
@@ -56,13 +73,15 @@ bool IsPlainXmlText(const std::wstring& strText)
 
 // One element on a line of its own, appended: a document of many entries
 // is built in one string.
-void AppendElement(std::string& strXml, const char* pszIndent, const std::string& strName, const std::string& strValue)
+void AppendElement(std::string& strXml, const char* pszIndent, const std::string& strName,
+                   const std::string& strValue)
 {
     strXml.append(pszIndent).append(1, '<').append(strName).append(1, '>').append(strValue);
     strXml.append("</").append(strName).append(">\n");
 }
 
-void AppendText(std::string& strXml, const char* pszIndent, const std::string& strName, const std::wstring& strText)
+void AppendText(std::string& strXml, const char* pszIndent, const std::string& strName,
+                const std::wstring& strText)
 {
     if (!IsPlainXmlText(strText)) {
         AppendElement(strXml, pszIndent, strName, XmlText(strText));
@@ -78,11 +97,14 @@ void AppendText(std::string& strXml, const char* pszIndent, const std::string& s
 
 std::string DescriptionXml(const CMediaDescription& desc)
 {
-    const std::string strFileCount = Utf8FromWide(kvdesc::kFileCount), strMediaSize = Utf8FromWide(kvdesc::kMediaSize),
+    const std::string strFileCount = Utf8FromWide(kvdesc::kFileCount),
+                      strMediaSize = Utf8FromWide(kvdesc::kMediaSize),
                       strFullPath = Utf8FromWide(kvdesc::kFullPath), strPath = Utf8FromWide(kvdesc::kPath),
-                      strTargetPath = Utf8FromWide(kvdesc::kTargetPath), strName = Utf8FromWide(kvdesc::kName),
-                      strAttribute = Utf8FromWide(kvdesc::kAttribute), strExclusion = Utf8FromWide(kvdesc::kExclusion),
-                      strFileSize = Utf8FromWide(kvdesc::kFileSize), strWriteTime = Utf8FromWide(kvdesc::kWriteTime);
+                      strTargetPath = Utf8FromWide(kvdesc::kTargetPath),
+                      strName = Utf8FromWide(kvdesc::kName), strAttribute = Utf8FromWide(kvdesc::kAttribute),
+                      strExclusion = Utf8FromWide(kvdesc::kExclusion),
+                      strFileSize = Utf8FromWide(kvdesc::kFileSize),
+                      strWriteTime = Utf8FromWide(kvdesc::kWriteTime);
     std::string strXml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Factory>\n  <Media>\n    <Info>\n";
     AppendElement(strXml, "      ", strFileCount, std::to_string(desc.ullFileCount));
     AppendElement(strXml, "      ", strMediaSize, std::to_string(desc.ullMediaSize));

@@ -51,7 +51,8 @@ std::vector<CFound> FolderEntries(const std::wstring& strFolder)
     return vec;
 }
 
-void AddFolderTotals(const std::wstring& strFolder, unsigned long long& ullFiles, unsigned long long& ullBytes)
+void AddFolderTotals(const std::wstring& strFolder, unsigned long long& ullFiles,
+                     unsigned long long& ullBytes)
 {
     for (const CFound& found : FolderEntries(strFolder)) {
         if (found.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -65,7 +66,8 @@ void AddFolderTotals(const std::wstring& strFolder, unsigned long long& ullFiles
 
 std::wstring TimeText(const FILETIME& ft)
 {
-    const unsigned long long ull = (static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    const unsigned long long ull =
+        (static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
     // 100 ns steps since 1601 to seconds since 1970.
     const std::time_t t = static_cast<std::time_t>(static_cast<long long>(ull / 10000000ULL) - 11644473600LL);
     struct tm tmUtc;
@@ -82,7 +84,8 @@ std::wstring JoinBelowRoot(const std::wstring& strFolder, const std::wstring& st
     return strFolder == L"\\" ? strFolder + strName : strFolder + L"\\" + strName;
 }
 
-void AddEntry(const std::wstring& strPath, const CFound& found, const std::wstring& strBelow, CMediaDescription& desc)
+void AddEntry(const std::wstring& strPath, const CFound& found, const std::wstring& strBelow,
+              CMediaDescription& desc)
 {
     CDescribedEntry entry;
     entry.strName = found.strName;
@@ -109,7 +112,8 @@ void AddEntry(const std::wstring& strPath, const CFound& found, const std::wstri
 
 } // namespace
 
-void DescribeDriveSource(const std::wstring& strSource, const std::wstring& strTarget, CMediaDescription& desc)
+void DescribeDriveSource(const std::wstring& strSource, const std::wstring& strTarget,
+                         CMediaDescription& desc)
 {
     const std::wstring strBelow = NormalizeTargetPath(strTarget);
     const std::string strShown = Utf8FromWide(strSource);

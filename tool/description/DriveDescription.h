@@ -12,6 +12,7 @@ namespace kvtool {
 // Adds one entry per source as DescribeSources does, for a source given as
 // a drive path ("E:\docs", "E:\docs\a.txt"); "E:\" adds every entry at the
 // drive's root. Throws CUsageError for a source that is not there.
-void DescribeDriveSource(const std::wstring& strSource, const std::wstring& strTarget, CMediaDescription& desc);
+void DescribeDriveSource(const std::wstring& strSource, const std::wstring& strTarget,
+                         CMediaDescription& desc);
 
 } // namespace kvtool

@@ -16,8 +16,8 @@ namespace {
 std::wstring Iso8601(int iYear, int iMonth, int iDay, int iHour, int iMinute, int iSecond)
 {
     wchar_t sz[32];
-    std::swprintf(sz, sizeof sz / sizeof sz[0], L"%04d-%02d-%02dT%02d:%02d:%02dZ", iYear, iMonth, iDay, iHour, iMinute,
-                  iSecond);
+    std::swprintf(sz, sizeof sz / sizeof sz[0], L"%04d-%02d-%02dT%02d:%02d:%02dZ", iYear, iMonth, iDay, iHour,
+                  iMinute, iSecond);
     return sz;
 }
 
@@ -48,7 +48,8 @@ std::wstring WriteTimeOf(const struct stat& st)
     struct tm tmUtc;
     if (!gmtime_r(&st.st_mtime, &tmUtc))
         return std::wstring();
-    return Iso8601(tmUtc.tm_year + 1900, tmUtc.tm_mon + 1, tmUtc.tm_mday, tmUtc.tm_hour, tmUtc.tm_min, tmUtc.tm_sec);
+    return Iso8601(tmUtc.tm_year + 1900, tmUtc.tm_mon + 1, tmUtc.tm_mday, tmUtc.tm_hour, tmUtc.tm_min,
+                   tmUtc.tm_sec);
 }
 
 } // namespace

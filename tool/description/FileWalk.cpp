@@ -29,7 +29,8 @@ void WalkFolder(const std::filesystem::path& folder, const std::string& strPrefi
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
         vecEntries.emplace_back(it->path().filename().native(), *it);
-    std::sort(vecEntries.begin(), vecEntries.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::sort(vecEntries.begin(), vecEntries.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
     for (const auto& [strName, entry] : vecEntries) {
         CWalkEntry walked;
         walked.path = entry.path();

@@ -11,10 +11,10 @@
 namespace kvtool {
 
 struct CWalkEntry {
-    std::string strRel;          // "docs/a.txt"
-    std::filesystem::path path;  // native, below the root
+    std::string strRel;         // "docs/a.txt"
+    std::filesystem::path path; // native, below the root
     bool bFolder = false;
-    bool bFile = false;          // a regular file (a link to one counts)
+    bool bFile = false; // a regular file (a link to one counts)
 };
 
 // fnVisit returns whether to walk into a folder (ignored for the rest).

@@ -26,7 +26,8 @@ bool ParseManifestLine(const std::string& strLine, CManifestEntry& entry)
 {
     const bool bEscaped = !strLine.empty() && strLine[0] == '\\';
     const size_t iHex = bEscaped ? 1 : 0;
-    if (strLine.size() < iHex + 66 || strLine[iHex + 64] != ' ' || (strLine[iHex + 65] != ' ' && strLine[iHex + 65] != '*'))
+    if (strLine.size() < iHex + 66 || strLine[iHex + 64] != ' ' ||
+        (strLine[iHex + 65] != ' ' && strLine[iHex + 65] != '*'))
         return false;
     entry.strHex.clear();
     for (size_t i = iHex; i < iHex + 64; ++i) {
@@ -59,7 +60,10 @@ bool ParseManifestLine(const std::string& strLine, CManifestEntry& entry)
     return true;
 }
 
-std::string ManifestFileName(int iNumber) { return "Media" + std::to_string(iNumber) + ".sha256"; }
+std::string ManifestFileName(int iNumber)
+{
+    return "Media" + std::to_string(iNumber) + ".sha256";
+}
 
 namespace {
 

@@ -41,7 +41,8 @@ bool IsSkippedFolder(const std::filesystem::path& path)
     return WideFromNative(path).find(L"System Volume Information") != std::wstring::npos;
 }
 
-void AddFolderTotals(const std::filesystem::path& folder, unsigned long long& ullFiles, unsigned long long& ullBytes)
+void AddFolderTotals(const std::filesystem::path& folder, unsigned long long& ullFiles,
+                     unsigned long long& ullBytes)
 {
     std::error_code ec;
     auto it = std::filesystem::recursive_directory_iterator(
@@ -62,7 +63,8 @@ void AddFolderTotals(const std::filesystem::path& folder, unsigned long long& ul
 
 } // namespace
 
-CMediaDescription DescribeSources(const std::vector<std::filesystem::path>& vecSources, const std::wstring& strTarget)
+CMediaDescription DescribeSources(const std::vector<std::filesystem::path>& vecSources,
+                                  const std::wstring& strTarget)
 {
     CMediaDescription desc;
     const std::wstring strBelow = NormalizeTargetPath(strTarget);

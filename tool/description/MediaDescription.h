@@ -11,13 +11,13 @@
 namespace kvtool {
 
 struct CDescribedEntry {
-    std::wstring strFullPath;   // source, as the library reads it; a folder ends in "\*.*"
-    std::wstring strPath;       // where it lies on the disc, below the root: "\Apps\setup.exe"
-    std::wstring strTargetPath; // a file: the folder it lies in; a folder: the folder itself
-    std::wstring strName;       // the file's or folder's name
-    DWORD dwAttribute = 0;      // FILE_ATTRIBUTE_DIRECTORY or FILE_ATTRIBUTE_ARCHIVE
+    std::wstring strFullPath;           // source, as the library reads it; a folder ends in "\*.*"
+    std::wstring strPath;               // where it lies on the disc, below the root: "\Apps\setup.exe"
+    std::wstring strTargetPath;         // a file: the folder it lies in; a folder: the folder itself
+    std::wstring strName;               // the file's or folder's name
+    DWORD dwAttribute = 0;              // FILE_ATTRIBUTE_DIRECTORY or FILE_ATTRIBUTE_ARCHIVE
     unsigned long long ullFileSize = 0; // a folder: the bytes of all files under it
-    std::wstring strWriteTime;  // ISO 8601 UTC
+    std::wstring strWriteTime;          // ISO 8601 UTC
 };
 
 struct CMediaDescription {
@@ -34,6 +34,7 @@ std::wstring NormalizeTargetPath(const std::wstring& strTarget);
 // copy would place it: the file a.txt at \Apps\a.txt, the folder tools at
 // \Apps\tools. Throws CUsageError for a source that is not there or is a
 // root folder.
-CMediaDescription DescribeSources(const std::vector<std::filesystem::path>& vecSources, const std::wstring& strTarget);
+CMediaDescription DescribeSources(const std::vector<std::filesystem::path>& vecSources,
+                                  const std::wstring& strTarget);
 
 } // namespace kvtool

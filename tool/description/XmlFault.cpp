@@ -9,7 +9,7 @@ namespace kvtool {
 namespace {
 
 class CScanner {
-public:
+  public:
     explicit CScanner(const std::string& str) : m_str(str) {}
 
     std::string Run()
@@ -31,7 +31,7 @@ public:
         return std::string();
     }
 
-private:
+  private:
     static std::string At(size_t iLine, size_t iColumn)
     {
         return "line " + std::to_string(iLine) + ", column " + std::to_string(iColumn) + ": ";
@@ -55,8 +55,14 @@ private:
             Step();
         return true;
     }
-    bool StartsWith(const char* psz) const { return m_str.compare(m_i, std::char_traits<char>::length(psz), psz) == 0; }
-    static bool IsNameChar(char c) { return c != '>' && c != '/' && c != '=' && !std::isspace(static_cast<unsigned char>(c)); }
+    bool StartsWith(const char* psz) const
+    {
+        return m_str.compare(m_i, std::char_traits<char>::length(psz), psz) == 0;
+    }
+    static bool IsNameChar(char c)
+    {
+        return c != '>' && c != '/' && c != '=' && !std::isspace(static_cast<unsigned char>(c));
+    }
 
     // One piece of markup from its "<"; the fault, or empty.
     std::string Markup()
@@ -123,6 +129,9 @@ private:
 
 } // namespace
 
-std::string FindXmlFault(const std::string& strBytes) { return CScanner(strBytes).Run(); }
+std::string FindXmlFault(const std::string& strBytes)
+{
+    return CScanner(strBytes).Run();
+}
 
 } // namespace kvtool

@@ -11,14 +11,14 @@
 namespace kvtool {
 
 class CCopySpelling {
-public:
+  public:
     // strRoot: the library path of the copy root ("K:\", "D:\backup").
     explicit CCopySpelling(std::wstring strRoot) : m_strRoot(std::move(strRoot)) {}
     // The spelling the copy holds for strRel ('/'-separated UTF-8), each
     // part as the layer found it; empty when the layer finds none.
     std::string Find(const std::string& strRel);
 
-private:
+  private:
     std::wstring m_strRoot;
     std::map<std::string, std::string> m_mapFolders; // folder as asked -> as found ("" for none)
 };

@@ -42,7 +42,10 @@ std::string DriveVariable(wchar_t wcLetter)
     return std::string("KORVANE_DRIVE_") + static_cast<char>(std::towupper(wcLetter));
 }
 
-void ApplyMapping(const CDriveMapping& mapping) { SetEnvironment(DriveVariable(mapping.wcLetter), mapping.strFolder); }
+void ApplyMapping(const CDriveMapping& mapping)
+{
+    SetEnvironment(DriveVariable(mapping.wcLetter), mapping.strFolder);
+}
 
 bool IsDriveMapped(wchar_t wcLetter)
 {

@@ -8,8 +8,8 @@
 namespace kvtool {
 
 struct CDriveMapping {
-    wchar_t wcLetter = 0;       // upper case
-    std::wstring strFolder;     // absolute native folder
+    wchar_t wcLetter = 0;   // upper case
+    std::wstring strFolder; // absolute native folder
 };
 
 // "E", "e" or "E:"; throws CUsageError otherwise.

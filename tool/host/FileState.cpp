@@ -14,12 +14,18 @@ namespace {
 const char* TypeName(std::filesystem::file_type eType)
 {
     switch (eType) {
-    case std::filesystem::file_type::directory: return "a folder";
-    case std::filesystem::file_type::fifo: return "a FIFO";
-    case std::filesystem::file_type::socket: return "a socket";
-    case std::filesystem::file_type::block: return "a block device";
-    case std::filesystem::file_type::character: return "a character device";
-    default: return "not a regular file";
+    case std::filesystem::file_type::directory:
+        return "a folder";
+    case std::filesystem::file_type::fifo:
+        return "a FIFO";
+    case std::filesystem::file_type::socket:
+        return "a socket";
+    case std::filesystem::file_type::block:
+        return "a block device";
+    case std::filesystem::file_type::character:
+        return "a character device";
+    default:
+        return "not a regular file";
     }
 }
 
@@ -45,7 +51,8 @@ EFileState ExamineFile(const std::filesystem::path& pathNative, std::string& str
         strReason = ec.message(); // the name cannot even be looked up
         return EFileState::Unreadable;
     }
-    if (status.type() != std::filesystem::file_type::regular && status.type() != std::filesystem::file_type::unknown) {
+    if (status.type() != std::filesystem::file_type::regular &&
+        status.type() != std::filesystem::file_type::unknown) {
         strReason = TypeName(status.type());
         return EFileState::NotAFile;
     }

@@ -8,7 +8,8 @@ namespace kvtool {
 
 bool IsDrivePath(const std::wstring& strPath)
 {
-    return strPath.size() >= 3 && ((strPath[0] >= L'A' && strPath[0] <= L'Z') || (strPath[0] >= L'a' && strPath[0] <= L'z')) &&
+    return strPath.size() >= 3 &&
+           ((strPath[0] >= L'A' && strPath[0] <= L'Z') || (strPath[0] >= L'a' && strPath[0] <= L'z')) &&
            strPath[1] == L':' && (strPath[2] == L'\\' || strPath[2] == L'/');
 }
 

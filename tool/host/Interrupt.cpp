@@ -19,7 +19,10 @@ void OnInterrupt(int)
     std::signal(SIGINT, SIG_DFL);
 }
 #else
-void OnInterrupt(int) { g_iInterrupted = 1; }
+void OnInterrupt(int)
+{
+    g_iInterrupted = 1;
+}
 #endif
 
 } // namespace
@@ -37,6 +40,9 @@ void CatchInterrupt()
 #endif
 }
 
-bool Interrupted() { return g_iInterrupted != 0; }
+bool Interrupted()
+{
+    return g_iInterrupted != 0;
+}
 
 } // namespace kvtool

@@ -48,7 +48,10 @@ std::string ShownPath(const std::filesystem::path& pathNative)
     return Utf8FromWide(strPath);
 }
 
-bool MayBeCut(const std::wstring& strReported) { return strReported.size() >= MAX_PATH - 1; }
+bool MayBeCut(const std::wstring& strReported)
+{
+    return strReported.size() >= MAX_PATH - 1;
+}
 
 std::wstring CompleteCutPath(const std::wstring& strReported)
 {
@@ -65,7 +68,8 @@ std::wstring CompleteCutPath(const std::wstring& strReported)
     std::wstring strFound;
     int iFound = 0;
     std::error_code ec;
-    for (std::filesystem::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    for (std::filesystem::recursive_directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
         if (it->is_directory(ec))
             continue;
         std::wstring strRel = WideFromNative(it->path().lexically_relative(folder));

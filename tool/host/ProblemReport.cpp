@@ -49,7 +49,8 @@ EFileState ExamineOnImage(const std::wstring& strLibraryPath, std::string& strRe
         strReason = "a folder";
         return EFileState::NotAFile;
     }
-    HANDLE h = CreateFileW(strLibraryPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = CreateFileW(strLibraryPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
     char c;
     DWORD cb = 0;
     const bool bRead = h != INVALID_HANDLE_VALUE && ReadFile(h, &c, 1, &cb, nullptr);
@@ -87,9 +88,12 @@ bool SizeOf(const std::wstring& strLibraryPath, unsigned long long& ullSize)
 EProblemStatus StatusOf(EFileState eState, bool bSource)
 {
     switch (eState) {
-    case EFileState::Absent: return bSource ? EProblemStatus::MissingSource : EProblemStatus::Missing;
-    case EFileState::NotAFile: return EProblemStatus::NotAFile;
-    default: return EProblemStatus::Unreadable;
+    case EFileState::Absent:
+        return bSource ? EProblemStatus::MissingSource : EProblemStatus::Missing;
+    case EFileState::NotAFile:
+        return EProblemStatus::NotAFile;
+    default:
+        return EProblemStatus::Unreadable;
     }
 }
 
@@ -113,7 +117,8 @@ bool Explains(const std::wstring& strFile, bool bSource, CProblemReport& report)
 
 } // namespace
 
-CProblemReport DescribeProblem(EProblemKind eKind, const std::wstring& strReported, const FnTargetFor& fnTargetFor)
+CProblemReport DescribeProblem(EProblemKind eKind, const std::wstring& strReported,
+                               const FnTargetFor& fnTargetFor)
 {
     CProblemReport report;
     const std::wstring strTarget = fnTargetFor ? fnTargetFor(strReported) : std::wstring();
@@ -131,10 +136,13 @@ CProblemReport DescribeProblem(EProblemKind eKind, const std::wstring& strReport
 
     switch (eKind) {
     case EProblemKind::Missing:
-        report.eStatus = report.strDisc.empty() || report.strDisc == strReported ? EProblemStatus::Missing
-                                                                                 : EProblemStatus::MissingSource;
+        report.eStatus = report.strDisc.empty() || report.strDisc == strReported
+                             ? EProblemStatus::Missing
+                             : EProblemStatus::MissingSource;
         break;
-    case EProblemKind::SizeDiffers: report.eStatus = EProblemStatus::Size; break;
+    case EProblemKind::SizeDiffers:
+        report.eStatus = EProblemStatus::Size;
+        break;
     default: {
         // Revision 1.0 compares checksums alone, and a report after a command 4
         // may not tell: the sizes settle it.

@@ -23,7 +23,8 @@ struct CProblemReport {
 };
 
 // strReported: the report's path, completed when the buffer cut it.
-CProblemReport DescribeProblem(EProblemKind eKind, const std::wstring& strReported, const FnTargetFor& fnTargetFor);
+CProblemReport DescribeProblem(EProblemKind eKind, const std::wstring& strReported,
+                               const FnTargetFor& fnTargetFor);
 // "MISSING  /media/disc/a.txt", paths native and escaped; no line end.
 std::string ProblemLineFor(const CProblemReport& report);
 

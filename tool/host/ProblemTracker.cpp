@@ -9,10 +9,14 @@ namespace kvtool {
 const char* ProblemKindText(EProblemKind eKind)
 {
     switch (eKind) {
-    case EProblemKind::Missing: return "missing";
-    case EProblemKind::SizeDiffers: return "size differs";
-    case EProblemKind::ChecksumDiffers: return "checksum differs";
-    default: return "differs";
+    case EProblemKind::Missing:
+        return "missing";
+    case EProblemKind::SizeDiffers:
+        return "size differs";
+    case EProblemKind::ChecksumDiffers:
+        return "checksum differs";
+    default:
+        return "differs";
     }
 }
 
@@ -69,8 +73,9 @@ EProblemKind CProblemTracker::OnProblem(const std::wstring& strPath, DWORD dwPar
         eKind = EProblemKind::SizeDiffers;
     } else {
         int iProbe = m_fnProbe ? m_fnProbe(strPath) : -1;
-        eKind = iProbe > 0 ? EProblemKind::SizeDiffers
-                           : iProbe == 0 ? EProblemKind::ChecksumDiffers : EProblemKind::Differs;
+        eKind = iProbe > 0    ? EProblemKind::SizeDiffers
+                : iProbe == 0 ? EProblemKind::ChecksumDiffers
+                              : EProblemKind::Differs;
     }
 
     // A missing disc copy is followed by the source's own reports (1.1: the

@@ -29,14 +29,14 @@ const char* ProblemKindText(EProblemKind eKind);
 typedef std::function<int(const std::wstring& strSource)> FnSizeProbe;
 
 class CProblemTracker {
-public:
+  public:
     explicit CProblemTracker(int iRevision) : m_iRevision(iRevision) {}
 
     void SetSizeProbe(FnSizeProbe fnProbe) { m_fnProbe = std::move(fnProbe); }
 
-    void OnBegin();        // command 0: a run starts
-    void OnTargetDone();   // command 4 (revision 1.1)
-    void OnMatch();        // command 1 of revision 1.0: one pair matched
+    void OnBegin();      // command 0: a run starts
+    void OnTargetDone(); // command 4 (revision 1.1)
+    void OnMatch();      // command 1 of revision 1.0: one pair matched
     // Command 3: classifies the report and files it under its pair.
     EProblemKind OnProblem(const std::wstring& strPath, DWORD dwParam2);
 
@@ -52,7 +52,7 @@ public:
     // Whether the last report joined the pair of the one before it.
     bool LastJoinedPair() const { return m_bLastJoined; }
 
-private:
+  private:
     int m_iRevision;
     FnSizeProbe m_fnProbe;
     unsigned m_uReports = 0;

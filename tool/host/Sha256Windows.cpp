@@ -22,14 +22,14 @@ std::string ErrorText(DWORD dwError)
                                      nullptr, dwError, 0, reinterpret_cast<wchar_t*>(&pszText), 0, nullptr);
     std::wstring strText = cch && pszText ? std::wstring(pszText, cch) : std::wstring();
     LocalFree(pszText);
-    while (!strText.empty() && (strText.back() == L'\r' || strText.back() == L'\n' || strText.back() == L' ' ||
-                                strText.back() == L'.'))
+    while (!strText.empty() && (strText.back() == L'\r' || strText.back() == L'\n' ||
+                                strText.back() == L' ' || strText.back() == L'.'))
         strText.pop_back();
     return strText.empty() ? "error " + std::to_string(dwError) : Utf8FromWide(strText);
 }
 
 class CHandle {
-public:
+  public:
     explicit CHandle(HANDLE h) : m_h(h) {}
     ~CHandle()
     {
@@ -40,25 +40,28 @@ public:
     CHandle& operator=(const CHandle&) = delete;
     HANDLE Get() const { return m_h; }
 
-private:
+  private:
     HANDLE m_h;
 };
 
 // One SHA-256 digest in progress.
 class CDigest {
-public:
+  public:
     CDigest()
     {
-        if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&m_hAlgorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
+        if (!BCRYPT_SUCCESS(
+                BCryptOpenAlgorithmProvider(&m_hAlgorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
             m_hAlgorithm = nullptr;
             return;
         }
         DWORD cbObject = 0, cbGot = 0;
-        if (!BCRYPT_SUCCESS(BCryptGetProperty(m_hAlgorithm, BCRYPT_OBJECT_LENGTH, reinterpret_cast<PUCHAR>(&cbObject),
-                                              sizeof cbObject, &cbGot, 0)))
+        if (!BCRYPT_SUCCESS(BCryptGetProperty(m_hAlgorithm, BCRYPT_OBJECT_LENGTH,
+                                              reinterpret_cast<PUCHAR>(&cbObject), sizeof cbObject, &cbGot,
+                                              0)))
             return;
         m_vecObject.resize(cbObject);
-        if (!BCRYPT_SUCCESS(BCryptCreateHash(m_hAlgorithm, &m_hHash, m_vecObject.data(), cbObject, nullptr, 0, 0)))
+        if (!BCRYPT_SUCCESS(
+                BCryptCreateHash(m_hAlgorithm, &m_hHash, m_vecObject.data(), cbObject, nullptr, 0, 0)))
             m_hHash = nullptr;
     }
     ~CDigest()
@@ -76,9 +79,12 @@ public:
     {
         return BCRYPT_SUCCESS(BCryptHashData(m_hHash, const_cast<PUCHAR>(pb), cb, 0));
     }
-    bool Finish(unsigned char (&abDigest)[32]) { return BCRYPT_SUCCESS(BCryptFinishHash(m_hHash, abDigest, 32, 0)); }
+    bool Finish(unsigned char (&abDigest)[32])
+    {
+        return BCRYPT_SUCCESS(BCryptFinishHash(m_hHash, abDigest, 32, 0));
+    }
 
-private:
+  private:
     BCRYPT_ALG_HANDLE m_hAlgorithm = nullptr;
     BCRYPT_HASH_HANDLE m_hHash = nullptr;
     std::vector<unsigned char> m_vecObject;
@@ -93,7 +99,7 @@ EHashResult Sha256OfFile(const std::filesystem::path& path, std::string& strHex,
         const DWORD dwError = GetLastError();
         strError = ErrorText(dwError);
         return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND ? EHashResult::Missing
-                                                                                 : EHashResult::Unreadable;
+                                                                                  : EHashResult::Unreadable;
     }
     if (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         strError = "Is a directory";
@@ -105,7 +111,7 @@ EHashResult Sha256OfFile(const std::filesystem::path& path, std::string& strHex,
         const DWORD dwError = GetLastError();
         strError = ErrorText(dwError);
         return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND ? EHashResult::Missing
-                                                                                 : EHashResult::Unreadable;
+                                                                                  : EHashResult::Unreadable;
     }
     if (GetFileType(file.Get()) != FILE_TYPE_DISK) {
         strError = "not a regular file";

@@ -15,12 +15,18 @@ namespace kvtool {
 
 bool ParseOnError(const std::wstring& strText, EOnError& eOnError)
 {
-    if (strText == L"ask") eOnError = EOnError::Ask;
-    else if (strText == L"skip") eOnError = EOnError::Skip;
-    else if (strText == L"continue") eOnError = EOnError::Continue;
-    else if (strText == L"fail") eOnError = EOnError::Fail;
-    else if (strText == L"abort") eOnError = EOnError::Abort;
-    else return false;
+    if (strText == L"ask")
+        eOnError = EOnError::Ask;
+    else if (strText == L"skip")
+        eOnError = EOnError::Skip;
+    else if (strText == L"continue")
+        eOnError = EOnError::Continue;
+    else if (strText == L"fail")
+        eOnError = EOnError::Fail;
+    else if (strText == L"abort")
+        eOnError = EOnError::Abort;
+    else
+        return false;
     return true;
 }
 
@@ -46,21 +52,25 @@ bool ParseReply(const std::string& strReply, int iRevision, DWORD& dwAnswer)
     return false;
 }
 
-CVerifyHost::CVerifyHost(int iRevision, EOnError eOnError, CHostOutput output, std::function<double()> fnClock)
+CVerifyHost::CVerifyHost(int iRevision, EOnError eOnError, CHostOutput output,
+                         std::function<double()> fnClock)
     : m_iRevision(iRevision), m_eOnError(eOnError), m_output(std::move(output)), m_tracker(iRevision),
-      m_progress(m_output.pProgress, m_output.bShowProgress, m_output.bBar, m_output.iColumns, std::move(fnClock))
+      m_progress(m_output.pProgress, m_output.bShowProgress, m_output.bBar, m_output.iColumns,
+                 std::move(fnClock))
 {
 }
 
 DWORD CALLBACK CVerifyHost::Callback(UINT uiCmd, LPVOID pParam1, DWORD dwParam2, LPVOID pParam3)
 {
-    return static_cast<CVerifyHost*>(pParam3)->OnCommand(uiCmd, static_cast<const wchar_t*>(pParam1), dwParam2);
+    return static_cast<CVerifyHost*>(pParam3)->OnCommand(uiCmd, static_cast<const wchar_t*>(pParam1),
+                                                         dwParam2);
 }
 
 DWORD CVerifyHost::OnCommand(UINT uiCmd, const wchar_t* pszParam1, DWORD dwParam2)
 {
     // The report buffer holds MAX_PATH characters; never read past it.
-    std::wstring strParam1 = pszParam1 ? std::wstring(pszParam1, wcsnlen(pszParam1, MAX_PATH)) : std::wstring();
+    std::wstring strParam1 =
+        pszParam1 ? std::wstring(pszParam1, wcsnlen(pszParam1, MAX_PATH)) : std::wstring();
     DWORD dwAnswer = 0;
     switch (uiCmd) {
     case CRCVERIF_BEGIN:
@@ -109,8 +119,8 @@ DWORD CVerifyHost::OnCommand(UINT uiCmd, const wchar_t* pszParam1, DWORD dwParam
             m_output.pEventLog->Problem(ProblemEventFor(m_pendingProblem, AnswerName(dwAnswer, m_iRevision)));
     }
     if (m_output.pEvents)
-        m_output.pEvents->Write(FormatEventLine(uiCmd, pszParam1 ? strParam1.c_str() : nullptr, dwParam2, dwAnswer) +
-                                "\n");
+        m_output.pEvents->Write(
+            FormatEventLine(uiCmd, pszParam1 ? strParam1.c_str() : nullptr, dwParam2, dwAnswer) + "\n");
     return dwAnswer;
 }
 
@@ -139,8 +149,9 @@ DWORD CVerifyHost::AnswerProblem(EProblemKind eKind, const std::wstring& strPath
             report = DescribeProblem(eKind, strPath, m_output.fnTargetFor);
         } catch (const std::exception&) {
             // Nothing may escape into the library: the report as it came.
-            report.eStatus = eKind == EProblemKind::Missing ? EProblemStatus::Missing
-                             : eKind == EProblemKind::SizeDiffers ? EProblemStatus::Size : EProblemStatus::Content;
+            report.eStatus = eKind == EProblemKind::Missing       ? EProblemStatus::Missing
+                             : eKind == EProblemKind::SizeDiffers ? EProblemStatus::Size
+                                                                  : EProblemStatus::Content;
             report.strDisc = strPath;
         }
         ++m_auStatus[static_cast<int>(report.eStatus)];
@@ -151,11 +162,19 @@ DWORD CVerifyHost::AnswerProblem(EProblemKind eKind, const std::wstring& strPath
     DWORD dwAnswer;
     const bool bInterrupted = m_output.fnInterrupted && m_output.fnInterrupted();
     switch (m_eOnError) {
-    case EOnError::Ask: dwAnswer = bInterrupted ? 0 : Ask(); break; // the stop answer follows
+    case EOnError::Ask:
+        dwAnswer = bInterrupted ? 0 : Ask();
+        break; // the stop answer follows
     case EOnError::Skip:
-    case EOnError::Continue: dwAnswer = CRCVERIF_ANSWER_SKIP; break;
-    case EOnError::Abort: dwAnswer = m_iRevision >= 11 ? CRCVERIF_ANSWER_ABORT : CRCVERIF_ANSWER_FAIL; break;
-    default: dwAnswer = CRCVERIF_ANSWER_FAIL; break;
+    case EOnError::Continue:
+        dwAnswer = CRCVERIF_ANSWER_SKIP;
+        break;
+    case EOnError::Abort:
+        dwAnswer = m_iRevision >= 11 ? CRCVERIF_ANSWER_ABORT : CRCVERIF_ANSWER_FAIL;
+        break;
+    default:
+        dwAnswer = CRCVERIF_ANSWER_FAIL;
+        break;
     }
     m_progress.Redraw();
     return dwAnswer;
@@ -184,6 +203,9 @@ DWORD CVerifyHost::Ask()
     }
 }
 
-void CVerifyHost::Finish() { m_progress.Clear(); }
+void CVerifyHost::Finish()
+{
+    m_progress.Clear();
+}
 
 } // namespace kvtool

@@ -27,15 +27,15 @@ bool ParseOnError(const std::wstring& strText, EOnError& eOnError);
 bool ParseReply(const std::string& strReply, int iRevision, DWORD& dwAnswer);
 
 struct CHostOutput {
-    CTextSink* pReport = nullptr;   // problem lines
-    CTextSink* pProgress = nullptr; // progress, prompts
-    bool bShowProgress = true;      // false: prompts only (--quiet)
-    bool bBar = false;              // a bar redrawn in place (a terminal) instead of lines
-    int iColumns = 80;              // the terminal's width, for the bar
-    CTextSink* pEvents = nullptr;   // --events-raw: one JSON line per call, or null
-    CEventLog* pEventLog = nullptr; // --events: the run's records, or null
+    CTextSink* pReport = nullptr;                  // problem lines
+    CTextSink* pProgress = nullptr;                // progress, prompts
+    bool bShowProgress = true;                     // false: prompts only (--quiet)
+    bool bBar = false;                             // a bar redrawn in place (a terminal) instead of lines
+    int iColumns = 80;                             // the terminal's width, for the bar
+    CTextSink* pEvents = nullptr;                  // --events-raw: one JSON line per call, or null
+    CEventLog* pEventLog = nullptr;                // --events: the run's records, or null
     std::function<bool(std::string&)> fnReadReply; // the answers to prompts
-    FnTargetFor fnTargetFor;        // the disc path of a reported source
+    FnTargetFor fnTargetFor;                       // the disc path of a reported source
     // Whether Ctrl-C was pressed; and, for a library that cannot be stopped
     // at that call (revision 1.0 outside a problem), what ends the run there.
     std::function<bool()> fnInterrupted;
@@ -43,7 +43,7 @@ struct CHostOutput {
 };
 
 class CVerifyHost {
-public:
+  public:
     // fnClock gives seconds from any fixed point; the default is a steady clock.
     CVerifyHost(int iRevision, EOnError eOnError, CHostOutput output, std::function<double()> fnClock = {});
 
@@ -67,7 +67,7 @@ public:
     // Whether the run was told to stop because of Ctrl-C.
     bool Stopped() const { return m_bStopped; }
 
-private:
+  private:
     DWORD AnswerProblem(EProblemKind eKind, const std::wstring& strPath);
     DWORD Ask();
     // The answer that stops the run after Ctrl-C at this call.

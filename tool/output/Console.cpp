@@ -32,7 +32,10 @@ void CFileSink::Write(const std::string& strUtf8)
     m_strError = "cannot write to " + strName + ": " + SystemMessage(iError);
 }
 
-std::string SystemMessage(int iError) { return std::strerror(iError); }
+std::string SystemMessage(int iError)
+{
+    return std::strerror(iError);
+}
 
 int TerminalColumns()
 {
@@ -65,9 +68,15 @@ void PrepareProcess()
     _setmode(_fileno(stderr), _O_BINARY);
 }
 
-bool IsTerminal(FILE* pFile) { return _isatty(_fileno(pFile)) != 0; }
+bool IsTerminal(FILE* pFile)
+{
+    return _isatty(_fileno(pFile)) != 0;
+}
 
-FILE* OpenForWriting(const std::wstring& strNativePath) { return _wfopen(strNativePath.c_str(), L"wb"); }
+FILE* OpenForWriting(const std::wstring& strNativePath)
+{
+    return _wfopen(strNativePath.c_str(), L"wb");
+}
 
 bool GetEnvironment(const std::string& strName, std::wstring& strValue)
 {
@@ -85,9 +94,15 @@ void SetEnvironment(const std::string& strName, const std::wstring& strValue)
 #else
 void PrepareProcess() {}
 
-bool IsTerminal(FILE* pFile) { return isatty(fileno(pFile)) != 0; }
+bool IsTerminal(FILE* pFile)
+{
+    return isatty(fileno(pFile)) != 0;
+}
 
-FILE* OpenForWriting(const std::wstring& strNativePath) { return std::fopen(Utf8FromWide(strNativePath).c_str(), "wb"); }
+FILE* OpenForWriting(const std::wstring& strNativePath)
+{
+    return std::fopen(Utf8FromWide(strNativePath).c_str(), "wb");
+}
 
 bool GetEnvironment(const std::string& strName, std::wstring& strValue)
 {

@@ -10,7 +10,7 @@ namespace kvtool {
 // Where a piece of text goes; the verify run writes through these so that
 // tests can read what it printed.
 class CTextSink {
-public:
+  public:
     virtual ~CTextSink() = default;
     virtual void Write(const std::string& strUtf8) = 0;
 };
@@ -19,15 +19,18 @@ public:
 // once. A write that fails is remembered (the first one's reason), never
 // ignored: the command ends with an error for it.
 class CFileSink : public CTextSink {
-public:
+  public:
     // strName: what the stream is, for the message ("standard output", a path).
-    explicit CFileSink(FILE* pFile, std::string strName = std::string()) : m_pFile(pFile), m_strName(std::move(strName)) {}
+    explicit CFileSink(FILE* pFile, std::string strName = std::string())
+        : m_pFile(pFile), m_strName(std::move(strName))
+    {
+    }
     void Write(const std::string& strUtf8) override;
     bool Failed() const { return !m_strError.empty(); }
     // "cannot write to standard output: No space left on device".
     const std::string& Error() const { return m_strError; }
 
-private:
+  private:
     FILE* m_pFile;
     std::string m_strName;
     std::string m_strError;
@@ -35,16 +38,16 @@ private:
 
 // Swallows everything: what --quiet and --status leave out.
 class CNullSink : public CTextSink {
-public:
+  public:
     void Write(const std::string&) override {}
 };
 
 class CStringSink : public CTextSink {
-public:
+  public:
     void Write(const std::string& strUtf8) override { m_strText += strUtf8; }
     const std::string& Text() const { return m_strText; }
 
-private:
+  private:
     std::string m_strText;
 };
 

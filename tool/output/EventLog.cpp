@@ -12,7 +12,7 @@ namespace {
 
 // "name":value pairs, comma-separated, for one object.
 class CFields {
-public:
+  public:
     CFields& Raw(const char* pszName, const std::string& strJson)
     {
         m_str += (m_str.empty() ? "\"" : ",\"") + std::string(pszName) + "\":" + strJson;
@@ -34,14 +34,20 @@ public:
     }
     CFields& Number(const char* pszName, long long ll) { return Raw(pszName, std::to_string(ll)); }
     // A count or size that may be unknown (negative).
-    CFields& Count(const char* pszName, long long ll) { return ll < 0 ? Raw(pszName, "null") : Number(pszName, ll); }
+    CFields& Count(const char* pszName, long long ll)
+    {
+        return ll < 0 ? Raw(pszName, "null") : Number(pszName, ll);
+    }
     const std::string& Str() const { return m_str; }
     std::string Object() const { return "{" + m_str + "}"; }
 
-private:
+  private:
     // The path with "/" as on Linux; Windows keeps its own separator, as
     // its users write paths.
-    static std::string ShownNative(const std::filesystem::path& path) { return Utf8FromWide(WideFromNative(path)); }
+    static std::string ShownNative(const std::filesystem::path& path)
+    {
+        return Utf8FromWide(WideFromNative(path));
+    }
     std::string m_str;
 };
 
@@ -60,11 +66,15 @@ std::string FileObject(const CEventFile& file)
 const char* AnswerName(unsigned long dwAnswer, int iRevision)
 {
     switch (dwAnswer) {
-    case 0: return "skip";
-    case 1: return "fail";
+    case 0:
+        return "skip";
+    case 1:
+        return "fail";
     // Revision 1.0 takes 2 as a skip.
-    case 2: return iRevision >= 11 ? "abort" : "skip";
-    default: return nullptr;
+    case 2:
+        return iRevision >= 11 ? "abort" : "skip";
+    default:
+        return nullptr;
     }
 }
 
@@ -100,7 +110,10 @@ void CEventLog::Start(const CStartEvent& start)
 void CEventLog::Progress(unsigned uDone, unsigned uTotal, bool bFiles)
 {
     CFields f;
-    f.Raw("kind", "\"progress\"").Number("done", uDone).Number("total", uTotal).Raw("unit", bFiles ? "\"files\"" : "\"MiB\"");
+    f.Raw("kind", "\"progress\"")
+        .Number("done", uDone)
+        .Number("total", uTotal)
+        .Raw("unit", bFiles ? "\"files\"" : "\"MiB\"");
     Write(f.Str());
 }
 
@@ -112,7 +125,8 @@ void CEventLog::Problem(const CProblemEvent& problem)
         .Utf8OrNull("detail", problem.strDetail)
         .Raw("disc", FileObject(problem.disc))
         .Raw("source", FileObject(problem.source))
-        .Raw("answer", problem.pszAnswer ? "\"" + std::string(problem.pszAnswer) + "\"" : std::string("null"));
+        .Raw("answer",
+             problem.pszAnswer ? "\"" + std::string(problem.pszAnswer) + "\"" : std::string("null"));
     Write(f.Str());
 }
 

@@ -50,7 +50,7 @@ struct CStartEvent {
 };
 
 class CEventLog {
-public:
+  public:
     explicit CEventLog(CTextSink* pSink) : m_pSink(pSink) {}
 
     void Start(const CStartEvent& start);
@@ -61,7 +61,7 @@ public:
     void End(long long llFilesListed);
     void Summary(const CRunSummary& sum);
 
-private:
+  private:
     void Write(const std::string& strFields);
     CTextSink* m_pSink;
 };

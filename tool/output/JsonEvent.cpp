@@ -34,14 +34,29 @@ std::string JsonString(const std::wstring& strText)
             uCode &= 0xFFFF;
         const char* pszEscape = nullptr;
         switch (uCode) {
-        case '"': pszEscape = "\\\""; break;
-        case '\\': pszEscape = "\\\\"; break;
-        case '\b': pszEscape = "\\b"; break;
-        case '\f': pszEscape = "\\f"; break;
-        case '\n': pszEscape = "\\n"; break;
-        case '\r': pszEscape = "\\r"; break;
-        case '\t': pszEscape = "\\t"; break;
-        default: break;
+        case '"':
+            pszEscape = "\\\"";
+            break;
+        case '\\':
+            pszEscape = "\\\\";
+            break;
+        case '\b':
+            pszEscape = "\\b";
+            break;
+        case '\f':
+            pszEscape = "\\f";
+            break;
+        case '\n':
+            pszEscape = "\\n";
+            break;
+        case '\r':
+            pszEscape = "\\r";
+            break;
+        case '\t':
+            pszEscape = "\\t";
+            break;
+        default:
+            break;
         }
         bool bLoneSurrogate = false;
         if (uCode >= 0xD800 && uCode < 0xE000) {
@@ -70,19 +85,25 @@ std::string JsonString(const std::wstring& strText)
 const char* CommandName(UINT uiCmd)
 {
     switch (uiCmd) {
-    case CRCVERIF_BEGIN: return "CRCVERIF_BEGIN";
-    case CRCVERIF_PROGRESS: return "CRCVERIF_PROGRESS";
-    case CRCVERIF_END: return "CRCVERIF_END";
-    case CRCVERIF_FILEERROR: return "CRCVERIF_FILEERROR";
-    case CRCVERIF_TARGETDONE: return "CRCVERIF_TARGETDONE";
-    default: return "CRCVERIF_UNKNOWN";
+    case CRCVERIF_BEGIN:
+        return "CRCVERIF_BEGIN";
+    case CRCVERIF_PROGRESS:
+        return "CRCVERIF_PROGRESS";
+    case CRCVERIF_END:
+        return "CRCVERIF_END";
+    case CRCVERIF_FILEERROR:
+        return "CRCVERIF_FILEERROR";
+    case CRCVERIF_TARGETDONE:
+        return "CRCVERIF_TARGETDONE";
+    default:
+        return "CRCVERIF_UNKNOWN";
     }
 }
 
 std::string FormatEventLine(UINT uiCmd, const wchar_t* pszParam1, DWORD dwParam2, DWORD dwAnswer)
 {
-    std::string strLine = "{\"cmd\":" + std::to_string(uiCmd) + ",\"name\":\"" + CommandName(uiCmd) +
-                          "\",\"param1\":";
+    std::string strLine =
+        "{\"cmd\":" + std::to_string(uiCmd) + ",\"name\":\"" + CommandName(uiCmd) + "\",\"param1\":";
     strLine += pszParam1 ? JsonString(pszParam1) : std::string("null");
     strLine += ",\"param2\":" + std::to_string(dwParam2) + ",\"answer\":" + std::to_string(dwAnswer) + "}";
     return strLine;

@@ -29,14 +29,14 @@ std::string FormatProblemLine(EProblemStatus eStatus, const std::string& strPath
 struct CRunFacts {
     HRESULT hr = S_OK;
     const char* pszList = "description"; // what lists the files: "description", "manifest"
-    std::string strUnreadable;     // why it could not be read; empty: it was
-    long long llEntries = -1;      // entries of the description; -1 unknown
-    long long llFilesListed = -1;  // files it lists; -1 unknown
+    std::string strUnreadable;           // why it could not be read; empty: it was
+    long long llEntries = -1;            // entries of the description; -1 unknown
+    long long llFilesListed = -1;        // files it lists; -1 unknown
     unsigned long long ullFilesChecked = 0;
-    unsigned uProblems = 0;        // file pairs with a problem
-    bool bSkipAccepts = false;     // --on-error skip: a skipped problem does not fail the run
-    bool bInterrupted = false;     // Ctrl-C
-    std::string strWriteError;     // a write that failed; empty: none did
+    unsigned uProblems = 0;    // file pairs with a problem
+    bool bSkipAccepts = false; // --on-error skip: a skipped problem does not fail the run
+    bool bInterrupted = false; // Ctrl-C
+    std::string strWriteError; // a write that failed; empty: none did
 };
 
 struct CVerdict {

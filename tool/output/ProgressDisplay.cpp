@@ -15,8 +15,10 @@ const double kdLineInterval = 10.0;
 
 } // namespace
 
-CProgressDisplay::CProgressDisplay(CTextSink* pSink, bool bShow, bool bBar, int iColumns, std::function<double()> fnClock)
-    : m_pSink(pSink), m_bShow(bShow && pSink), m_bBar(bBar), m_iColumns(iColumns), m_fnClock(std::move(fnClock))
+CProgressDisplay::CProgressDisplay(CTextSink* pSink, bool bShow, bool bBar, int iColumns,
+                                   std::function<double()> fnClock)
+    : m_pSink(pSink), m_bShow(bShow && pSink), m_bBar(bBar), m_iColumns(iColumns),
+      m_fnClock(std::move(fnClock))
 {
     if (!m_fnClock)
         m_fnClock = [] {

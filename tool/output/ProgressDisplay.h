@@ -11,10 +11,11 @@
 namespace kvtool {
 
 class CProgressDisplay {
-public:
+  public:
     // bShow false: nothing at all. bBar: a terminal iColumns wide. fnClock
     // gives seconds from any fixed point; the default is a steady clock.
-    CProgressDisplay(CTextSink* pSink, bool bShow, bool bBar, int iColumns, std::function<double()> fnClock = {});
+    CProgressDisplay(CTextSink* pSink, bool bShow, bool bBar, int iColumns,
+                     std::function<double()> fnClock = {});
     ~CProgressDisplay() { Clear(); }
     CProgressDisplay(const CProgressDisplay&) = delete;
     CProgressDisplay& operator=(const CProgressDisplay&) = delete;
@@ -32,7 +33,7 @@ public:
     // Whether plain lines are written (not a terminal, not quiet).
     bool Lines() const { return m_bShow && !m_bBar; }
 
-private:
+  private:
     void ShowBar(bool bForce);
     double Elapsed() const { return m_fnClock() - m_dStart; }
 

@@ -6,7 +6,10 @@ namespace kvtool {
 
 namespace {
 
-const char* Unit(bool bFiles) { return bFiles ? "files" : "MiB"; }
+const char* Unit(bool bFiles)
+{
+    return bFiles ? "files" : "MiB";
+}
 
 // Below this the rate is mostly start-up noise.
 const double kdMinElapsed = 0.05;
@@ -35,7 +38,8 @@ std::string FormatProgressBar(const CProgressSnapshot& snap, int iBarWidth)
     int iFilled = 0;
     if (snap.uTotal) {
         unsigned long long ullFilled = static_cast<unsigned long long>(snap.uDone) * iBarWidth / snap.uTotal;
-        iFilled = ullFilled > static_cast<unsigned long long>(iBarWidth) ? iBarWidth : static_cast<int>(ullFilled);
+        iFilled =
+            ullFilled > static_cast<unsigned long long>(iBarWidth) ? iBarWidth : static_cast<int>(ullFilled);
     }
     strBar.append(iFilled, '#');
     strBar.append(iBarWidth - iFilled, '-');

@@ -8,10 +8,10 @@
 namespace kvtool {
 
 struct CProgressSnapshot {
-    unsigned uDone = 0;     // MiB read, or files matched
-    unsigned uTotal = 0;    // the start report's total; 0 when unknown
-    bool bFiles = false;    // true: files (revision 1.0); false: MiB
-    double dElapsed = 0.0;  // seconds since the start report
+    unsigned uDone = 0;    // MiB read, or files matched
+    unsigned uTotal = 0;   // the start report's total; 0 when unknown
+    bool bFiles = false;   // true: files (revision 1.0); false: MiB
+    double dElapsed = 0.0; // seconds since the start report
 };
 
 // "[######------]  12/40 MiB  30%  5.2 MiB/s  0:05 left", without a line end.

@@ -7,12 +7,18 @@ namespace kvtool {
 std::string ResultName(HRESULT hr)
 {
     switch (hr) {
-    case S_OK: return "S_OK";
-    case E_FAIL: return "E_FAIL";
-    case E_ABORT: return "E_ABORT";
-    case E_INVALIDARG: return "E_INVALIDARG";
-    case E_NOTIMPL: return "E_NOTIMPL";
-    default: return std::string();
+    case S_OK:
+        return "S_OK";
+    case E_FAIL:
+        return "E_FAIL";
+    case E_ABORT:
+        return "E_ABORT";
+    case E_INVALIDARG:
+        return "E_INVALIDARG";
+    case E_NOTIMPL:
+        return "E_NOTIMPL";
+    default:
+        return std::string();
     }
 }
 
@@ -27,11 +33,16 @@ std::string ResultText(HRESULT hr)
 int ExitCodeFor(HRESULT hr)
 {
     switch (hr) {
-    case S_OK: return EXIT_OK;
-    case E_FAIL: return EXIT_FAILED;
-    case E_ABORT: return EXIT_ABORTED;
-    case E_INVALIDARG: return EXIT_USAGE;
-    default: return EXIT_OTHER;
+    case S_OK:
+        return EXIT_OK;
+    case E_FAIL:
+        return EXIT_FAILED;
+    case E_ABORT:
+        return EXIT_ABORTED;
+    case E_INVALIDARG:
+        return EXIT_USAGE;
+    default:
+        return EXIT_OTHER;
     }
 }
 

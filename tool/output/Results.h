@@ -8,8 +8,14 @@
 namespace kvtool {
 
 // Exit codes of the tool.
-enum EExitCode { EXIT_OK = 0, EXIT_FAILED = 1, EXIT_ABORTED = 2, EXIT_USAGE = 3, EXIT_OTHER = 4,
-                 EXIT_INTERRUPTED = 130 };
+enum EExitCode {
+    EXIT_OK = 0,
+    EXIT_FAILED = 1,
+    EXIT_ABORTED = 2,
+    EXIT_USAGE = 3,
+    EXIT_OTHER = 4,
+    EXIT_INTERRUPTED = 130
+};
 
 // "S_OK", "E_FAIL", ... or empty for a code without a name here.
 std::string ResultName(HRESULT hr);

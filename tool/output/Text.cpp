@@ -6,9 +6,15 @@
 
 namespace kvtool {
 
-std::string Utf8FromWide(const std::wstring& strText) { return kvutf::Utf8FromWide(strText); }
+std::string Utf8FromWide(const std::wstring& strText)
+{
+    return kvutf::Utf8FromWide(strText);
+}
 
-std::wstring WideFromUtf8(const std::string& strText) { return kvutf::WideFromUtf8(strText); }
+std::wstring WideFromUtf8(const std::string& strText)
+{
+    return kvutf::WideFromUtf8(strText);
+}
 
 std::filesystem::path NativePath(const std::wstring& strPath)
 {

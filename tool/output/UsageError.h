@@ -7,7 +7,7 @@
 namespace kvtool {
 
 class CUsageError : public std::runtime_error {
-public:
+  public:
     explicit CUsageError(const std::string& strMessage) : std::runtime_error(strMessage) {}
 };
 

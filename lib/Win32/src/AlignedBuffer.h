@@ -22,7 +22,8 @@ using CAlignedBuffer = std::unique_ptr<char[], CAlignedDelete>;
 // Null when there is no memory.
 inline CAlignedBuffer NewAlignedBuffer(std::size_t cb)
 {
-    return CAlignedBuffer(static_cast<char*>(::operator new[](cb, std::align_val_t(kBufferAlignment), std::nothrow)));
+    return CAlignedBuffer(
+        static_cast<char*>(::operator new[](cb, std::align_val_t(kBufferAlignment), std::nothrow)));
 }
 
 } // namespace detail

@@ -73,6 +73,9 @@ UINT WINAPI SysStringLen(BSTR bstr)
 
 namespace kvwin32 {
 
-long LiveBstrCount() { return g_lLiveBstrs.load(); }
+long LiveBstrCount()
+{
+    return g_lLiveBstrs.load();
+}
 
 } // namespace kvwin32

@@ -17,7 +17,8 @@ DWORD ReadCallError(const void* pv, DWORD cb, bool bFolder, bool bRead)
     return ERROR_SUCCESS;
 }
 
-bool HookAllowsRead(const std::wstring& strPath, ULONGLONG qwPosition, DWORD cb, DWORD& dwToRead, DWORD& dwError)
+bool HookAllowsRead(const std::wstring& strPath, ULONGLONG qwPosition, DWORD cb, DWORD& dwToRead,
+                    DWORD& dwError)
 {
     dwToRead = cb;
     const FaultContext ctx = {Call::ReadFile, strPath.c_str(), qwPosition, &dwToRead};

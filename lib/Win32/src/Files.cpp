@@ -33,7 +33,7 @@ constexpr Clock::duration kReadAheadMaxAge = std::chrono::milliseconds(1);
 // a mapping of its own, whose pages each cost a fault when first written,
 // and a verifier opens one file after another.
 class CReadAheadPool {
-public:
+  public:
     CAlignedBuffer Take()
     {
         {
@@ -50,7 +50,7 @@ public:
             m_apSpare[m_cSpare++] = std::move(pBuffer);
     }
 
-private:
+  private:
     static constexpr std::size_t kMaxSpare = 4;
     std::mutex m_mutex;
     CAlignedBuffer m_apSpare[kMaxSpare];
@@ -64,8 +64,9 @@ CReadAheadPool& ReadAheadPool()
 }
 
 class CFileObject : public CHandleObject {
-public:
-    CFileObject(int iFd, const wchar_t* pszPath, bool bRead, bool bWrite, bool bFolder, ULONGLONG qwRegularSize)
+  public:
+    CFileObject(int iFd, const wchar_t* pszPath, bool bRead, bool bWrite, bool bFolder,
+                ULONGLONG qwRegularSize)
         : m_iFd(iFd), m_strPath(pszPath), m_bRead(bRead), m_bWrite(bWrite), m_bFolder(bFolder),
           m_qwRegularSize(qwRegularSize), m_bMayReadAhead(bRead && !bWrite && qwRegularSize != 0)
     {
@@ -196,8 +197,8 @@ DWORD ReadRegular(CFileObject& file, char* pch, DWORD dwToRead, int& iErr)
         const ULONGLONG qwAt = file.m_qwPosition + dwDone;
         // Not for what the file, as it was opened, ends within: reading ahead
         // would only add a copy.
-        const bool bAhead = file.m_bReadingOn && cbWant < kReadAheadSize && qwAt + cbWant < file.m_qwRegularSize &&
-                            HaveReadAheadBuffer(file);
+        const bool bAhead = file.m_bReadingOn && cbWant < kReadAheadSize &&
+                            qwAt + cbWant < file.m_qwRegularSize && HaveReadAheadBuffer(file);
         ssize_t cb;
         if (bAhead) {
             const Clock::time_point tBefore = Clock::now();
@@ -256,7 +257,8 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwS
         (dwError = HostPathError(path)) != ERROR_SUCCESS)
         return FailOpen(dwError);
     if (path.pImage)
-        return ImageCreateFile(path, lpFileName, dwDesiredAccess, dwCreationDisposition, dwFlagsAndAttributes);
+        return ImageCreateFile(path, lpFileName, dwDesiredAccess, dwCreationDisposition,
+                               dwFlagsAndAttributes);
     const std::string& strHost = path.strHost;
 
     const bool bRead = (dwDesiredAccess & GENERIC_READ) != 0;
@@ -351,7 +353,8 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD /*dwS
 
     std::shared_ptr<CFileObject> pFile;
     try {
-        const ULONGLONG qwRegularSize = S_ISREG(st.st_mode) && st.st_size > 0 ? static_cast<ULONGLONG>(st.st_size) : 0;
+        const ULONGLONG qwRegularSize =
+            S_ISREG(st.st_mode) && st.st_size > 0 ? static_cast<ULONGLONG>(st.st_size) : 0;
         pFile = std::make_shared<CFileObject>(iFd, lpFileName, bRead, bWrite, bFolder, qwRegularSize);
     } catch (...) {
         ::close(iFd);

@@ -37,7 +37,7 @@ void FillFindData(std::wstring_view svName, const CFileInfo& info, WIN32_FIND_DA
 }
 
 class CFindObject : public CHandleObject {
-public:
+  public:
     // A finished search: the one entry of a plain path was the whole answer.
     CFindObject() = default;
     CFindObject(std::unique_ptr<DIR, CDirCloser> pDir, std::wstring strPattern, const wchar_t* pszSearch)
@@ -103,7 +103,7 @@ public:
         }
     }
 
-private:
+  private:
     std::mutex m_mutex;
     std::unique_ptr<DIR, CDirCloser> m_pDir; // null once the search is over
     std::wstring m_strPattern;
@@ -165,7 +165,8 @@ HANDLE FindInFolder(const wchar_t* pszSearch, CWinPath& path, WIN32_FIND_DATAW& 
     if (const DWORD dwError = ParentHostPath(path, strFolder))
         return FailFind(dwError);
     int iFd = OpenFolder(strFolder);
-    if (iFd < 0 && IsMissingErrno(errno) && FoldParent(path) && ParentHostPath(path, strFolder) == ERROR_SUCCESS)
+    if (iFd < 0 && IsMissingErrno(errno) && FoldParent(path) &&
+        ParentHostPath(path, strFolder) == ERROR_SUCCESS)
         iFd = OpenFolder(strFolder);
     if (iFd < 0) {
         const int iErr = errno;
@@ -195,7 +196,8 @@ extern "C" {
 HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData)
 {
     DWORD dwHookError = ERROR_SUCCESS;
-    const kvwin32::FaultContext ctx = {kvwin32::Call::FindFirstFileW, lpFileName ? lpFileName : L"", 0, nullptr};
+    const kvwin32::FaultContext ctx = {kvwin32::Call::FindFirstFileW, lpFileName ? lpFileName : L"", 0,
+                                       nullptr};
     if (!ConsultFaultHook(ctx, dwHookError))
         return FailFind(dwHookError);
     if (!lpFindFileData)

@@ -15,7 +15,7 @@ namespace {
 // of its own. Deletion shifts the entries after it back, which keeps every
 // entry reachable from its home slot without markers for removed ones.
 class CHandleTable {
-public:
+  public:
     // Registers pObject under a handle value never given before.
     HANDLE Add(std::shared_ptr<CHandleObject> pObject)
     {
@@ -73,7 +73,7 @@ public:
         return true;
     }
 
-private:
+  private:
     struct CSlot {
         std::uintptr_t u = 0; // 0: empty; handles start at kFirst
         std::shared_ptr<CHandleObject> pObject;
@@ -81,7 +81,10 @@ private:
     static constexpr std::uintptr_t kFirst = 0x1000;
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-    std::size_t Home(std::uintptr_t u) const { return static_cast<std::size_t>(u >> 2) & (m_vecSlots.size() - 1); }
+    std::size_t Home(std::uintptr_t u) const
+    {
+        return static_cast<std::size_t>(u >> 2) & (m_vecSlots.size() - 1);
+    }
 
     std::size_t Find(std::uintptr_t u) const
     {

@@ -40,14 +40,14 @@ struct CWinPath {
 
     // The host path, meaningful only when HostPathError() is ERROR_SUCCESS.
     std::string strHost;
-    std::size_t cParts = 0;     // components left after normalising
-    std::size_t cchParent = 0;  // length of strHost up to the last component's separator
-    std::size_t cchRoot = 0;    // length of strHost that is a drive's folder, whose case is its own
+    std::size_t cParts = 0;    // components left after normalising
+    std::size_t cchParent = 0; // length of strHost up to the last component's separator
+    std::size_t cchRoot = 0;   // length of strHost that is a drive's folder, whose case is its own
     // The first component left that holds a character no host name can
     // hold (a surrogate, or above U+10FFFF); kNoBadPart when none does.
     std::size_t iFirstBadPart = kNoBadPart;
-    std::wstring_view svLast;   // the last component, inside the text that was parsed
-    bool bTrailingSep = false;  // the path ended with a separator
+    std::wstring_view svLast;  // the last component, inside the text that was parsed
+    bool bTrailingSep = false; // the path ended with a separator
     // The drive is a disc image: strHost is then the path inside it ("/a/b").
     std::shared_ptr<CDiscImage> pImage;
 };
@@ -94,7 +94,7 @@ DWORD Win32FromErrno(int iErrno, DWORD dwIoError = ERROR_GEN_FAILURE);
 enum class EHandleKind { File, Find, ImageFile, ImageFind };
 
 class CHandleObject {
-public:
+  public:
     virtual ~CHandleObject() = default;
     virtual EHandleKind Kind() const = 0;
 };
@@ -118,7 +118,8 @@ BOOL ConsultFaultHook(const FaultContext& ctx, DWORD& dwError);
 DWORD ReadCallError(const void* pv, DWORD cb, bool bFolder, bool bRead);
 // True to go on, with how much of cb to read; false with dwError set when
 // the fault hook fails the call (an error of 0 too).
-bool HookAllowsRead(const std::wstring& strPath, ULONGLONG qwPosition, DWORD cb, DWORD& dwToRead, DWORD& dwError);
+bool HookAllowsRead(const std::wstring& strPath, ULONGLONG qwPosition, DWORD cb, DWORD& dwToRead,
+                    DWORD& dwError);
 bool HookAllowsFindNext(const std::wstring& strSearch, unsigned long long cGiven, DWORD& dwError);
 bool HookAllowsFileInformation(const std::wstring& strPath, DWORD& dwError);
 // ERROR_SUCCESS, or the error a search of this path fails with before any
@@ -136,7 +137,7 @@ struct CFileInfo {
     bool bLink = false;
     std::uint64_t qwDevice = 0; // what names the file on the host: device and inode
     std::uint64_t qwInode = 0;
-    std::uint64_t qwLinks = 0;  // hard links; 1 for a folder, as on Windows
+    std::uint64_t qwLinks = 0; // hard links; 1 for a folder, as on Windows
 };
 
 // Information about pszPath (relative to iDirFd, or AT_FDCWD): links are

@@ -108,9 +108,10 @@ std::shared_ptr<CFolderListing> ListFolder(const std::string& strFolder, const s
 }
 
 class CListingCache {
-public:
+  public:
     // The name in strFolder (which st describes) that svName stands for.
-    bool Find(const std::string& strFolder, const struct stat& st, std::string_view svName, std::string& strFound)
+    bool Find(const std::string& strFolder, const struct stat& st, std::string_view svName,
+              std::string& strFound)
     {
         std::string strKey;
         AppendFoldedName(strKey, svName);
@@ -174,7 +175,7 @@ public:
         m_mapFolders.clear();
     }
 
-private:
+  private:
     static constexpr std::size_t kMaxFolders = 1024;
 
     static bool Pick(const CFolderListing& listing, const std::string& strKey, std::string_view svName,

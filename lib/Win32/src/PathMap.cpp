@@ -54,7 +54,7 @@ struct CPart {
 // The components read so far. Paths on discs are a few levels deep, so they
 // live on the stack; only a deeper "\\?\" path takes memory.
 class CPartStack {
-public:
+  public:
     std::size_t Size() const { return m_c; }
     const CPart& Top() const { return m_c <= kInline ? m_aInline[m_c - 1] : m_vecMore.back(); }
     void Push(const CPart& part)
@@ -72,7 +72,7 @@ public:
         --m_c;
     }
 
-private:
+  private:
     static constexpr std::size_t kInline = 32;
     CPart m_aInline[kInline];
     std::vector<CPart> m_vecMore;

@@ -3,7 +3,6 @@
 #include "Internal.h"
 #include "NameLookup.h"
 
-
 namespace kvwin32 {
 namespace detail {
 

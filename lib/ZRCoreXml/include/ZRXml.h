@@ -23,7 +23,7 @@ enum XML_TYPE_LIBRARY { XML_TYPE_LIBRARY_NONE = 0, XML_TYPE_LIBRARY_CORE = 2 };
 // belongs to the caller, who releases it once; it stays valid until then,
 // even when its document is loaded anew or released.
 class IZRXmlNode {
-public:
+  public:
     // Element name; the caller frees it with SysFreeString. Null on failure.
     virtual BSTR GetName() = 0;
     // The text as a 32-bit integer (decimal, optional sign; 0 when not a number).
@@ -45,13 +45,13 @@ public:
     virtual ULONG AddRef() = 0;
     virtual ULONG Release() = 0;
 
-protected:
+  protected:
     ~IZRXmlNode() = default;
 };
 
 // A document. Reference-counted like the nodes.
 class IZRXml {
-public:
+  public:
     // Loads and parses a file (a Windows path), replacing what was loaded.
     // On failure the document is empty and the result negative.
     virtual HRESULT LoadFile(LPCWSTR pszPath) = 0;
@@ -64,7 +64,7 @@ public:
     virtual ULONG AddRef() = 0;
     virtual ULONG Release() = 0;
 
-protected:
+  protected:
     ~IZRXml() = default;
 };
 

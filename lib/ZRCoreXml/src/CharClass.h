@@ -62,8 +62,9 @@ inline __m128i LoadBlock(const void* p)
 inline unsigned CharDataStops(const char* p)
 {
     const __m128i v = LoadBlock(p);
-    const __m128i m = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('<')), _mm_cmpeq_epi8(v, _mm_set1_epi8('&'))),
-                                   _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(']')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))));
+    const __m128i m = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('<')), _mm_cmpeq_epi8(v, _mm_set1_epi8('&'))),
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(']')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))));
     return static_cast<unsigned>(_mm_movemask_epi8(m));
 }
 
@@ -75,8 +76,9 @@ inline bool AllPlainAsciiBlock(const unsigned char* p)
     const int nLow = _mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20)));
     if (nLow == 0)
         return true;
-    const __m128i allowed = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))),
-                                         _mm_cmpeq_epi8(v, _mm_set1_epi8('\t')));
+    const __m128i allowed = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))),
+        _mm_cmpeq_epi8(v, _mm_set1_epi8('\t')));
     return _mm_movemask_epi8(allowed) == nLow;
 }
 

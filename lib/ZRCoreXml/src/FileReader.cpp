@@ -47,7 +47,8 @@ HRESULT ReadWholeFile(LPCWSTR pszPath, CRawBuffer<unsigned char>& bytes)
     if (GetFileType(file.Get()) != FILE_TYPE_DISK)
         return XML_E_NOTAFILE;
     LARGE_INTEGER liSize;
-    if (GetFileSizeEx(file.Get(), &liSize) && static_cast<unsigned long long>(liSize.QuadPart) > kMaxDescriptionBytes)
+    if (GetFileSizeEx(file.Get(), &liSize) &&
+        static_cast<unsigned long long>(liSize.QuadPart) > kMaxDescriptionBytes)
         return XML_E_FILETOOBIG;
     // One byte more than the size, so that a file that did not change is
     // read whole by the first call and the second sees its end. Without a
@@ -63,7 +64,8 @@ HRESULT ReadWholeFile(LPCWSTR pszPath, CRawBuffer<unsigned char>& bytes)
         const size_t cbChunk = std::min({bytes.Capacity() - bytes.Size(), kMaxChunk,
                                          static_cast<size_t>(kMaxDescriptionBytes + 1 - bytes.Size())});
         DWORD dwRead = 0;
-        if (!ReadFile(file.Get(), bytes.Data() + bytes.Size(), static_cast<DWORD>(cbChunk), &dwRead, nullptr)) {
+        if (!ReadFile(file.Get(), bytes.Data() + bytes.Size(), static_cast<DWORD>(cbChunk), &dwRead,
+                      nullptr)) {
             const DWORD dwError = GetLastError();
             bytes.Release();
             return HrFromWin32(dwError);

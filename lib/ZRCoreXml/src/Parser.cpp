@@ -45,7 +45,8 @@ struct CAsciiNameTable {
     constexpr CAsciiNameTable() : a()
     {
         for (char32_t c = 0; c < 128; ++c)
-            a[c] = static_cast<unsigned char>((IsNameStartChar(c) ? kNameStart : 0) | (IsNameChar(c) ? kNamePart : 0));
+            a[c] = static_cast<unsigned char>((IsNameStartChar(c) ? kNameStart : 0) |
+                                              (IsNameChar(c) ? kNamePart : 0));
     }
 };
 constexpr CAsciiNameTable kAsciiName;
@@ -732,7 +733,7 @@ class CParser {
     const char* const m_pEnd;
     CTree& m_tree;
     std::vector<OpenElement> m_vecOpen;
-    CRawBuffer<char> m_bufPending;       // text of the open elements, innermost last
+    CRawBuffer<char> m_bufPending;      // text of the open elements, innermost last
     CRawBuffer<uint32_t> m_bufChildren; // children of the open elements, innermost last
     // The innermost element's text when it is a single run of character
     // data up to its end tag, left in the input rather than copied.

@@ -123,7 +123,8 @@ inline bool CTree::IsNameAt(uint32_t nName, const char* p, const char* pEnd) con
     if (ref.cch < kHeadBytes && static_cast<size_t>(pEnd - p) >= kHeadBytes) {
         std::uint64_t aqw[2];
         std::memcpy(aqw, p, sizeof aqw);
-        return ((aqw[0] & ref.aqwMask[0]) ^ ref.aqwHead[0]) == 0 && ((aqw[1] & ref.aqwMask[1]) ^ ref.aqwHead[1]) == 0;
+        return ((aqw[0] & ref.aqwMask[0]) ^ ref.aqwHead[0]) == 0 &&
+               ((aqw[1] & ref.aqwMask[1]) ^ ref.aqwHead[1]) == 0;
     }
     return static_cast<size_t>(pEnd - p) >= ref.cch && std::memcmp(p, ref.pch, ref.cch) == 0;
 }

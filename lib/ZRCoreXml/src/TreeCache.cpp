@@ -48,7 +48,8 @@ std::shared_ptr<const CTree> FindParsedTree(const CContentHash& hash, std::size_
     return nullptr;
 }
 
-void RememberParsedTree(const CContentHash& hash, std::size_t cbData, const std::shared_ptr<const CTree>& pTree)
+void RememberParsedTree(const CContentHash& hash, std::size_t cbData,
+                        const std::shared_ptr<const CTree>& pTree)
 {
     CTreeCache& cache = Cache();
     std::lock_guard<std::mutex> lock(cache.mtx);

@@ -18,7 +18,8 @@ namespace zrxml {
 std::shared_ptr<const CTree> FindParsedTree(const CContentHash& hash, std::size_t cbData);
 
 // Remembers a tree just parsed from bytes of that hash and length.
-void RememberParsedTree(const CContentHash& hash, std::size_t cbData, const std::shared_ptr<const CTree>& pTree);
+void RememberParsedTree(const CContentHash& hash, std::size_t cbData,
+                        const std::shared_ptr<const CTree>& pTree);
 
 // Counts one parse for ZRXmlParseCount.
 void CountParse();

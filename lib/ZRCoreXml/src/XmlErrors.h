@@ -20,13 +20,13 @@ constexpr HRESULT XML_E_SECONDROOT = static_cast<HRESULT>(0x80040208UL);  // an 
 constexpr HRESULT XML_E_TEXTOUTSIDE = static_cast<HRESULT>(0x80040209UL); // text outside the root
 constexpr HRESULT XML_E_DUPATTR = static_cast<HRESULT>(0x8004020AUL);     // attribute given twice
 constexpr HRESULT XML_E_ENTITY = static_cast<HRESULT>(0x8004020BUL);      // unknown entity reference
-constexpr HRESULT XML_E_CHARREF = static_cast<HRESULT>(0x8004020CUL);   // reference to a forbidden character
-constexpr HRESULT XML_E_TOOLARGE = static_cast<HRESULT>(0x8004020DUL);  // beyond the tree's 32-bit counts
-constexpr HRESULT XML_E_NOTAFILE = static_cast<HRESULT>(0x8004020EUL);  // a device, pipe or socket, not a file
+constexpr HRESULT XML_E_CHARREF = static_cast<HRESULT>(0x8004020CUL);  // reference to a forbidden character
+constexpr HRESULT XML_E_TOOLARGE = static_cast<HRESULT>(0x8004020DUL); // beyond the tree's 32-bit counts
+constexpr HRESULT XML_E_NOTAFILE = static_cast<HRESULT>(0x8004020EUL); // a device, pipe or socket, not a file
 constexpr HRESULT XML_E_FILETOOBIG = static_cast<HRESULT>(0x8004020FUL); // larger than kMaxDescriptionBytes
-constexpr HRESULT XML_E_NOTLOADED = static_cast<HRESULT>(0x80040210UL); // the document is empty
+constexpr HRESULT XML_E_NOTLOADED = static_cast<HRESULT>(0x80040210UL);  // the document is empty
 constexpr HRESULT XML_E_NOTFOUND = ZRXML_E_NOTFOUND;                     // no node at that path or name
-constexpr HRESULT XML_E_BADPATH = static_cast<HRESULT>(0x80040212UL);   // malformed node path
+constexpr HRESULT XML_E_BADPATH = static_cast<HRESULT>(0x80040212UL);    // malformed node path
 
 // HRESULT_FROM_WIN32, except that a missing error code still reads as a
 // failure: a call that failed must never turn into success.

@@ -17,7 +17,7 @@ typedef void (*PFNZRLOGSINK)(void* pContext, ZRLogLevel eLevel, int iDepth, cons
 // nothing is written) unless a program sets one. When there is no
 // destination and no sink, nothing is formatted.
 class ZRLOG_API CZRLog {
-public:
+  public:
     static CZRLog* GetInstance();
 
     void EnterFunction(const wchar_t* pszFormat, ...);
@@ -29,10 +29,19 @@ public:
 
     // Unsigned 32-bit results (DWORD) and, on Windows, HRESULT/DWORD as long
     // go through the 32-bit form; this keeps the calls unambiguous.
-    unsigned int ExitFunction(unsigned int uResult) { return static_cast<unsigned int>(ExitFunction(static_cast<int>(uResult))); }
+    unsigned int ExitFunction(unsigned int uResult)
+    {
+        return static_cast<unsigned int>(ExitFunction(static_cast<int>(uResult)));
+    }
 #if defined(_WIN32)
-    long ExitFunction(long lResult) { return ExitFunction(static_cast<int>(lResult)); }
-    unsigned long ExitFunction(unsigned long uResult) { return static_cast<unsigned long>(ExitFunction(static_cast<int>(uResult))); }
+    long ExitFunction(long lResult)
+    {
+        return ExitFunction(static_cast<int>(lResult));
+    }
+    unsigned long ExitFunction(unsigned long uResult)
+    {
+        return static_cast<unsigned long>(ExitFunction(static_cast<int>(uResult)));
+    }
 #endif
 
     // Destination: a file path (UTF-16 on Windows, any wide text elsewhere;
@@ -44,7 +53,7 @@ public:
     // TRUE when a record written now would go anywhere.
     BOOL IsEnabled() const;
 
-private:
+  private:
     CZRLog();
     CZRLog(const CZRLog&) = delete;
     CZRLog& operator=(const CZRLog&) = delete;

@@ -27,7 +27,7 @@ std::string FormatRecordLine(ZRLogLevel eLevel, int iDepth, const wchar_t* pszTe
 
 // Where the lines go: nowhere, standard error, or a file appended to.
 class CLogDestination {
-public:
+  public:
     CLogDestination() = default;
     ~CLogDestination();
     CLogDestination(const CLogDestination&) = delete;
@@ -44,7 +44,7 @@ public:
     // Writes the whole line and flushes it to the system before returning.
     void Write(const std::string& strLine);
 
-private:
+  private:
     std::FILE* m_pFile = nullptr;
     bool m_bOwnsFile = false;
 };

@@ -11,7 +11,7 @@
 // heap block so that the exported layout carries no library types across
 // the DLL boundary.
 class ZRSTRING_API CZRString {
-public:
+  public:
     CZRString();
     CZRString(const CZRString& strOther);
     CZRString(const wchar_t* pszText);
@@ -42,7 +42,7 @@ public:
     // 0 when equal ignoring case, negative or positive otherwise.
     int CompareNoCase(const wchar_t* pszText) const;
 
-protected:
+  protected:
     void Assign(const wchar_t* pszText, int iLength);
     void Reserve(int iCapacity);
 
@@ -52,7 +52,7 @@ protected:
 };
 
 class ZRSTRING_API CZRPathString : public CZRString {
-public:
+  public:
     CZRPathString();
     CZRPathString(const CZRPathString& strOther);
     CZRPathString(const wchar_t* pszText);

@@ -50,7 +50,7 @@ struct Conversion {
 
 // The text being formatted; refuses to grow past what a CZRString holds.
 class CFormatOutput {
-public:
+  public:
     explicit CFormatOutput(std::wstring& strOut) : m_strOut(strOut) {}
 
     void Append(const wchar_t* pszText, std::size_t nCount)
@@ -65,7 +65,7 @@ public:
     }
     void Append(wchar_t wc) { Repeat(wc, 1); }
 
-private:
+  private:
     void Check(std::size_t nCount) const
     {
         if (nCount > kMaxLength - m_strOut.size()) {
@@ -215,8 +215,7 @@ void PutText(CFormatOutput& out, const Conversion& conv, const wchar_t* pszText,
 
 // At most iPrecision characters (all when it is none), never reading past
 // them: a precision may bound an array that has no terminator.
-template <typename Char>
-std::size_t BoundedLength(const Char* pszText, int iPrecision)
+template <typename Char> std::size_t BoundedLength(const Char* pszText, int iPrecision)
 {
     std::size_t nMax = iPrecision < 0 ? SIZE_MAX : static_cast<std::size_t>(iPrecision);
     std::size_t nLength = 0;
@@ -308,34 +307,74 @@ void PutInteger(CFormatOutput& out, const Conversion& conv, std::uint64_t uMagni
 bool ReadSigned(const Conversion& conv, va_list* pArgs, std::int64_t& iValue)
 {
     switch (conv.size) {
-    case Size::None: iValue = va_arg(*pArgs, int); return true;
-    case Size::Char: iValue = static_cast<signed char>(va_arg(*pArgs, int)); return true;
-    case Size::Short: iValue = static_cast<short>(va_arg(*pArgs, int)); return true;
-    case Size::Long: iValue = va_arg(*pArgs, long); return true;
-    case Size::LongLong: iValue = va_arg(*pArgs, long long); return true;
-    case Size::Int32: iValue = va_arg(*pArgs, std::int32_t); return true;
-    case Size::Int64: iValue = va_arg(*pArgs, std::int64_t); return true;
+    case Size::None:
+        iValue = va_arg(*pArgs, int);
+        return true;
+    case Size::Char:
+        iValue = static_cast<signed char>(va_arg(*pArgs, int));
+        return true;
+    case Size::Short:
+        iValue = static_cast<short>(va_arg(*pArgs, int));
+        return true;
+    case Size::Long:
+        iValue = va_arg(*pArgs, long);
+        return true;
+    case Size::LongLong:
+        iValue = va_arg(*pArgs, long long);
+        return true;
+    case Size::Int32:
+        iValue = va_arg(*pArgs, std::int32_t);
+        return true;
+    case Size::Int64:
+        iValue = va_arg(*pArgs, std::int64_t);
+        return true;
     case Size::SizeT: // Windows' %Id is the signed pointer-sized integer
-    case Size::PtrDiff: iValue = static_cast<std::int64_t>(va_arg(*pArgs, std::ptrdiff_t)); return true;
-    case Size::IntMax: iValue = static_cast<std::int64_t>(va_arg(*pArgs, std::intmax_t)); return true;
-    default: return false;
+    case Size::PtrDiff:
+        iValue = static_cast<std::int64_t>(va_arg(*pArgs, std::ptrdiff_t));
+        return true;
+    case Size::IntMax:
+        iValue = static_cast<std::int64_t>(va_arg(*pArgs, std::intmax_t));
+        return true;
+    default:
+        return false;
     }
 }
 
 bool ReadUnsigned(const Conversion& conv, va_list* pArgs, std::uint64_t& uValue)
 {
     switch (conv.size) {
-    case Size::None: uValue = va_arg(*pArgs, unsigned int); return true;
-    case Size::Char: uValue = static_cast<unsigned char>(va_arg(*pArgs, unsigned int)); return true;
-    case Size::Short: uValue = static_cast<unsigned short>(va_arg(*pArgs, unsigned int)); return true;
-    case Size::Long: uValue = va_arg(*pArgs, unsigned long); return true;
-    case Size::LongLong: uValue = va_arg(*pArgs, unsigned long long); return true;
-    case Size::Int32: uValue = va_arg(*pArgs, std::uint32_t); return true;
-    case Size::Int64: uValue = va_arg(*pArgs, std::uint64_t); return true;
-    case Size::SizeT: uValue = va_arg(*pArgs, std::size_t); return true;
-    case Size::PtrDiff: uValue = static_cast<std::uint64_t>(va_arg(*pArgs, std::ptrdiff_t)); return true;
-    case Size::IntMax: uValue = static_cast<std::uint64_t>(va_arg(*pArgs, std::uintmax_t)); return true;
-    default: return false;
+    case Size::None:
+        uValue = va_arg(*pArgs, unsigned int);
+        return true;
+    case Size::Char:
+        uValue = static_cast<unsigned char>(va_arg(*pArgs, unsigned int));
+        return true;
+    case Size::Short:
+        uValue = static_cast<unsigned short>(va_arg(*pArgs, unsigned int));
+        return true;
+    case Size::Long:
+        uValue = va_arg(*pArgs, unsigned long);
+        return true;
+    case Size::LongLong:
+        uValue = va_arg(*pArgs, unsigned long long);
+        return true;
+    case Size::Int32:
+        uValue = va_arg(*pArgs, std::uint32_t);
+        return true;
+    case Size::Int64:
+        uValue = va_arg(*pArgs, std::uint64_t);
+        return true;
+    case Size::SizeT:
+        uValue = va_arg(*pArgs, std::size_t);
+        return true;
+    case Size::PtrDiff:
+        uValue = static_cast<std::uint64_t>(va_arg(*pArgs, std::ptrdiff_t));
+        return true;
+    case Size::IntMax:
+        uValue = static_cast<std::uint64_t>(va_arg(*pArgs, std::uintmax_t));
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -347,11 +386,16 @@ bool PutFloat(CFormatOutput& out, const Conversion& conv, wchar_t wcType, va_lis
         return false;
     }
     std::string strSpec = "%";
-    if (conv.bLeft) strSpec += '-';
-    if (conv.bPlus) strSpec += '+';
-    if (conv.bSpace) strSpec += ' ';
-    if (conv.bAlt) strSpec += '#';
-    if (conv.bZero) strSpec += '0';
+    if (conv.bLeft)
+        strSpec += '-';
+    if (conv.bPlus)
+        strSpec += '+';
+    if (conv.bSpace)
+        strSpec += ' ';
+    if (conv.bAlt)
+        strSpec += '#';
+    if (conv.bZero)
+        strSpec += '0';
     strSpec += "*.*";
     if (conv.size == Size::LongDouble) {
         strSpec += 'L';
@@ -398,7 +442,8 @@ bool Convert(CFormatOutput& out, const Conversion& conv, wchar_t wcType, va_list
         }
         bool bNegative = iValue < 0;
         // Negated as unsigned, so that INT64_MIN has a magnitude too.
-        std::uint64_t uMagnitude = bNegative ? 0 - static_cast<std::uint64_t>(iValue) : static_cast<std::uint64_t>(iValue);
+        std::uint64_t uMagnitude =
+            bNegative ? 0 - static_cast<std::uint64_t>(iValue) : static_cast<std::uint64_t>(iValue);
         PutInteger(out, conv, uMagnitude, bNegative, 10, false);
         return true;
     }
@@ -419,18 +464,22 @@ bool Convert(CFormatOutput& out, const Conversion& conv, wchar_t wcType, va_list
     }
     case L'c':
     case L'C': {
-        bool bWide = conv.size == Size::Long || conv.size == Size::Wide || (conv.size == Size::None && wcType == L'c');
+        bool bWide =
+            conv.size == Size::Long || conv.size == Size::Wide || (conv.size == Size::None && wcType == L'c');
         bool bNarrow = conv.size == Size::Short || (conv.size == Size::None && wcType == L'C');
         if (!bWide && !bNarrow) {
             return false;
         }
         int iValue = va_arg(*pArgs, int); // both travel as int
-        PutChar(out, conv, bWide ? static_cast<wchar_t>(iValue) : static_cast<wchar_t>(static_cast<unsigned char>(iValue)));
+        PutChar(out, conv,
+                bWide ? static_cast<wchar_t>(iValue)
+                      : static_cast<wchar_t>(static_cast<unsigned char>(iValue)));
         return true;
     }
     case L's':
     case L'S': {
-        bool bWide = conv.size == Size::Long || conv.size == Size::Wide || (conv.size == Size::None && wcType == L's');
+        bool bWide =
+            conv.size == Size::Long || conv.size == Size::Wide || (conv.size == Size::None && wcType == L's');
         bool bNarrow = conv.size == Size::Short || (conv.size == Size::None && wcType == L'S');
         if (bWide) {
             PutWideString(out, conv, va_arg(*pArgs, const wchar_t*));

@@ -70,9 +70,7 @@ void FreeBlock(wchar_t* pszBlock)
 
 } // namespace
 
-CZRString::CZRString() : m_pszData(s_szEmpty), m_iLength(0), m_iCapacity(0)
-{
-}
+CZRString::CZRString() : m_pszData(s_szEmpty), m_iLength(0), m_iCapacity(0) {}
 
 CZRString::CZRString(const CZRString& strOther) : CZRString()
 {

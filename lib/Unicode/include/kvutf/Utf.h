@@ -20,8 +20,14 @@ namespace kvutf {
 constexpr char32_t kcReplacement = 0xFFFD;
 constexpr bool kbWide16 = sizeof(wchar_t) == 2;
 
-constexpr bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
-constexpr bool IsScalarValue(char32_t c) { return c <= 0x10FFFF && !IsSurrogate(c); }
+constexpr bool IsSurrogate(char32_t c)
+{
+    return c >= 0xD800 && c <= 0xDFFF;
+}
+constexpr bool IsScalarValue(char32_t c)
+{
+    return c <= 0x10FFFF && !IsSurrogate(c);
+}
 
 // The next character of wide text [p, pEnd), advancing p; a pair of
 // surrogates is one character. Whatever is no scalar value comes back as

@@ -88,7 +88,8 @@ DWORD CDiscImage::Open(const std::string& strPath, std::shared_ptr<CDiscImage>& 
             return ERROR_NOT_READY;
         p->m_qwSize = qw;
     }
-    p->m_qwSerial = static_cast<std::uint64_t>(st.st_dev) * 0x9E3779B97F4A7C15u ^ static_cast<std::uint64_t>(st.st_ino);
+    p->m_qwSerial =
+        static_cast<std::uint64_t>(st.st_dev) * 0x9E3779B97F4A7C15u ^ static_cast<std::uint64_t>(st.st_ino);
     if (const DWORD dwError = p->Init())
         return dwError;
     ::posix_fadvise(p->m_iFd, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -173,7 +174,8 @@ void CDiscImage::ListLocked(CImageEntry& folder)
         const std::size_t i = m_deqEntries.size();
         // A folder is named by where its records are; a file by its place in the listing.
         if (entry.qwId == 0)
-            entry.qwId = entry.bFolder ? entry.vecExtents.front().qwOffset / kSector : (std::uint64_t{1} << 40) + i;
+            entry.qwId =
+                entry.bFolder ? entry.vecExtents.front().qwOffset / kSector : (std::uint64_t{1} << 40) + i;
         std::string strFolded;
         AppendFoldedName(strFolded, entry.strName);
         folder.mapExact.emplace(entry.strName, i);
@@ -195,7 +197,8 @@ DWORD CDiscImage::ListIsoLocked(const CImageEntry& folder, std::vector<CImageEnt
     std::vector<unsigned char> vecRecords(static_cast<std::size_t>(ext.qwSize));
     if (const DWORD dwError = ReadAt(ext.qwOffset, vecRecords.data(), vecRecords.size()))
         return dwError;
-    const FnReadArea fnReadArea = [this](std::uint64_t qwAt, std::size_t cb, std::vector<unsigned char>& vec) {
+    const FnReadArea fnReadArea = [this](std::uint64_t qwAt, std::size_t cb,
+                                         std::vector<unsigned char>& vec) {
         if (qwAt > m_qwSize || cb > m_qwSize - qwAt)
             return false;
         vec.resize(cb);

@@ -37,7 +37,7 @@ struct CImageEntry {
     bool bHidden = false;
     std::uint64_t qwSize = 0;
     std::vector<CImageExtent> vecExtents; // a folder: where its records are
-    DWORD dwReadError = ERROR_SUCCESS; // a file whose bytes this reader cannot find
+    DWORD dwReadError = ERROR_SUCCESS;    // a file whose bytes this reader cannot find
     FILETIME ftWrite = {0, 0};
     std::uint64_t qwId = 0; // stable for the image: a folder's is where its records are
 
@@ -50,7 +50,7 @@ struct CImageEntry {
 };
 
 class CDiscImage {
-public:
+  public:
     static constexpr std::size_t kRoot = 0;
 
     // ERROR_SUCCESS and the image, or the error for a file that holds no
@@ -77,7 +77,7 @@ public:
     std::uint64_t Serial() const { return m_qwSerial; }
     const std::string& Path() const { return m_strPath; }
 
-private:
+  private:
     CDiscImage() = default;
     DWORD Init();
     DWORD ReadAt(std::uint64_t qwAt, void* pv, std::size_t cb);

@@ -49,8 +49,9 @@ void FillFindData(const CImageEntry& entry, std::wstring_view svName, WIN32_FIND
 }
 
 class CImageFile : public CHandleObject {
-public:
-    CImageFile(std::shared_ptr<CDiscImage> pImage, const CImageEntry& entry, const wchar_t* pszPath, bool bRead)
+  public:
+    CImageFile(std::shared_ptr<CDiscImage> pImage, const CImageEntry& entry, const wchar_t* pszPath,
+               bool bRead)
         : m_pImage(std::move(pImage)), m_entry(entry), m_strPath(pszPath), m_bRead(bRead)
     {
     }
@@ -65,7 +66,7 @@ public:
 };
 
 class CImageFind : public CHandleObject {
-public:
+  public:
     CImageFind() = default;
     CImageFind(std::shared_ptr<CDiscImage> pImage, const CImageEntry& folder,
                const std::vector<std::size_t>& vecChildren, std::wstring strPattern, const wchar_t* pszSearch)
@@ -183,7 +184,8 @@ HANDLE ImageFindFirst(const wchar_t* pszSearch, const CWinPath& path, WIN32_FIND
         dwError = image.Children(*pEntry, pvecChildren);
     if (dwError)
         return FailHandle(dwError);
-    auto pFind = std::make_shared<CImageFind>(path.pImage, *pEntry, *pvecChildren, std::wstring(path.svLast), pszSearch);
+    auto pFind = std::make_shared<CImageFind>(path.pImage, *pEntry, *pvecChildren, std::wstring(path.svLast),
+                                              pszSearch);
     if (!pFind->Next(data, dwError))
         return FailHandle(dwError == ERROR_NO_MORE_FILES ? ERROR_FILE_NOT_FOUND : dwError);
     return AddHandle(pFind);
