@@ -3,7 +3,8 @@
 #   bash scripts/setup-linux.sh <job>...
 #
 #   demo       compiler, CMake (the project's minimum), Ninja
-#   linux      the Linux test legs (presets: CMake 3.25), GoogleTest, libxml2
+#   linux      the Linux test legs (presets: CMake 3.25), GoogleTest, libxml2,
+#              clang-format
 #   package    the package leg: install, pkg-config consumer, symbol check
 #   cmake-min  the leg with the project's minimum CMake (fetched, not installed)
 #   windows    the MinGW-w64 cross compilers and Wine
@@ -28,13 +29,15 @@ preset_cmake=3.25
 # a package to a job is adding a word to its line.
 # python3-jsonschema checks the tool's --events records against their schema.
 tests="libgtest-dev libgmock-dev googletest libxml2-dev libssl-dev xorriso genisoimage python3-jsonschema"
+# The Linux leg fails on sources not formatted by the repository's .clang-format.
+format="clang-format-14"
 # The Linux Win32 layer reads disc images through libcdio's ISO 9660 and UDF libraries.
 images="pkg-config libiso9660-dev libudf-dev"
 job_needs() {
   case "$1" in
     # libssl-dev: the tool's SHA-256 manifests (describe --sums, check) use libcrypto.
     demo) echo "cmake>=$min_cmake ninja g++ libssl-dev $images" ;;
-    linux) echo "cmake>=$preset_cmake ninja g++ $tests $images" ;;
+    linux) echo "cmake>=$preset_cmake ninja g++ $tests $images $format" ;;
     package) echo "cmake>=$min_cmake ninja g++ pkg-config nm readelf $images" ;;
     cmake-min) echo "ninja g++ curl dpkg-deb $tests $images" ;;
     windows) echo "cmake>=$min_cmake ninja googletest mingw-w64 wine wine64 wine32:i386" ;;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test leg, installing what is missing:
-#   linux-asan   Linux, revision 1.1, AddressSanitizer + UBSan
+#   linux-asan   Linux, revision 1.1, AddressSanitizer + UBSan; the sources'
+#                format (scripts/format-check.sh)
 #   linux-rev10  Linux, revision 1.0
 #   package      the installed package: a CMake and a pkg-config consumer of a
 #                moved install tree, its symbols and SONAMEs, version requests,
@@ -23,6 +24,8 @@ legs=("$@")
 linux_leg() {
   local preset=$1
   bash scripts/setup-linux.sh linux
+  # One leg is enough to hold the sources to the repository's format.
+  [ "$preset" != linux-asan ] || bash scripts/format-check.sh
   echo "=== $preset: configure and build"
   cmake --preset "$preset" -DKORVANE_BUILD_BENCH=OFF
   cmake --build --preset "$preset" -j "$jobs"
