@@ -271,6 +271,24 @@ TEST(DiscImages, RockRidgeNamesFromContinuationAreasComeOutWhole)
     EXPECT_EQ(strLongWide, std::wstring(data.cFileName));
 }
 
+// The image with the extended attributes' length of its folders' entries
+// (UDF file entries of directories) pushed far past their block: the first,
+// the root, or the others.
+std::string WithFolderEntriesOverrun(std::string strImage, bool bRoot)
+{
+    constexpr std::size_t kBlock = 2048, kTagFileEntry = 261, kTypeDirectory = 4, ibExtendedAttr = 168;
+    bool bFirst = true;
+    for (std::size_t ib = 257 * kBlock; ib + kBlock <= strImage.size(); ib += kBlock) {
+        const auto* pb = reinterpret_cast<const unsigned char*>(strImage.data() + ib);
+        if ((pb[0] | pb[1] << 8) != kTagFileEntry || pb[27] != kTypeDirectory)
+            continue;
+        if (bFirst == bRoot)
+            strImage.replace(ib + ibExtendedAttr, 4, "\xf0\xff\xff\x7f", 4);
+        bFirst = false;
+    }
+    return strImage;
+}
+
 // Each damage is told: the changed byte reads changed, what the image no
 // longer holds fails to read, what it never held is not found.
 TEST(DiscImages, DamageIsReportedTruthfully)
@@ -304,12 +322,18 @@ TEST(DiscImages, DamageIsReportedTruthfully)
         };
         std::string strFlipped = strImage;
         strFlipped[ibLeaf + 9000] ^= 0x40;
-        const Case cases[] = {
+        std::vector<Case> cases = {
             {"intact", strImage, ERROR_SUCCESS, true},
             {"flipped byte", strFlipped, ERROR_SUCCESS, false},
             {"cut inside the file", strImage.substr(0, ibLeaf + 5000), ERROR_CRC, false},
             {"cut before the file", strImage.substr(0, ibLeaf), ERROR_CRC, false},
         };
+        if (maker.bUdfAlone) {
+            cases.push_back({"root entry overruns its block", WithFolderEntriesOverrun(strImage, true),
+                             ERROR_FILE_CORRUPT, false});
+            cases.push_back({"folder entries overrun their block", WithFolderEntriesOverrun(strImage, false),
+                             ERROR_FILE_CORRUPT, false});
+        }
         for (const Case& c : cases) {
             SCOPED_TRACE(c.pszName);
             const fs::path damaged = scratch.Path() / (std::string(c.pszName) + ".iso");

@@ -8,6 +8,10 @@
 #include <cdio/bytesex.h>
 #include <cdio/udf.h>
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 namespace kvwin32 {
 namespace detail {
 namespace {
@@ -15,6 +19,77 @@ namespace {
 constexpr std::uint64_t kBlock = UDF_BLOCKSIZE;
 // A damaged folder could claim a child without end.
 constexpr std::size_t kMaxFolderEntries = 1u << 20;
+
+// libudf takes an entry's extended attributes and allocation descriptors
+// from the one block the entry was read into, at the lengths the entry
+// claims, without looking: a damaged length would send it far past the
+// block. An entry whose lengths do not fit is not handed to it.
+bool DescriptorsFit(const udf_file_entry_t& fe)
+{
+    const std::uint64_t cbUsed =
+        std::uint64_t{uint32_from_le(fe.i_extended_attr)} + uint32_from_le(fe.i_alloc_descs);
+    return cbUsed <= sizeof(fe.u);
+}
+
+// One block through libudf, as it reads them: false when it cannot be read.
+template <class T> bool ReadBlock(const udf_t* pUdf, std::uint32_t dwLsn, T& out)
+{
+    static_assert(sizeof(T) <= kBlock, "one block");
+    unsigned char ab[kBlock];
+    if (udf_read_sectors(pUdf, ab, dwLsn, 1) != DRIVER_OP_SUCCESS)
+        return false;
+    std::memcpy(&out, ab, sizeof(T));
+    return true;
+}
+
+// udf_get_root hands the root folder's entry to libudf unchecked, so it is
+// found here first the way libudf finds it (the anchor at block 256, the
+// main volume descriptor sequence, the file set descriptor the logical
+// volume names, in each partition it describes) and checked. Whatever
+// cannot be found here is left to libudf, which then finds no root either.
+bool RootEntriesFit(const udf_t* pUdf)
+{
+    constexpr std::uint32_t kAnchor = 256, kMaxDescriptors = 256;
+    anchor_vol_desc_ptr_t anchor;
+    if (!ReadBlock(pUdf, kAnchor, anchor) || uint16_from_le(anchor.tag.id) != TAGID_ANCHOR)
+        return true;
+    const std::uint32_t dwFirst = uint32_from_le(anchor.main_vol_desc_seq_ext.loc);
+    const std::uint32_t cDescs =
+        std::min<std::uint32_t>(uint32_from_le(anchor.main_vol_desc_seq_ext.len) / kBlock, kMaxDescriptors);
+    std::vector<std::uint32_t> vecPartStarts;
+    std::uint32_t dwFsd = 0;
+    bool bFsd = false;
+    for (std::uint32_t i = 0; i < cDescs; ++i) {
+        udf_tag_t tag;
+        if (!ReadBlock(pUdf, dwFirst + i, tag))
+            break;
+        const std::uint16_t wId = uint16_from_le(tag.id);
+        if (wId == TAGID_TERM)
+            break;
+        if (wId == TAGID_PARTITION) {
+            partition_desc_t part;
+            if (ReadBlock(pUdf, dwFirst + i, part))
+                vecPartStarts.push_back(uint32_from_le(part.start_loc));
+        } else if (wId == TAGID_LOGVOL) {
+            logical_vol_desc_t lvd;
+            if (ReadBlock(pUdf, dwFirst + i, lvd)) {
+                dwFsd = uint32_from_le(lvd.lvd_use.fsd_loc.loc.lba);
+                bFsd = true;
+            }
+        }
+    }
+    if (!bFsd)
+        return true;
+    for (const std::uint32_t dwStart : vecPartStarts) {
+        udf_fsd_t fsd;
+        udf_file_entry_t fe;
+        if (ReadBlock(pUdf, dwStart + dwFsd, fsd) && uint16_from_le(fsd.tag.id) == TAGID_FSD &&
+            ReadBlock(pUdf, dwStart + uint32_from_le(fsd.root_icb.loc.lba), fe) &&
+            uint16_from_le(fe.tag.id) == TAGID_FILE_ENTRY && !DescriptorsFit(fe))
+            return false;
+    }
+    return true;
+}
 
 // Where a file's bytes lie in the image, when they lie in one piece. A file
 // the writer split into pieces, or kept inside its entry, is not read: its
@@ -26,7 +101,7 @@ bool OneExtent(udf_dirent_t& dirent, CImageExtent& ext)
     const std::uint16_t wFlags = uint16_from_le(dirent.fe.icb_tag.flags) & ICBTAG_FLAG_AD_MASK;
     const std::uint32_t cbDescs = uint32_from_le(dirent.fe.i_alloc_descs);
     const std::uint32_t cbOne = wFlags == ICBTAG_FLAG_AD_SHORT ? 8 : wFlags == ICBTAG_FLAG_AD_LONG ? 16 : 0;
-    if (cbOne == 0 || cbDescs != cbOne)
+    if (cbOne == 0 || cbDescs != cbOne || !DescriptorsFit(dirent.fe))
         return false;
     std::uint32_t dwStart = 0, dwEnd = 0;
     if (!udf_get_lba(&dirent.fe, &dwStart, &dwEnd))
@@ -43,6 +118,8 @@ DWORD CDiscImage::InitUdf()
     m_pUdf = udf_open(m_strPath.c_str());
     if (!m_pUdf)
         return ERROR_UNRECOGNIZED_VOLUME;
+    if (!RootEntriesFit(m_pUdf))
+        return ERROR_FILE_CORRUPT;
     udf_dirent_t* pRoot = udf_get_root(m_pUdf, true, 0);
     if (!pRoot)
         return ERROR_UNRECOGNIZED_VOLUME;
@@ -90,7 +167,8 @@ DWORD CDiscImage::ListUdfLocked(const CImageEntry& folder, std::vector<CImageEnt
         entry.bFolder = udf_is_dir(pDirent);
         entry.ftWrite = FileTimeFromUnix(udf_get_modification_time(pDirent), 0);
         if (entry.bFolder) {
-            udf_dirent_t* pChild = udf_opendir(pDirent);
+            // udf_opendir reads the same entry again, from where this one came.
+            udf_dirent_t* pChild = DescriptorsFit(pDirent->fe) ? udf_opendir(pDirent) : nullptr;
             entry.qwId = pChild && pChild->i_loc ? pChild->i_loc : (std::uint64_t{2} << 40) + vecNew.size();
             // Two folders that claim the same place: the second cannot be listed.
             if (pChild && !m_mapUdfFolders.emplace(entry.qwId, pChild).second)
