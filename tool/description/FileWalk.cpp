@@ -61,9 +61,6 @@ void WalkFolder(const std::filesystem::path& folder, const std::string& strPrefi
     }
 }
 #else
-// A folder's names with the listing's own types: a look only at links and
-// at names whose type the file system does not give, each from the folder's
-// descriptor rather than from the root again.
 struct CDirName {
     std::string strName;
     unsigned char ucType;
@@ -79,6 +76,9 @@ void AppendRel(std::string& strRel, const std::string& strName)
         strRel += Utf8FromWide(WideFromUtf8(strName));
 }
 
+// A folder's names with the listing's own types: a look only at links and
+// at names whose type the file system does not give, each from the folder's
+// descriptor rather than from the root again.
 void WalkFolder(const std::string& strNative, const std::string& strPrefix,
                 const std::function<bool(const CWalkEntry&)>& fnVisit, bool bLookAtFiles)
 {
