@@ -34,6 +34,12 @@ void PrintTo(const CWalkRow& row, std::ostream* os)
     *os << row.strRel << " " << row.cKind << " " << row.llSize;
 }
 
+#if defined(_WIN32)
+const bool kbWalkLooks = false; // the description takes GetFileAttributesExW's time there
+#else
+const bool kbWalkLooks = true;
+#endif
+
 struct CWalkCase {
     const char* pszName;
     std::function<void(const fs::path&)> fnMake;
@@ -114,7 +120,7 @@ TEST(ToolFileWalk, KindsOrderAndWhatItLooksAt)
                         << walked.strRel;
                     std::uintmax_t ullSize = static_cast<std::uintmax_t>(-1);
                     const std::wstring strTime = kvtool::WriteTimeText(walked.Path(), ullSize);
-                    EXPECT_EQ(bLook && walked.bFile, walked.bLooked) << walked.strRel;
+                    EXPECT_EQ(kbWalkLooks && bLook && walked.bFile, walked.bLooked) << walked.strRel;
                     if (walked.bLooked) {
                         EXPECT_EQ(ullSize, walked.ullSize) << walked.strRel;
                         EXPECT_EQ(strTime, walked.strWriteTime) << walked.strRel;
