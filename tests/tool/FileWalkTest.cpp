@@ -110,7 +110,7 @@ TEST(ToolFileWalk, KindsOrderAndWhatItLooksAt)
                 root,
                 [&](const kvtool::CWalkEntry& walked) {
                     const char cKind = walked.bFolder ? 'D' : walked.bFile ? 'F' : '-';
-                    // The entry itself, one level below the root per part of its relative path.
+                    // The entry itself, one level below the root per name in its relative path.
                     std::error_code ec;
                     EXPECT_TRUE(fs::exists(fs::symlink_status(walked.Path(), ec))) << walked.strRel;
                     const fs::path rel = walked.Path().lexically_relative(root);
