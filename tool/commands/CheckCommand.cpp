@@ -166,7 +166,7 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
             if (walked.bFolder)
                 return true;
             if (!setListed.count(walked.strRel) && walked.strRel != strManifestRel)
-                report(EProblemStatus::Extra, walked.path, std::string());
+                report(EProblemStatus::Extra, walked.Path(), std::string());
             return false;
         });
     }

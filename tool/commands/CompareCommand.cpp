@@ -33,6 +33,16 @@ namespace kvtool {
 
 namespace {
 
+// A file of the source: its path below the copy root, and what the walk
+// already knows of it.
+struct CSourceFile {
+    std::string strRel;
+    std::filesystem::path::string_type strNative;
+    bool bLooked = false; // ullSize and strWriteTime hold what WriteTimeText gives
+    std::uintmax_t ullSize = 0;
+    std::wstring strWriteTime;
+};
+
 // The private folder of the description, removed on every way out.
 struct CTempFolder {
     std::filesystem::path path;
@@ -118,7 +128,7 @@ bool IsDiscImage(const std::filesystem::path& path)
 
 // WalkTree's walk of a folder on a drive, through the library's calls: the
 // entries as the drive spells them, folders before what they hold, in name
-// order; path is shownRoot joined with the entry's path.
+// order; strNative is shownRoot joined with the entry's path.
 void WalkDrive(const std::wstring& strFolder, const std::filesystem::path& shownRoot,
                const std::string& strPrefix, const std::function<bool(const CWalkEntry&)>& fnVisit)
 {
@@ -134,7 +144,7 @@ void WalkDrive(const std::wstring& strFolder, const std::filesystem::path& shown
             continue;
         CWalkEntry walked;
         walked.strRel = strPrefix + Utf8FromWide(strName);
-        walked.path = shownRoot / NativePath(strName);
+        walked.strNative = (shownRoot / NativePath(strName)).native();
         walked.bFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         walked.bFile = !walked.bFolder;
         vecEntries.push_back(std::move(walked));
@@ -145,7 +155,7 @@ void WalkDrive(const std::wstring& strFolder, const std::filesystem::path& shown
     for (const CWalkEntry& walked : vecEntries) {
         if (fnVisit(walked) && walked.bFolder) {
             const std::string strName = walked.strRel.substr(strPrefix.size());
-            WalkDrive(strFolder + L"\\" + WideFromUtf8(strName), walked.path, walked.strRel + "/", fnVisit);
+            WalkDrive(strFolder + L"\\" + WideFromUtf8(strName), walked.Path(), walked.strRel + "/", fnVisit);
         }
     }
 }
@@ -193,7 +203,7 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
 #endif
 
     // The pairs by path below the copy root, as the source spells them.
-    std::vector<std::pair<std::string, std::filesystem::path>> vecSourceFiles;
+    std::vector<CSourceFile> vecSourceFiles;
     std::filesystem::path copyRoot = copy;
     std::string strRegion; // the part of the copy root the source covers; "-": none
     if (bSourceFolder) {
@@ -202,11 +212,15 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
         const bool bContents = EndsInSeparator(strSourceArg);
         strRegion = bContents ? std::string() : RelText(source.filename());
         const std::string strPrefix = bContents ? std::string() : strRegion + "/";
-        WalkTree(source, [&](const CWalkEntry& walked) {
-            if (walked.bFile)
-                vecSourceFiles.emplace_back(strPrefix + walked.strRel, walked.path);
-            return true;
-        });
+        WalkTree(
+            source,
+            [&](const CWalkEntry& walked) {
+                if (walked.bFile)
+                    vecSourceFiles.push_back({strPrefix + walked.strRel, walked.strNative, walked.bLooked,
+                                              walked.ullSize, walked.strWriteTime});
+                return true;
+            },
+            true);
         opt.vecReadFolders.push_back(source);
     } else {
         strRegion = "-";
@@ -217,7 +231,7 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
             if (!std::filesystem::is_directory(copyRoot, ec))
                 throw CUsageError("compare: copy folder " + RelText(copyRoot) + " not found");
         }
-        vecSourceFiles.emplace_back(strName, source);
+        vecSourceFiles.push_back({strName, source.native(), false, 0, std::wstring()});
     }
     if (vecSourceFiles.empty()) {
         CFileSink(stderr).Write("korvane: compare: " + Utf8FromWide(strSourceArg) + " holds no files\n");
@@ -228,7 +242,7 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
     opt.wcDrive = DriveFor(copyRoot, strBelow, opt);
     CCopySpelling spelling(std::wstring(1, opt.wcDrive) + L":" + strBelow);
     // The copy as it is, every entry by its exact spelling ("/" after a folder's).
-    std::map<std::string, std::filesystem::path> mapCopyEntries;
+    std::map<std::string, std::filesystem::path::string_type> mapCopyEntries;
     std::string strWalked = strRegion; // the region as the copy spells it
     if (bFold && !strRegion.empty() && strRegion != "-" && !spelling.Find(strRegion).empty())
         strWalked = spelling.Find(strRegion);
@@ -237,7 +251,7 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
             strWalked.empty() ? copyRoot : copyRoot / NativePath(WideFromUtf8(strWalked));
         const std::string strPrefix = strWalked.empty() ? std::string() : strWalked + "/";
         const auto fnAdd = [&](const CWalkEntry& walked) {
-            mapCopyEntries.emplace(strPrefix + walked.strRel + (walked.bFolder ? "/" : ""), walked.path);
+            mapCopyEntries.emplace(strPrefix + walked.strRel + (walked.bFolder ? "/" : ""), walked.strNative);
             return true;
         };
         if (!bCopyImage) {
@@ -265,7 +279,8 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
     std::set<std::string> setExpected; // the files and folders the source has, as the copy spells them
     if (!strWalked.empty() && strWalked != "-")
         setExpected.insert(strWalked + "/");
-    for (const auto& [strRel, sourcePath] : vecSourceFiles) {
+    for (const CSourceFile& file : vecSourceFiles) {
+        const std::string& strRel = file.strRel;
         std::string strCopyRel = strRel;
         if (!mapCopyEntries.count(strRel) && !mapCopyEntries.count(strRel + "/")) {
             // The library would find a name spelled otherwise: a match only with --ignore-case.
@@ -281,24 +296,27 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
                 strCopyRel = strFound;
             }
         }
-        const std::filesystem::path copyRel = NativePath(WideFromUtf8(strCopyRel));
         InsertFolders(strCopyRel, setExpected);
         setExpected.insert(strCopyRel);
+        // Split as text: the relative path is '/'-separated already.
+        const size_t iSlash = strCopyRel.rfind('/');
+        const size_t iName = iSlash == std::string::npos ? 0 : iSlash + 1;
         CDescribedEntry entry;
+        const std::filesystem::path sourcePath(file.strNative);
         entry.strFullPath = LibraryPathOf(sourcePath);
         entry.strTargetPath =
-            NormalizeTargetPath(strBelow + L"\\" + Backslashed(RelText(copyRel.parent_path())));
-        entry.strName = WideFromNative(copyRel.filename());
+            NormalizeTargetPath(strBelow + L"\\" + Backslashed(strCopyRel.substr(0, iName ? iName - 1 : 0)));
+        entry.strName = WideFromUtf8(strCopyRel.substr(iName));
         entry.strPath = NormalizeTargetPath(entry.strTargetPath + L"\\" + entry.strName);
         entry.dwAttribute = FILE_ATTRIBUTE_ARCHIVE;
-        std::uintmax_t ullSize = 0;
-        entry.strWriteTime = WriteTimeText(sourcePath, ullSize);
+        std::uintmax_t ullSize = file.ullSize;
+        entry.strWriteTime = file.bLooked ? file.strWriteTime : WriteTimeText(sourcePath, ullSize);
         entry.ullFileSize = ullSize;
         desc.ullFileCount += 1;
         desc.ullMediaSize += entry.ullFileSize;
         desc.vecEntries.push_back(entry);
     }
-    for (const auto& [strKey, path] : mapCopyEntries) {
+    for (const auto& [strKey, strNative] : mapCopyEntries) {
         // An extra folder is one line, not one per file in it.
         const size_t iSlash = strKey.find_last_of('/', strKey.size() - 2);
         const bool bParentExtra =
@@ -307,7 +325,7 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
         const bool bInPlaceOfFile =
             strKey.back() == '/' && setExpected.count(strKey.substr(0, strKey.size() - 1));
         if (!setExpected.count(strKey) && !bParentExtra && !bInPlaceOfFile)
-            opt.vecFound.emplace_back(EProblemStatus::Extra, path);
+            opt.vecFound.emplace_back(EProblemStatus::Extra, std::filesystem::path(strNative));
     }
 
     CTempFolder temp;

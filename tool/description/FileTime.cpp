@@ -68,9 +68,13 @@ std::wstring WriteTimeText(const std::filesystem::path& path, std::uintmax_t& ul
     ullSize = static_cast<std::uintmax_t>(-1);
     if (stat(path.c_str(), &st) != 0)
         return std::wstring();
+    return WriteTimeText(st, ullSize);
+}
+
+std::wstring WriteTimeText(const struct stat& st, std::uintmax_t& ullSize)
+{
     // file_size answers for regular files only.
-    if (S_ISREG(st.st_mode))
-        ullSize = static_cast<std::uintmax_t>(st.st_size);
+    ullSize = S_ISREG(st.st_mode) ? static_cast<std::uintmax_t>(st.st_size) : static_cast<std::uintmax_t>(-1);
     return WriteTimeOf(st);
 }
 #endif

@@ -97,7 +97,7 @@ size_t WriteManifest(const CMediaDescription& desc, const std::filesystem::path&
         const std::string strBelow = DiscRel(entry.strTargetPath);
         WalkTree(NativePath(strFolder), [&](const CWalkEntry& walked) {
             if (walked.bFile)
-                vecFiles.emplace_back(Joined(strBelow, walked.strRel), walked.path);
+                vecFiles.emplace_back(Joined(strBelow, walked.strRel), walked.Path());
             return true;
         });
     }
