@@ -32,15 +32,21 @@ bool DescriptorsFit(const udf_file_entry_t& fe)
 }
 
 // One block through libudf, as it reads them: false when it cannot be read.
-template <class T> bool ReadBlock(const udf_t* pUdf, std::uint32_t dwLsn, T& out)
-{
-    static_assert(sizeof(T) <= kBlock, "one block");
+struct CBlock {
     unsigned char ab[kBlock];
-    if (udf_read_sectors(pUdf, ab, dwLsn, 1) != DRIVER_OP_SUCCESS)
-        return false;
-    std::memcpy(&out, ab, sizeof(T));
-    return true;
-}
+    bool Read(const udf_t* pUdf, std::uint32_t dwLsn)
+    {
+        return udf_read_sectors(pUdf, ab, dwLsn, 1) == DRIVER_OP_SUCCESS;
+    }
+    // The block as the descriptor T, copied: the block's bytes have no type.
+    template <class T> T As() const
+    {
+        static_assert(sizeof(T) <= kBlock, "one block");
+        T out;
+        std::memcpy(&out, ab, sizeof(T));
+        return out;
+    }
+};
 
 // udf_get_root hands the root folder's entry to libudf unchecked, so it is
 // found here first the way libudf finds it (the anchor at block 256, the
@@ -50,8 +56,11 @@ template <class T> bool ReadBlock(const udf_t* pUdf, std::uint32_t dwLsn, T& out
 bool RootEntriesFit(const udf_t* pUdf)
 {
     constexpr std::uint32_t kAnchor = 256, kMaxDescriptors = 256;
-    anchor_vol_desc_ptr_t anchor;
-    if (!ReadBlock(pUdf, kAnchor, anchor) || uint16_from_le(anchor.tag.id) != TAGID_ANCHOR)
+    CBlock block;
+    if (!block.Read(pUdf, kAnchor))
+        return true;
+    const auto anchor = block.As<anchor_vol_desc_ptr_t>();
+    if (uint16_from_le(anchor.tag.id) != TAGID_ANCHOR)
         return true;
     const std::uint32_t dwFirst = uint32_from_le(anchor.main_vol_desc_seq_ext.loc);
     const std::uint32_t cDescs =
@@ -59,33 +68,27 @@ bool RootEntriesFit(const udf_t* pUdf)
     std::vector<std::uint32_t> vecPartStarts;
     std::uint32_t dwFsd = 0;
     bool bFsd = false;
-    for (std::uint32_t i = 0; i < cDescs; ++i) {
-        udf_tag_t tag;
-        if (!ReadBlock(pUdf, dwFirst + i, tag))
-            break;
-        const std::uint16_t wId = uint16_from_le(tag.id);
+    for (std::uint32_t i = 0; i < cDescs && block.Read(pUdf, dwFirst + i); ++i) {
+        const std::uint16_t wId = uint16_from_le(block.As<udf_tag_t>().id);
         if (wId == TAGID_TERM)
             break;
         if (wId == TAGID_PARTITION) {
-            partition_desc_t part;
-            if (ReadBlock(pUdf, dwFirst + i, part))
-                vecPartStarts.push_back(uint32_from_le(part.start_loc));
+            vecPartStarts.push_back(uint32_from_le(block.As<partition_desc_t>().start_loc));
         } else if (wId == TAGID_LOGVOL) {
-            logical_vol_desc_t lvd;
-            if (ReadBlock(pUdf, dwFirst + i, lvd)) {
-                dwFsd = uint32_from_le(lvd.lvd_use.fsd_loc.loc.lba);
-                bFsd = true;
-            }
+            dwFsd = uint32_from_le(block.As<logical_vol_desc_t>().lvd_use.fsd_loc.loc.lba);
+            bFsd = true;
         }
     }
     if (!bFsd)
         return true;
     for (const std::uint32_t dwStart : vecPartStarts) {
-        udf_fsd_t fsd;
-        udf_file_entry_t fe;
-        if (ReadBlock(pUdf, dwStart + dwFsd, fsd) && uint16_from_le(fsd.tag.id) == TAGID_FSD &&
-            ReadBlock(pUdf, dwStart + uint32_from_le(fsd.root_icb.loc.lba), fe) &&
-            uint16_from_le(fe.tag.id) == TAGID_FILE_ENTRY && !DescriptorsFit(fe))
+        if (!block.Read(pUdf, dwStart + dwFsd) || uint16_from_le(block.As<udf_tag_t>().id) != TAGID_FSD)
+            continue;
+        const std::uint32_t dwRoot = dwStart + uint32_from_le(block.As<udf_fsd_t>().root_icb.loc.lba);
+        if (!block.Read(pUdf, dwRoot))
+            continue;
+        const auto fe = block.As<udf_file_entry_t>();
+        if (uint16_from_le(fe.tag.id) == TAGID_FILE_ENTRY && !DescriptorsFit(fe))
             return false;
     }
     return true;
