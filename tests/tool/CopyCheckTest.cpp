@@ -452,4 +452,81 @@ TEST(ToolCheck, DefaultRootIsTheManifestsFolderWhichIsNotExtra)
     EXPECT_EQ(3, run.iExit) << run.strErr;
     EXPECT_FALSE(fs::exists(dir.Path() / "docs" / "ev.jsonl"));
 }
+// A folder that cannot be listed fails the run and is named with the reason:
+// its files were never compared, or what it holds beyond the list is unknown.
+TEST(ToolCopyCheck, FolderThatCannotBeListedFailsTheRun)
+{
+    struct CCase {
+        const char* pszName;
+        const char* pszLocked; // below the test's folder
+        std::vector<std::wstring> vecArgs;
+        int iExit;
+        std::vector<std::string> vecLines; // "STATUS  path" below the test's folder
+        const char* pszError;              // what standard error says; "" nothing
+    };
+    kvtest::TempDir dir;
+    const std::wstring strDir = WideFromNative(dir.Path());
+    const std::vector<CCase> vecCases = {
+        {"compare: a source folder, and nothing below it on the copy is EXTRA",
+         "src/docs",
+         {L"compare", strDir + L"/src/", strDir + L"/copy"},
+         1,
+         {"UNREADABLE  src/docs  (Permission denied)"},
+         ""},
+        {"compare: the source itself",
+         "src",
+         {L"compare", strDir + L"/src/", strDir + L"/copy"},
+         1,
+         {},
+         "korvane: compare: cannot list "},
+        {"compare: a copy folder",
+         "copy/docs",
+         {L"compare", strDir + L"/src/", strDir + L"/copy"},
+         1,
+         {"UNREADABLE  copy/docs/Readme.md  (Permission denied)",
+          "UNREADABLE  copy/docs/b.txt  (Permission denied)", "UNREADABLE  copy/docs  (Permission denied)"},
+         ""},
+        {"verify: a source folder the library cannot list",
+         "src/docs",
+         {L"verify", L"--drive", L"E", L"--xml", strDir + L"/desc/Media1.xml", L"--map",
+          L"E=" + strDir + L"/disc"},
+         1,
+         {"UNREADABLE  disc/src/docs  (source " + Slashed(dir.Path()) + "/src/docs: Permission denied)"},
+         ""},
+        {"check: a folder below the root",
+         "copy/docs",
+         {L"check", strDir + L"/sums", L"--root", strDir + L"/copy"},
+         1,
+         {"UNREADABLE  copy/docs  (Permission denied)"},
+         ""},
+        {"describe --sums: a source folder",
+         "src/docs",
+         {L"describe", L"--sums", L"--number", L"1", L"--target", L"\\", L"--out", strDir + L"/out",
+          strDir + L"/src"},
+         4,
+         {},
+         "describe: cannot list "},
+    };
+    for (const CCase& test : vecCases) {
+        SCOPED_TRACE(test.pszName);
+        fs::remove_all(dir.Path() / "out");
+        Tree(dir.Path() / "src");
+        Tree(dir.Path() / "copy");
+        kvtest::WriteBytes(dir.Path() / "copy" / "docs" / "more.txt", "more");
+        ASSERT_EQ(0, Shell("cd " + dir.Path().string() + "/copy && sha256sum a.txt >../sums"));
+        Tree(dir.Path() / "disc" / "src");
+        ASSERT_EQ(0, RunTool({L"describe", L"--force", L"--number", L"1", L"--target", L"\\", L"--out",
+                              strDir + L"/desc", strDir + L"/src"})
+                         .iExit);
+        const fs::path locked = dir.Path() / test.pszLocked;
+        fs::permissions(locked, fs::perms::none);
+        CToolRun run = RunTool(test.vecArgs, std::string(), true);
+        fs::permissions(locked, fs::perms::owner_all);
+        EXPECT_EQ(test.iExit, run.iExit) << run.strOut << run.strErr;
+        if (*test.pszError)
+            EXPECT_NE(std::string::npos, run.strErr.find(test.pszError)) << run.strErr;
+        else
+            EXPECT_EQ(Below(test.vecLines, dir.Path()), ProblemLines(run.strOut));
+    }
+}
 #endif

@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 
 struct CWalkRow {
     std::string strRel;
-    char cKind;       // 'D' folder, 'F' file, '-' neither
+    char cKind;       // 'D' folder, 'F' file, '-' neither, 'U' a folder it could not list
     long long llSize; // of a file; -1 for the rest
     bool operator==(const CWalkRow& o) const
     {
@@ -42,6 +42,7 @@ struct CWalkCase {
     const char* pszName;
     std::function<void(const fs::path&)> fnMake;
     std::vector<CWalkRow> vecRows; // in walk order
+    const char* pszGone = "";      // a folder removed when it is visited, before it is listed
 };
 
 } // namespace
@@ -70,6 +71,13 @@ TEST(ToolFileWalk, KindsOrderAndWhatItLooksAt)
            kvtest::WriteBytes(r / "sub" / "System Volume Information", "kept");
        },
        {{"sub", 'D', -1}, {"sub/System Volume Information", 'F', 4}}},
+      {"a folder gone before it is listed is named, and the walk goes on",
+       [](const fs::path& r) {
+           kvtest::WriteBytes(r / "gone" / "x", "x");
+           kvtest::WriteBytes(r / "kept" / "y", "y");
+       },
+       {{"gone", 'D', -1}, {"gone", 'U', -1}, {"kept", 'D', -1}, {"kept/y", 'F', 1}},
+       "gone"},
       {"names beyond ASCII",
        [](const fs::path& r) {
            kvtest::WriteBytes(r / fs::u8path(u8"\u00e9") / fs::u8path(u8"\u00fc.txt"), "e");
@@ -97,17 +105,22 @@ TEST(ToolFileWalk, KindsOrderAndWhatItLooksAt)
     };
     for (const CWalkCase& c : vecCases) {
         SCOPED_TRACE(c.pszName);
-        kvtest::TempDir temp;
-        const fs::path root = temp.Path() / "root";
-        fs::create_directories(root);
-        c.fnMake(root);
         for (bool bLook : {false, true}) {
             SCOPED_TRACE(bLook ? "looking at files" : "names only");
+            kvtest::TempDir temp;
+            const fs::path root = temp.Path() / "root";
+            fs::create_directories(root);
+            c.fnMake(root);
             std::vector<CWalkRow> vecRows;
             kvtool::WalkTree(
                 root,
                 [&](const kvtool::CWalkEntry& walked) {
                     const char cKind = walked.bFolder ? 'D' : walked.bFile ? 'F' : '-';
+                    if (walked.strRel == c.pszGone) {
+                        vecRows.push_back({walked.strRel, cKind, -1});
+                        fs::remove_all(walked.Path());
+                        return true;
+                    }
                     // The entry itself: what the native path leads to.
                     std::error_code ec;
                     EXPECT_TRUE(fs::exists(fs::symlink_status(walked.Path(), ec))) << walked.strRel;
@@ -121,6 +134,10 @@ TEST(ToolFileWalk, KindsOrderAndWhatItLooksAt)
                     vecRows.push_back(
                         {walked.strRel, cKind, walked.bFile ? static_cast<long long>(ullSize) : -1});
                     return true;
+                },
+                [&](const kvtool::CWalkEntry& folder, const std::string& strReason) {
+                    EXPECT_FALSE(strReason.empty()) << folder.strRel;
+                    vecRows.push_back({folder.strRel, 'U', -1});
                 },
                 bLook);
             EXPECT_EQ(c.vecRows, vecRows);

@@ -76,7 +76,8 @@ std::filesystem::path ToolPath()
 #endif
 }
 
-CToolRun RunTool(const std::vector<std::wstring>& vecArgs, const std::string& strInput)
+CToolRun RunTool(const std::vector<std::wstring>& vecArgs, const std::string& strInput,
+                 bool bBoundByPermissions)
 {
     kvtest::TempDir io;
     const std::filesystem::path in = io.Path() / "in.txt";
@@ -85,6 +86,7 @@ CToolRun RunTool(const std::vector<std::wstring>& vecArgs, const std::string& st
     kvtest::WriteBytes(in, strInput);
     CToolRun run;
 #if defined(_WIN32)
+    (void)bBoundByPermissions; // no test asks for it there
     std::wstring strCommand = Quote(ToolPath().wstring());
     for (const std::wstring& strArg : vecArgs)
         strCommand += L" " + Quote(strArg);
@@ -114,7 +116,11 @@ CToolRun RunTool(const std::vector<std::wstring>& vecArgs, const std::string& st
     CloseHandle(pi.hProcess);
     run.iExit = static_cast<int>(dwExit);
 #else
-    std::vector<std::string> vecNarrow = {ToolPath().string()};
+    std::vector<std::string> vecNarrow;
+    // Root without the capabilities that pass over permissions.
+    if (bBoundByPermissions && geteuid() == 0)
+        vecNarrow = {"/usr/bin/setpriv", "--bounding-set", "-dac_override,-dac_read_search"};
+    vecNarrow.push_back(ToolPath().string());
     for (const std::wstring& strArg : vecArgs)
         vecNarrow.push_back(kvtest::Narrow(strArg));
     std::vector<char*> vecArgv;

@@ -15,8 +15,10 @@ struct CToolRun {
 };
 
 std::filesystem::path ToolPath();
-// strInput is fed to the program's standard input.
-CToolRun RunTool(const std::vector<std::wstring>& vecArgs, const std::string& strInput = std::string());
+// strInput is fed to the program's standard input. bBoundByPermissions (Linux):
+// file permissions bind the program even when the tests run as root.
+CToolRun RunTool(const std::vector<std::wstring>& vecArgs, const std::string& strInput = std::string(),
+                 bool bBoundByPermissions = false);
 
 // The lines of a text, without their line ends (a final empty line dropped).
 std::vector<std::string> Lines(const std::string& strText);

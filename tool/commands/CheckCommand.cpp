@@ -162,13 +162,19 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
         eventLog->End(static_cast<long long>(vecEntries.size()));
     if (!facts.bInterrupted) {
         const std::string strManifestRel = RelText(manifest.lexically_relative(root));
-        WalkTree(root, [&](const CWalkEntry& walked) {
-            if (walked.bFolder)
-                return true;
-            if (!setListed.count(walked.strRel) && walked.strRel != strManifestRel)
-                report(EProblemStatus::Extra, walked.Path(), std::string());
-            return false;
-        });
+        WalkTree(
+            root,
+            [&](const CWalkEntry& walked) {
+                if (walked.bFolder)
+                    return true;
+                if (!setListed.count(walked.strRel) && walked.strRel != strManifestRel)
+                    report(EProblemStatus::Extra, walked.Path(), std::string());
+                return false;
+            },
+            // What such a folder holds beyond the manifest is not known.
+            [&](const CWalkEntry& folder, const std::string& strReason) {
+                report(EProblemStatus::Unreadable, folder.Path(), strReason);
+            });
     }
     progress.End();
 

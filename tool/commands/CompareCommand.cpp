@@ -9,6 +9,7 @@
 #include "host/CopySpelling.h"
 #include "host/DriveMap.h"
 #include "host/HostPath.h"
+#include "host/NativeName.h"
 #include "output/Console.h"
 #include "output/Results.h"
 #include "output/Text.h"
@@ -21,6 +22,7 @@
 #endif
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <cwctype>
@@ -93,6 +95,24 @@ void InsertFolders(const std::string& strRel, std::set<std::string>& setFolders)
             break; // and the ones above it are in already
 }
 
+std::wstring Lowered(const std::string& strUtf8)
+{
+    std::wstring str = WideFromUtf8(strUtf8);
+    for (wchar_t& c : str)
+        c = static_cast<wchar_t>(towlower(static_cast<wint_t>(c)));
+    return str;
+}
+
+// Whether a copy entry ("a/b/c" or "a/b/") is one of the folders ("a/b/")
+// or lies in one; with bFold, whatever the case of either.
+bool BelowAny(const std::string& strKey, const std::vector<std::string>& vecFolders, bool bFold)
+{
+    for (const std::string& strFolder : vecFolders)
+        if (bFold ? Lowered(strKey).rfind(Lowered(strFolder), 0) == 0 : strKey.rfind(strFolder, 0) == 0)
+            return true;
+    return false;
+}
+
 // The letter the library reads the copy through, and the copy root below
 // it; on Linux the mapping that makes the letter.
 wchar_t DriveFor(const std::filesystem::path& copyRoot, std::wstring& strBelow, CVerifyOptions& opt)
@@ -130,13 +150,22 @@ bool IsDiscImage(const std::filesystem::path& path)
 // entries as the drive spells them, folders before what they hold, in name
 // order; strNative is shownRoot joined with the entry's path.
 void WalkDrive(const std::wstring& strFolder, const std::filesystem::path& shownRoot,
-               const std::string& strPrefix, const std::function<bool(const CWalkEntry&)>& fnVisit)
+               const std::string& strPrefix, const std::function<bool(const CWalkEntry&)>& fnVisit,
+               const FnUnlisted& fnUnlisted)
 {
     std::vector<CWalkEntry> vecEntries;
     WIN32_FIND_DATAW data;
     HANDLE hFind = FindFirstFileW((strFolder + L"\\*").c_str(), &data);
-    if (hFind == INVALID_HANDLE_VALUE)
+    if (hFind == INVALID_HANDLE_VALUE) {
+        const DWORD dwError = GetLastError();
+        if (dwError != ERROR_FILE_NOT_FOUND && dwError != ERROR_NO_MORE_FILES) {
+            CWalkEntry folder;
+            folder.strNative = shownRoot.native();
+            folder.bFolder = true;
+            fnUnlisted(folder, SystemMessage(EIO)); // what a damaged disc says on Linux
+        }
         return;
+    }
     do {
         const std::wstring strName = data.cFileName;
         if (strName == L"." || strName == L".." ||
@@ -155,7 +184,8 @@ void WalkDrive(const std::wstring& strFolder, const std::filesystem::path& shown
     for (const CWalkEntry& walked : vecEntries) {
         if (fnVisit(walked) && walked.bFolder) {
             const std::string strName = walked.strRel.substr(strPrefix.size());
-            WalkDrive(strFolder + L"\\" + WideFromUtf8(strName), walked.Path(), walked.strRel + "/", fnVisit);
+            WalkDrive(strFolder + L"\\" + WideFromUtf8(strName), walked.Path(), walked.strRel + "/", fnVisit,
+                      fnUnlisted);
         }
     }
 }
@@ -204,6 +234,7 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
 
     // The pairs by path below the copy root, as the source spells them.
     std::vector<CSourceFile> vecSourceFiles;
+    std::vector<std::string> vecUnlistedSource; // "docs/locked/": source folders that could not be listed
     std::filesystem::path copyRoot = copy;
     std::string strRegion; // the part of the copy root the source covers; "-": none
     if (bSourceFolder) {
@@ -212,6 +243,7 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
         const bool bContents = EndsInSeparator(strSourceArg);
         strRegion = bContents ? std::string() : RelText(source.filename());
         const std::string strPrefix = bContents ? std::string() : strRegion + "/";
+        std::string strRootUnlisted;
         WalkTree(
             source,
             [&](const CWalkEntry& walked) {
@@ -220,7 +252,21 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
                                               walked.ullSize, walked.strWriteTime});
                 return true;
             },
+            // Its files are never compared: a problem of the run, not a pass.
+            [&](const CWalkEntry& folder, const std::string& strReason) {
+                if (folder.strRel.empty())
+                    strRootUnlisted = strReason;
+                else {
+                    opt.vecFound.push_back({EProblemStatus::Unreadable, folder.Path(), strReason});
+                    vecUnlistedSource.push_back(strPrefix + folder.strRel + "/");
+                }
+            },
             true);
+        if (!strRootUnlisted.empty()) {
+            CFileSink(stderr).Write("korvane: compare: cannot list " + Utf8FromWide(strSourceArg) + ": " +
+                                    strRootUnlisted + "\n");
+            return EXIT_FAILED;
+        }
         opt.vecReadFolders.push_back(source);
     } else {
         strRegion = "-";
@@ -232,6 +278,12 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
                 throw CUsageError("compare: copy folder " + RelText(copyRoot) + " not found");
         }
         vecSourceFiles.push_back({strName, source.native(), false, 0, std::wstring()});
+    }
+    if (vecSourceFiles.empty() && !opt.vecFound.empty()) {
+        const CFoundProblem& first = opt.vecFound.front();
+        CFileSink(stderr).Write("korvane: compare: cannot list " + ShownPath(first.path) + ": " +
+                                first.strDetail + "\n");
+        return EXIT_FAILED;
     }
     if (vecSourceFiles.empty()) {
         CFileSink(stderr).Write("korvane: compare: " + Utf8FromWide(strSourceArg) + " holds no files\n");
@@ -254,9 +306,13 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
             mapCopyEntries.emplace(strPrefix + walked.strRel + (walked.bFolder ? "/" : ""), walked.strNative);
             return true;
         };
+        // What such a folder holds beyond the source is not known.
+        const auto fnUnlisted = [&](const CWalkEntry& folder, const std::string& strReason) {
+            opt.vecFound.push_back({EProblemStatus::Unreadable, folder.Path(), strReason});
+        };
         if (!bCopyImage) {
             if (std::filesystem::is_directory(regionRoot, ec))
-                WalkTree(regionRoot, fnAdd);
+                WalkTree(regionRoot, fnAdd, fnUnlisted);
             opt.vecReadFolders.push_back(regionRoot);
         }
 #if !defined(_WIN32)
@@ -270,7 +326,7 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
             const DWORD dwAttributes = GetFileAttributesW(strRegionPath.c_str());
             if (strWalked.empty() ||
                 (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY)))
-                WalkDrive(strRegionPath, regionRoot, std::string(), fnAdd);
+                WalkDrive(strRegionPath, regionRoot, std::string(), fnAdd, fnUnlisted);
         }
 #endif
     }
@@ -289,8 +345,8 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
                 if (!bFold) {
                     // Its folders are still the source's: not EXTRA for this.
                     InsertFolders(strRel, setExpected);
-                    opt.vecFound.emplace_back(EProblemStatus::Missing,
-                                              copyRoot / NativePath(WideFromUtf8(strRel)));
+                    opt.vecFound.push_back({EProblemStatus::Missing,
+                                            copyRoot / NativePath(WideFromUtf8(strRel)), std::string()});
                     continue;
                 }
                 strCopyRel = strFound;
@@ -324,8 +380,9 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
         // A folder where a file should be is NOT-A-FILE already.
         const bool bInPlaceOfFile =
             strKey.back() == '/' && setExpected.count(strKey.substr(0, strKey.size() - 1));
-        if (!setExpected.count(strKey) && !bParentExtra && !bInPlaceOfFile)
-            opt.vecFound.emplace_back(EProblemStatus::Extra, std::filesystem::path(strNative));
+        if (!setExpected.count(strKey) && !bParentExtra && !bInPlaceOfFile &&
+            !BelowAny(strKey, vecUnlistedSource, bFold))
+            opt.vecFound.push_back({EProblemStatus::Extra, std::filesystem::path(strNative), std::string()});
     }
 
     CTempFolder temp;

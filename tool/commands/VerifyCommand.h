@@ -14,6 +14,13 @@
 
 namespace kvtool {
 
+// A problem a command found itself, beside the library's.
+struct CFoundProblem {
+    EProblemStatus eStatus;
+    std::filesystem::path path;
+    std::string strDetail; // why, where it helps: "Permission denied"
+};
+
 struct CVerifyOptions {
     wchar_t wcDrive = 0;
     bool bByNumber = false; // the folder-and-number overload
@@ -32,7 +39,7 @@ struct CVerifyOptions {
     std::vector<std::filesystem::path> vecReadFolders; // no output may go below these
     // Problems the command found itself; printed and counted after a run
     // that was neither stopped nor failed.
-    std::vector<std::pair<EProblemStatus, std::filesystem::path>> vecFound;
+    std::vector<CFoundProblem> vecFound;
 };
 
 // --quiet, --status, --events, --events-raw and --log, as every command that verifies

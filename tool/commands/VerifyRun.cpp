@@ -228,12 +228,13 @@ int RunVerify(const CVerifyOptions& opt)
                      : korvane.VerifyBurning(opt.wcDrive, opt.strXml.c_str(), &CVerifyHost::Callback, &host);
     host.Finish();
     if (hr == S_OK && !host.Stopped())
-        for (const auto& [eStatus, path] : opt.vecFound) {
+        for (const auto& [eStatus, path, strDetail] : opt.vecFound) {
             ++run.auFound[static_cast<int>(eStatus)];
-            output.pReport->Write(FormatProblemLine(eStatus, ShownPath(path)) + "\n");
+            output.pReport->Write(FormatProblemLine(eStatus, ShownPath(path), strDetail) + "\n");
             if (eventLog) {
                 CProblemEvent problem;
                 problem.eStatus = eStatus;
+                problem.strDetail = strDetail;
                 problem.disc.path = path;
                 problem.disc.strWindows = DiscPathOf(path, opt.wcDrive);
                 std::error_code ec;

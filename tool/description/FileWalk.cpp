@@ -1,9 +1,11 @@
 #include "description/FileWalk.h"
 
 #include "description/FileTime.h"
+#include "output/Console.h"
 #include "output/Text.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <system_error>
 #include <vector>
 
@@ -35,15 +37,20 @@ bool IsLeftOut(const std::filesystem::path::string_type& strName, bool bFolder)
 }
 
 #if defined(_WIN32)
-void WalkFolder(const std::filesystem::path& folder, const std::string& strPrefix,
-                const std::function<bool(const CWalkEntry&)>& fnVisit)
+void WalkFolder(const CWalkEntry& folder, const std::function<bool(const CWalkEntry&)>& fnVisit,
+                const FnUnlisted& fnUnlisted)
 {
+    const std::string strPrefix = folder.strRel.empty() ? std::string() : folder.strRel + "/";
     // Each name once, sorted as text: comparing paths splits them again on
     // every comparison. For one name the two orders are the same.
     std::vector<std::pair<std::filesystem::path::string_type, std::filesystem::directory_entry>> vecEntries;
     std::error_code ec;
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    for (std::filesystem::directory_iterator it(folder.Path(), ec), end; !ec && it != end; it.increment(ec))
         vecEntries.emplace_back(it->path().filename().native(), *it);
+    if (ec) {
+        fnUnlisted(folder, ec.message());
+        return;
+    }
     std::sort(vecEntries.begin(), vecEntries.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
     for (const auto& [strName, entry] : vecEntries) {
@@ -57,7 +64,7 @@ void WalkFolder(const std::filesystem::path& folder, const std::string& strPrefi
         if (IsLeftOut(strName, walked.bFolder))
             continue;
         if (fnVisit(walked) && walked.bFolder)
-            WalkFolder(entry.path(), walked.strRel + "/", fnVisit);
+            WalkFolder(walked, fnVisit, fnUnlisted);
     }
 }
 #else
@@ -79,14 +86,29 @@ void AppendRel(std::string& strRel, const std::string& strName)
 // A folder's names with the listing's own types: a look only at links and
 // at names whose type the file system does not give, each from the folder's
 // descriptor rather than from the root again.
-void WalkFolder(const std::string& strNative, const std::string& strPrefix,
-                const std::function<bool(const CWalkEntry&)>& fnVisit, bool bLookAtFiles)
+void WalkFolder(const CWalkEntry& folder, const std::function<bool(const CWalkEntry&)>& fnVisit,
+                const FnUnlisted& fnUnlisted, bool bLookAtFiles)
 {
+    const std::string& strNative = folder.strNative;
+    const std::string strPrefix = folder.strRel.empty() ? std::string() : folder.strRel + "/";
     DIR* pDir = opendir(strNative.c_str());
-    if (!pDir)
+    if (!pDir) {
+        fnUnlisted(folder, SystemMessage(errno));
         return;
+    }
     std::vector<CDirName> vecNames;
-    while (const dirent* pEntry = readdir(pDir)) {
+    // readdir gives null at the end and on an error alike: errno tells them apart.
+    for (errno = 0;; errno = 0) {
+        const dirent* pEntry = readdir(pDir);
+        if (!pEntry) {
+            if (errno != 0) {
+                const int iError = errno;
+                closedir(pDir);
+                fnUnlisted(folder, SystemMessage(iError));
+                return;
+            }
+            break;
+        }
         const char* pszName = pEntry->d_name;
         if (pszName[0] == '.' && (pszName[1] == 0 || (pszName[1] == '.' && pszName[2] == 0)))
             continue;
@@ -134,20 +156,23 @@ void WalkFolder(const std::string& strNative, const std::string& strPrefix,
     closedir(pDir);
     for (const CWalkEntry& walked : vecEntries)
         if (fnVisit(walked) && walked.bFolder)
-            WalkFolder(walked.strNative, walked.strRel + "/", fnVisit, bLookAtFiles);
+            WalkFolder(walked, fnVisit, fnUnlisted, bLookAtFiles);
 }
 #endif
 
 } // namespace
 
 void WalkTree(const std::filesystem::path& root, const std::function<bool(const CWalkEntry&)>& fnVisit,
-              bool bLookAtFiles)
+              const FnUnlisted& fnUnlisted, bool bLookAtFiles)
 {
+    CWalkEntry top;
+    top.strNative = root.native();
+    top.bFolder = true;
 #if defined(_WIN32)
     (void)bLookAtFiles; // the listing gives them, but GetFileAttributesExW is what the description takes
-    WalkFolder(root, std::string(), fnVisit);
+    WalkFolder(top, fnVisit, fnUnlisted);
 #else
-    WalkFolder(root.native(), std::string(), fnVisit, bLookAtFiles);
+    WalkFolder(top, fnVisit, fnUnlisted, bLookAtFiles);
 #endif
 }
 

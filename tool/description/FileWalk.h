@@ -25,11 +25,16 @@ struct CWalkEntry {
     std::filesystem::path Path() const { return std::filesystem::path(strNative); }
 };
 
+// A folder the walk could not list (the root included, with strRel ""),
+// and the system's reason: what it holds is not given, so the caller says
+// so rather than pass what it never saw.
+using FnUnlisted = std::function<void(const CWalkEntry& folder, const std::string& strReason)>;
+
 // fnVisit returns whether to walk into a folder (ignored for the rest).
 // bLookAtFiles: also give the size and write time of files where the walk
 // can do it for less than a look of its own per file.
 void WalkTree(const std::filesystem::path& root, const std::function<bool(const CWalkEntry&)>& fnVisit,
-              bool bLookAtFiles = false);
+              const FnUnlisted& fnUnlisted, bool bLookAtFiles = false);
 // Text of a native relative path as WalkTree gives it.
 std::string RelText(const std::filesystem::path& rel);
 

@@ -95,11 +95,18 @@ size_t WriteManifest(const CMediaDescription& desc, const std::filesystem::path&
         // The folder entry's source is "<folder>\*.*".
         std::wstring strFolder = entry.strFullPath.substr(0, entry.strFullPath.size() - 4);
         const std::string strBelow = DiscRel(entry.strTargetPath);
-        WalkTree(NativePath(strFolder), [&](const CWalkEntry& walked) {
-            if (walked.bFile)
-                vecFiles.emplace_back(Joined(strBelow, walked.strRel), walked.Path());
-            return true;
-        });
+        // A manifest without a folder's files would pass a disc that lacks them.
+        WalkTree(
+            NativePath(strFolder),
+            [&](const CWalkEntry& walked) {
+                if (walked.bFile)
+                    vecFiles.emplace_back(Joined(strBelow, walked.strRel), walked.Path());
+                return true;
+            },
+            [](const CWalkEntry& folder, const std::string& strReason) {
+                throw std::runtime_error("describe: cannot list " +
+                                         Utf8FromWide(WideFromNative(folder.Path())) + ": " + strReason);
+            });
     }
     std::sort(vecFiles.begin(), vecFiles.end());
     std::string strText;

@@ -65,6 +65,35 @@ EFileState ExamineOnImage(const std::wstring& strLibraryPath, std::string& strRe
 
 #endif
 
+// Whether the path is a folder that cannot be listed now, and why.
+bool CannotList(const std::wstring& strLibraryPath, std::string& strReason)
+{
+#if !defined(_WIN32)
+    if (OnImageDrive(strLibraryPath)) {
+        const DWORD dwAttributes = GetFileAttributesW(strLibraryPath.c_str());
+        if (dwAttributes == INVALID_FILE_ATTRIBUTES || !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            return false;
+        WIN32_FIND_DATAW data;
+        HANDLE hFind = FindFirstFileW((strLibraryPath + L"\\*").c_str(), &data);
+        if (hFind != INVALID_HANDLE_VALUE) {
+            FindClose(hFind);
+            return false;
+        }
+        strReason = SystemMessage(EIO);
+        return true;
+    }
+#endif
+    const std::filesystem::path folder = NativeFromLibrary(strLibraryPath);
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec))
+        return false;
+    std::filesystem::directory_iterator it(folder, ec);
+    if (!ec)
+        return false;
+    strReason = ec.message();
+    return true;
+}
+
 EFileState Examine(const std::wstring& strLibraryPath, std::string& strReason)
 {
 #if !defined(_WIN32)
@@ -130,6 +159,14 @@ CProblemReport DescribeProblem(EProblemKind eKind, const std::wstring& strReport
         report.strDisc = strReported;
     } else {
         report.strSource = strReported;
+    }
+    // The library reports a source folder it could not list as missing: its
+    // disc copy is a folder too, which is no fault of the disc.
+    std::string strReason;
+    if (!strTarget.empty() && eKind == EProblemKind::Missing && CannotList(strReported, strReason)) {
+        report.eStatus = EProblemStatus::Unreadable;
+        report.strDetail = "source " + ShownPath(NativeFromLibrary(strReported)) + ": " + strReason;
+        return report;
     }
     if (Explains(report.strDisc, false, report) || Explains(report.strSource, true, report))
         return report;
