@@ -314,6 +314,24 @@ TEST(ToolManifest, LinesBothWays)
     for (const std::string& strBad : {std::string(63, 'a') + "  x", std::string(64, 'g') + "  x",
                                       strHex + " x", strHex + "  ", "\\" + strHex + "  a\\qb"})
         EXPECT_FALSE(kvtool::ParseManifestLine(strBad, entry)) << strBad;
+
+    const std::vector<std::pair<std::string, bool>> vecOutside = {
+        {"a/b", false},
+        {"..a/b..", false},
+        {"a/./b", false},
+        {"..", true},
+        {"a/../b", true},
+        {"a/..", true},
+        {"/etc/x", true},
+#if defined(_WIN32)
+        {"C:x", true},
+        {"a\\..\\b", true},
+#else
+        {"a\\..\\b", false}, // one name on Linux
+#endif
+    };
+    for (const auto& [strPath, bOutside] : vecOutside)
+        EXPECT_EQ(bOutside, kvtool::LeavesRoot(strPath)) << strPath;
 }
 
 // describe --sums writes what check reads, on every platform and with the
@@ -451,6 +469,13 @@ TEST(ToolCheck, DefaultRootIsTheManifestsFolderWhichIsNotExtra)
                    WideFromNative(dir.Path() / "docs" / "ev.jsonl")});
     EXPECT_EQ(3, run.iExit) << run.strErr;
     EXPECT_FALSE(fs::exists(dir.Path() / "docs" / "ev.jsonl"));
+    // A path that leaves the root is not read, even where it leads to a match.
+    kvtest::WriteBytes(dir.Path() / "docs" / "up.sha256",
+                       "8ed3f6ad685b959ead7022518e1af76cd816f8e8ec7ccdda1ed4018e8f2223f8  ../a.txt\n");
+    run = RunTool({L"check", WideFromNative(dir.Path() / "docs" / "up.sha256"), L"--quiet"});
+    EXPECT_EQ(1, run.iExit);
+    EXPECT_EQ("0", SummaryValue(run.strOut, "files checked"));
+    EXPECT_NE(std::string::npos, run.strOut.find("up.sha256:1: a path outside the root")) << run.strOut;
 }
 // A folder that cannot be listed fails the run and is named with the reason:
 // its files were never compared, or what it holds beyond the list is unknown.

@@ -98,10 +98,13 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     std::string strLine;
     for (unsigned uLine = 1; std::getline(in, strLine); ++uLine) {
         CManifestEntry entry;
-        if (ParseManifestLine(strLine, entry))
+        const bool bParsed = ParseManifestLine(strLine, entry);
+        const bool bOutside = bParsed && LeavesRoot(entry.strPath);
+        if (bParsed && !bOutside)
             vecEntries.push_back(entry);
         else if (!strLine.empty() && facts.strUnreadable.empty())
-            facts.strUnreadable = strManifest + ":" + std::to_string(uLine) + ": not a SHA-256 line";
+            facts.strUnreadable = strManifest + ":" + std::to_string(uLine) + ": " +
+                                  (bOutside ? "a path outside the root" : "not a SHA-256 line");
     }
 
     const auto start = std::chrono::steady_clock::now();

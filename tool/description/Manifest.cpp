@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <fstream>
 #include <stdexcept>
 #include <utility>
@@ -58,6 +59,30 @@ bool ParseManifestLine(const std::string& strLine, CManifestEntry& entry)
         return false;
     entry.strPath = strPath;
     return true;
+}
+
+bool LeavesRoot(const std::string& strPath)
+{
+#if defined(_WIN32)
+    const char* pszSeparators = "/\\";
+    if (strPath.size() >= 2 && strPath[1] == ':')
+        return true;
+#else
+    const char* pszSeparators = "/";
+#endif
+    if (strPath.empty())
+        return false;
+    if (std::strchr(pszSeparators, strPath[0]))
+        return true;
+    for (size_t iStart = 0; iStart <= strPath.size();) {
+        size_t iEnd = strPath.find_first_of(pszSeparators, iStart);
+        if (iEnd == std::string::npos)
+            iEnd = strPath.size();
+        if (strPath.compare(iStart, iEnd - iStart, "..") == 0)
+            return true;
+        iStart = iEnd + 1;
+    }
+    return false;
 }
 
 std::string ManifestFileName(int iNumber)

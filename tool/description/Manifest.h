@@ -22,6 +22,10 @@ std::string ManifestLine(const std::string& strHex, const std::string& strPath);
 // One line without its line end; "*" (binary) before the path is accepted,
 // "./" at its start dropped. False for a line that is not one of these.
 bool ParseManifestLine(const std::string& strLine, CManifestEntry& entry);
+// Whether a manifest path names something outside the folder it is read
+// below: absolute ("/etc/x", and on Windows "C:x", "\\x"), or with a ".."
+// component. A disc's manifest is checked against that disc alone.
+bool LeavesRoot(const std::string& strPath);
 // "Media<N>.sha256".
 std::string ManifestFileName(int iNumber);
 // The manifest of the files a description lists, their paths below the
