@@ -235,6 +235,8 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
     // The pairs by path below the copy root, as the source spells them.
     std::vector<CSourceFile> vecSourceFiles;
     std::vector<std::string> vecUnlistedSource; // "docs/locked/": source folders that could not be listed
+    // The source's folders, links to folders, FIFOs...: no file pair, but on the copy too.
+    std::vector<std::pair<std::string, bool>> vecSourceOthers; // path below the copy root, a folder
     std::filesystem::path copyRoot = copy;
     std::string strRegion; // the part of the copy root the source covers; "-": none
     if (bSourceFolder) {
@@ -250,6 +252,8 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
                 if (walked.bFile)
                     vecSourceFiles.push_back({strPrefix + walked.strRel, walked.strNative, walked.bLooked,
                                               walked.ullSize, walked.strWriteTime});
+                else
+                    vecSourceOthers.emplace_back(strPrefix + walked.strRel, walked.bFolder);
                 return true;
             },
             // Its files are never compared: a problem of the run, not a pass.
@@ -371,6 +375,33 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
         desc.ullFileCount += 1;
         desc.ullMediaSize += entry.ullFileSize;
         desc.vecEntries.push_back(entry);
+    }
+    // Each entry of the source that is no file pair is expected on the copy,
+    // and MISSING when the copy lacks it, once for the highest such entry;
+    // a folder only when no file below it is MISSING in its place already.
+    std::set<std::string> setWithFiles; // "a/b/": source folders with a file below them
+    for (const CSourceFile& file : vecSourceFiles)
+        InsertFolders(file.strRel, setWithFiles);
+    std::vector<std::string> vecMissing; // "a/": what is MISSING already, and all below it
+    for (const auto& [strRel, bFolder] : vecSourceOthers) {
+        const std::string strKey = strRel + (bFolder ? "/" : "");
+        std::string strCopyKey = strKey;
+        if (!mapCopyEntries.count(strKey)) {
+            const std::string strFound = bFold ? spelling.Find(strRel) : std::string();
+            if (strFound.empty()) {
+                if (!(bFolder && setWithFiles.count(strKey)) && !BelowAny(strKey, vecMissing, false) &&
+                    !BelowAny(strKey, vecUnlistedSource, false)) {
+                    vecMissing.push_back(strRel + "/");
+                    opt.vecFound.push_back({EProblemStatus::Missing,
+                                            copyRoot / NativePath(WideFromUtf8(strRel)), std::string()});
+                }
+                continue;
+            }
+            strCopyKey = strFound + (bFolder ? "/" : "");
+        }
+        if (bFolder)
+            InsertFolders(strCopyKey, setExpected);
+        setExpected.insert(strCopyKey);
     }
     for (const auto& [strKey, strNative] : mapCopyEntries) {
         // An extra folder is one line, not one per file in it.
