@@ -79,6 +79,8 @@ bool CannotList(const std::wstring& strLibraryPath, std::string& strReason)
             FindClose(hFind);
             return false;
         }
+        if (GetLastError() == ERROR_FILE_NOT_FOUND)
+            return false; // an empty drive root lists nothing, not even "."
         strReason = SystemMessage(EIO);
         return true;
     }
