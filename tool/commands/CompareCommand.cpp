@@ -283,8 +283,8 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
         }
         vecSourceFiles.push_back({strName, source.native(), false, 0, std::wstring()});
     }
-    if (vecSourceFiles.empty() && !opt.vecFound.empty()) {
-        const CFoundProblem& first = opt.vecFound.front();
+    if (vecSourceFiles.empty() && !vecUnlistedSource.empty()) {
+        const CFoundProblem& first = opt.vecFound.front(); // the first folder it could not list
         CFileSink(stderr).Write("korvane: compare: cannot list " + ShownPath(first.path) + ": " +
                                 first.strDetail + "\n");
         return EXIT_FAILED;

@@ -63,6 +63,8 @@ bool ParseManifestLine(const std::string& strLine, CManifestEntry& entry)
 
 bool LeavesRoot(const std::string& strPath)
 {
+    if (strPath.empty())
+        return false;
 #if defined(_WIN32)
     const char* pszSeparators = "/\\";
     if (strPath.size() >= 2 && strPath[1] == ':')
@@ -70,8 +72,6 @@ bool LeavesRoot(const std::string& strPath)
 #else
     const char* pszSeparators = "/";
 #endif
-    if (strPath.empty())
-        return false;
     if (std::strchr(pszSeparators, strPath[0]))
         return true;
     for (size_t iStart = 0; iStart <= strPath.size();) {
