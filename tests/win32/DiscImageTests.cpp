@@ -13,6 +13,8 @@
 #include <fstream>
 #include <random>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -271,19 +273,21 @@ TEST(DiscImages, RockRidgeNamesFromContinuationAreasComeOutWhole)
     EXPECT_EQ(strLongWide, std::wstring(data.cFileName));
 }
 
-// The image with the extended attributes' length of its folders' entries
-// (UDF file entries of directories) pushed far past their block: the first,
-// the root, or the others.
-std::string WithFolderEntriesOverrun(std::string strImage, bool bRoot)
+// The image with one field changed in the UDF descriptors of a kind that
+// start a block: folders' file entries (the root's, or all the others), or
+// the identifiers that start each folder's records.
+enum class EWhich { Root, OtherFolders, Every };
+std::string WithUdfField(std::string strImage, unsigned wTag, EWhich which, std::size_t ibField,
+                         std::string_view value)
 {
-    constexpr std::size_t kBlock = 2048, kTagFileEntry = 261, kTypeDirectory = 4, ibExtendedAttr = 168;
+    constexpr std::size_t kBlock = 2048, kTagFileEntry = 261, kTypeDirectory = 4;
     bool bFirst = true;
     for (std::size_t ib = 257 * kBlock; ib + kBlock <= strImage.size(); ib += kBlock) {
         const auto* pb = reinterpret_cast<const unsigned char*>(strImage.data() + ib);
-        if ((pb[0] | pb[1] << 8) != kTagFileEntry || pb[27] != kTypeDirectory)
+        if (static_cast<unsigned>(pb[0] | pb[1] << 8) != wTag || (wTag == kTagFileEntry && pb[27] != kTypeDirectory))
             continue;
-        if (bFirst == bRoot)
-            strImage.replace(ib + ibExtendedAttr, 4, "\xf0\xff\xff\x7f", 4);
+        if (which == EWhich::Every || bFirst == (which == EWhich::Root))
+            strImage.replace(ib + ibField, value.size(), value.data(), value.size());
         bFirst = false;
     }
     return strImage;
@@ -329,10 +333,20 @@ TEST(DiscImages, DamageIsReportedTruthfully)
             {"cut before the file", strImage.substr(0, ibLeaf), ERROR_CRC, false},
         };
         if (maker.bUdfAlone) {
-            cases.push_back({"root entry overruns its block", WithFolderEntriesOverrun(strImage, true),
-                             ERROR_FILE_CORRUPT, false});
-            cases.push_back({"folder entries overrun their block", WithFolderEntriesOverrun(strImage, false),
-                             ERROR_FILE_CORRUPT, false});
+            // Lengths libudf trusts: of extended attributes (at 168 in a
+            // file entry; none here, so the first descriptor's length is at
+            // 176) and of an identifier's implementation use (at 36).
+            constexpr unsigned kEntry = 261, kIdentifier = 257;
+            const std::pair<const char*, std::string> aDamage[] = {
+                {"root entry overruns its block", WithUdfField(strImage, kEntry, EWhich::Root, 168, "\xf0\xff\xff\x7f")},
+                {"folder entries overrun their block",
+                 WithUdfField(strImage, kEntry, EWhich::OtherFolders, 168, "\xf0\xff\xff\x7f")},
+                {"root's records of no length", WithUdfField(strImage, kEntry, EWhich::Root, 176, {"\0\0\0\0", 4})},
+                {"identifiers overrun their folder's records",
+                 WithUdfField(strImage, kIdentifier, EWhich::Every, 36, "\xf0\xff")},
+            };
+            for (const auto& [pszName, strDamaged] : aDamage)
+                cases.push_back({pszName, strDamaged, ERROR_FILE_CORRUPT, false});
         }
         for (const Case& c : cases) {
             SCOPED_TRACE(c.pszName);

@@ -26,9 +26,6 @@ namespace detail {
 namespace {
 
 constexpr std::uint64_t kSector = ISO_BLOCKSIZE;
-// A folder's records are read whole; no disc holds a folder this large, and
-// a damaged size must not make us read gigabytes.
-constexpr std::uint64_t kMaxFolderBytes = 64u << 20;
 // Records of a file of several extents; a 1 TiB file needs 256.
 constexpr std::size_t kMaxExtents = 1024;
 constexpr std::size_t kRecordHead = 33; // bytes before the name

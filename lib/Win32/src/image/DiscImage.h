@@ -23,6 +23,10 @@ struct udf_dirent_s;
 namespace kvwin32 {
 namespace detail {
 
+// A folder's records are read whole; no disc holds a folder this large, and
+// a damaged size must not make us read gigabytes.
+constexpr std::uint64_t kMaxFolderBytes = 64u << 20;
+
 // Where a piece of a file lies in the image, in bytes. A file over 4 GiB
 // has several, one directory record each.
 struct CImageExtent {

@@ -31,6 +31,18 @@ bool DescriptorsFit(const udf_file_entry_t& fe)
     return cbUsed <= sizeof(fe.u);
 }
 
+// The tag every descriptor starts with: its id, and the sum of its other
+// fifteen bytes in its fifth.
+bool TagIs(const unsigned char* pb, std::uint16_t wId)
+{
+    if ((pb[0] | pb[1] << 8) != wId)
+        return false;
+    unsigned char bSum = 0;
+    for (int i = 0; i < 16; ++i)
+        bSum = static_cast<unsigned char>(bSum + (i == 4 ? 0 : pb[i]));
+    return bSum == pb[4];
+}
+
 // One block through libudf, as it reads them: false when it cannot be read.
 struct CBlock {
     unsigned char ab[kBlock];
@@ -94,6 +106,47 @@ bool RootEntriesFit(const udf_t* pUdf)
     return true;
 }
 
+// udf_readdir reads a folder's identifiers into a buffer of the size its
+// first extent claims, computed in 32 bits, and then walks them by their own
+// lengths for as long as the entry's length has bytes left, never looking at
+// the buffer's end. The walk is made here first, over the same bytes, and a
+// folder on which it would leave the buffer is not handed to it.
+bool FolderWalkFits(const udf_t* pUdf, const udf_dirent_t& dir, std::uint64_t qwImageSize)
+{
+    // The same sums, wrapping where libudf's wrap.
+    const std::uint32_t cBlocks = dir.i_loc_end - dir.i_loc + 1;
+    const std::uint32_t dwFirst = dir.i_part_start + dir.i_loc;
+    const std::uint64_t cb = std::uint64_t{cBlocks} * kBlock;
+    if (cBlocks == 0 || cb > kMaxFolderBytes || (std::uint64_t{dwFirst} + cBlocks) * kBlock > qwImageSize)
+        return false;
+    std::vector<unsigned char> vecBuf(cb);
+    if (udf_read_sectors(pUdf, vecBuf.data(), dwFirst, cBlocks) != DRIVER_OP_SUCCESS)
+        return false;
+    constexpr std::size_t kHead = sizeof(udf_fileid_desc_t);
+    std::uint64_t qwLeft = dir.dir_left;
+    for (std::uint64_t ib = 0; qwLeft != 0;) {
+        if (ib + kHead > cb)
+            return false;
+        const unsigned char* pb = vecBuf.data() + ib;
+        if (!TagIs(pb, TAGID_FID))
+            return true; // where libudf's walk ends
+        udf_fileid_desc_t fid;
+        std::memcpy(&fid, pb, kHead);
+        const std::uint64_t cbThis = kHead + uint16_from_le(fid.u.i_imp_use) + fid.i_file_id;
+        if (ib + cbThis > cb)
+            return false;
+        // libudf ends the listing quietly where a child's entry cannot be
+        // read; the folder is damaged, not shorter.
+        const std::uint32_t dwEntry = dir.i_part_start + uint32_from_le(fid.icb.loc.lba);
+        if ((std::uint64_t{dwEntry} + 1) * kBlock > qwImageSize)
+            return false;
+        const std::uint64_t cbStep = (cbThis + 3) / 4 * 4;
+        qwLeft -= cbStep;
+        ib += cbStep;
+    }
+    return true;
+}
+
 // Where a file's bytes lie in the image, when they lie in one piece. A file
 // the writer split into pieces, or kept inside its entry, is not read: its
 // reads fail, so it is reported unreadable rather than read wrong.
@@ -152,6 +205,10 @@ DWORD CDiscImage::ListUdfLocked(const CImageEntry& folder, std::vector<CImageEnt
         return ERROR_FILE_CORRUPT; // its records could not be found
     udf_dirent_t* pDirent = it->second;
     m_mapUdfFolders.erase(it);
+    if (!FolderWalkFits(m_pUdf, *pDirent, m_qwSize)) {
+        udf_dirent_free(pDirent);
+        return ERROR_FILE_CORRUPT;
+    }
     // Each call moves the folder's dirent on to its next entry; at the end
     // the library frees it.
     while (udf_readdir(pDirent)) {
