@@ -79,7 +79,10 @@ TEST(ToolSummary, NoProblemsAndNoTime)
 {
     CRunSummary sum;
     sum.dElapsed = 0.0;
+    sum.llEntries = 1;
+    sum.llFilesListed = 1;
     std::string strText = FormatSummary(sum);
+    EXPECT_NE(std::string::npos, strText.find("  entries:       1 (1 file listed)\n"));
     EXPECT_NE(std::string::npos, strText.find("  problems:      none\n"));
     EXPECT_NE(std::string::npos, strText.find("  rate:          -\n"));
 }
