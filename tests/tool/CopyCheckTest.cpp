@@ -591,6 +591,7 @@ TEST(ToolCopyCheck, FolderThatCannotBeListedFailsTheRun)
             EXPECT_NE(std::string::npos, run.strErr.find(test.pszError)) << run.strErr;
         else
             EXPECT_EQ(Below(test.vecLines, dir.Path()), ProblemLines(run.strOut));
+        EXPECT_FALSE(fs::exists(dir.Path() / "out" / "Media1.xml")); // describe wrote nothing
     }
 }
 #endif

@@ -250,6 +250,14 @@ TEST(ToolReport, OutputsThatAreInputsAreRefused)
     vecDescribe.push_back(L"--force");
     EXPECT_EQ(0, RunTool(vecDescribe).iExit);
     EXPECT_NE(strXml, kvtest::ReadBytes(xml));
+    // So is a manifest --sums would replace, and nothing is written then.
+    const std::filesystem::path sums = medium.Media() / "Media2.sha256";
+    kvtest::WriteBytes(sums, "kept");
+    vecDescribe[2] = L"2";
+    vecDescribe.back() = L"--sums";
+    EXPECT_EQ(3, RunTool(vecDescribe).iExit);
+    EXPECT_EQ("kept", kvtest::ReadBytes(sums));
+    EXPECT_FALSE(std::filesystem::exists(medium.Media() / "Media2.xml"));
 }
 
 TEST(ToolChecksum, StandardInputAndFilesThatAreNot)

@@ -1,6 +1,7 @@
 #include "commands/DescribeCommand.h"
 
 #include "commands/CommandLine.h"
+#include "commands/StagedFile.h"
 #include "description/DescriptionWriter.h"
 #if !defined(_WIN32)
 #include "description/DriveDescription.h"
@@ -16,7 +17,7 @@
 
 #include <DescriptionRules.h>
 
-#include <fstream>
+#include <memory>
 #include <system_error>
 
 namespace kvtool {
@@ -24,16 +25,11 @@ namespace kvtool {
 std::filesystem::path WriteDescriptionFile(const std::filesystem::path& outFolder, int iNumber,
                                            const CMediaDescription& desc)
 {
-    const std::string strXml = DescriptionXml(desc);
     std::error_code ec;
     std::filesystem::create_directories(outFolder, ec);
-    std::filesystem::path file = outFolder / kvdesc::DescriptionFileName(iNumber);
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(strXml.data(), static_cast<std::streamsize>(strXml.size()));
-    out.close();
-    if (!out)
-        throw CUsageError("describe: cannot write " + Utf8FromWide(WideFromNative(file)));
-    return file;
+    CStagedFile file("describe", outFolder / kvdesc::DescriptionFileName(iNumber), DescriptionXml(desc));
+    file.Commit();
+    return file.Path();
 }
 
 int DescribeCommand(const std::vector<std::wstring>& vecArgs)
@@ -77,23 +73,35 @@ int DescribeCommand(const std::vector<std::wstring>& vecArgs)
     }
 #endif
     const std::filesystem::path outFolder = AbsoluteNative(*args.Value(L"out"));
+    const bool bSums = args.Has(L"sums");
+    std::vector<std::filesystem::path> vecOutputs = {outFolder / kvdesc::DescriptionFileName(iNumber)};
+    if (bSums)
+        vecOutputs.push_back(outFolder / ManifestFileName(iNumber));
     std::error_code ec;
-    if (!args.Has(L"force") && std::filesystem::exists(outFolder / kvdesc::DescriptionFileName(iNumber), ec))
-        throw CUsageError(
-            "describe: " + Utf8FromWide(WideFromNative(outFolder / kvdesc::DescriptionFileName(iNumber))) +
-            " exists; give --force to replace it");
-    std::filesystem::path file = WriteDescriptionFile(outFolder, iNumber, desc);
+    for (const std::filesystem::path& output : vecOutputs)
+        if (!args.Has(L"force") && std::filesystem::exists(output, ec))
+            throw CUsageError("describe: " + Utf8FromWide(WideFromNative(output)) +
+                              " exists; give --force to replace it");
+    // Every source is read before anything is written: a run that cannot
+    // hash a file leaves the folder as it found it.
+    size_t nSums = 0;
+    const std::string strSums = bSums ? ManifestText(desc, nSums) : std::string();
+    std::filesystem::create_directories(outFolder, ec);
+    CStagedFile description("describe", vecOutputs[0], DescriptionXml(desc));
+    std::unique_ptr<CStagedFile> pSums;
+    if (bSums)
+        pSums = std::make_unique<CStagedFile>("describe", vecOutputs[1], strSums);
+    if (pSums)
+        pSums->Commit();
+    description.Commit();
 
     CFileSink out(stdout);
-    out.Write("wrote " + Utf8FromWide(WideFromNative(file)) + ": " + std::to_string(desc.vecEntries.size()) +
-              " entries, " + std::to_string(desc.ullFileCount) + " files, " +
-              std::to_string(desc.ullMediaSize) + " bytes\n");
-    if (args.Has(L"sums")) {
-        const std::filesystem::path sums = file.parent_path() / ManifestFileName(iNumber);
-        const size_t nFiles = WriteManifest(desc, sums);
-        out.Write("wrote " + Utf8FromWide(WideFromNative(sums)) + ": " + std::to_string(nFiles) +
+    out.Write("wrote " + Utf8FromWide(WideFromNative(description.Path())) + ": " +
+              std::to_string(desc.vecEntries.size()) + " entries, " + std::to_string(desc.ullFileCount) +
+              " files, " + std::to_string(desc.ullMediaSize) + " bytes\n");
+    if (pSums)
+        out.Write("wrote " + Utf8FromWide(WideFromNative(pSums->Path())) + ": " + std::to_string(nSums) +
                   " SHA-256 sums\n");
-    }
     if (out.Failed()) {
         CFileSink(stderr).Write("korvane: " + out.Error() + "\n");
         return EXIT_OTHER;

@@ -33,10 +33,11 @@ const CCommandHelp s_aHelp[] = {
                  "                   --target \\PATH SOURCE...\n"
                  "      Writes DIR/MediaN.xml for files and folders that are burned into\n"
                  "      \\PATH on the disc; an existing one only with --force. --sums also\n"
-                 "      writes DIR/MediaN.sha256 (sha256sum's layout). --map (Linux) maps a\n"
-                 "      drive letter to a disc image, a device or a folder; a SOURCE E:\\docs\n"
-                 "      is then read through it, and E:\\ names everything at its root. verify\n"
-                 "      needs the same --map to read those sources.\n"},
+                 "      writes DIR/MediaN.sha256 (sha256sum's layout). A run that fails\n"
+                 "      writes nothing. --map (Linux) maps a drive letter to a disc image, a\n"
+                 "      device or a folder; a SOURCE E:\\docs is then read through it, and\n"
+                 "      E:\\ names everything at its root. verify needs the same --map to\n"
+                 "      read those sources.\n"},
     {"compare", "  korvane compare SOURCE COPY [--ignore-case] [--on-error continue|fail|abort]\n"
                 "                  [--quiet | --status] [--events FILE|-] [--events-raw FILE|-]\n"
                 "                  [--log FILE]\n"

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <fstream>
 #include <stdexcept>
 #include <utility>
 
@@ -109,7 +108,7 @@ std::string Joined(const std::string& strFolder, const std::string& strRel)
 
 } // namespace
 
-size_t WriteManifest(const CMediaDescription& desc, const std::filesystem::path& file)
+std::string ManifestText(const CMediaDescription& desc, size_t& nFiles)
 {
     std::vector<std::pair<std::string, std::filesystem::path>> vecFiles; // disc path, source
     for (const CDescribedEntry& entry : desc.vecEntries) {
@@ -141,12 +140,8 @@ size_t WriteManifest(const CMediaDescription& desc, const std::filesystem::path&
             throw std::runtime_error("describe: " + Utf8FromWide(WideFromNative(source)) + ": " + strError);
         strText += ManifestLine(strHex, strRel);
     }
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(strText.data(), static_cast<std::streamsize>(strText.size()));
-    out.close();
-    if (!out)
-        throw std::runtime_error("describe: cannot write " + Utf8FromWide(WideFromNative(file)));
-    return vecFiles.size();
+    nFiles = vecFiles.size();
+    return strText;
 }
 
 } // namespace kvtool

@@ -29,8 +29,8 @@ bool LeavesRoot(const std::string& strPath);
 // "Media<N>.sha256".
 std::string ManifestFileName(int iNumber);
 // The manifest of the files a description lists, their paths below the
-// disc root; returns how many files it holds. Throws std::runtime_error
-// naming the file that cannot be read or written.
-size_t WriteManifest(const CMediaDescription& desc, const std::filesystem::path& file);
+// disc root; nFiles is how many it holds. Throws std::runtime_error naming
+// the file or folder that cannot be read.
+std::string ManifestText(const CMediaDescription& desc, size_t& nFiles);
 
 } // namespace kvtool
