@@ -195,6 +195,35 @@ TEST(ToolCompare, EachFaultOneLineAndExitStatus)
 }
 
 #if !defined(_WIN32)
+// A folder of a disc image whose records lie past the image's end, as on a
+// disc cut short: it cannot be listed, so what it holds is not known either.
+TEST(ToolCompare, ImageFolderThatCannotBeReadIsUnreadable)
+{
+    kvtest::TempDir dir;
+    Tree(dir.Path() / "src");
+    Tree(dir.Path() / "copy");
+    const fs::path image = dir.Path() / "copy.iso";
+    ASSERT_EQ(0, std::system(("xorriso -as mkisofs -J -o '" + image.string() + "' '" +
+                              (dir.Path() / "copy").string() + "' >/dev/null 2>&1")
+                                 .c_str()));
+    // The Joliet record of "docs": its name (UTF-16BE) at 33, after its
+    // length (8) at 32; its extent, both-endian, at 2.
+    std::string strImage = kvtest::ReadBytes(image);
+    const size_t ibName = strImage.find(std::string("\x08\0d\0o\0c\0s", 9));
+    ASSERT_NE(std::string::npos, ibName);
+    strImage.replace(ibName - 31, 8, "\xf0\xff\xff\x00\x00\xff\xff\xf0", 8);
+    kvtest::WriteBytes(image, strImage);
+    CToolRun run = RunTool({L"compare", WideFromNative(dir.Path() / "src") + L"/", WideFromNative(image)});
+    EXPECT_EQ(1, run.iExit) << run.strOut << run.strErr;
+    EXPECT_EQ(
+        Below({"UNREADABLE  docs/Readme.md  (Input/output error)",
+               "UNREADABLE  docs/b.txt  (Input/output error)", "UNREADABLE  docs  (Input/output error)"},
+              image),
+        ProblemLines(run.strOut));
+}
+#endif
+
+#if !defined(_WIN32)
 // A FIFO and a link to a folder of the source are expected on the copy by
 // name: never EXTRA there, MISSING when the copy lacks them.
 TEST(ToolCompare, FifoAndLinkAreExpectedOnTheCopy)

@@ -284,7 +284,8 @@ std::string WithUdfField(std::string strImage, unsigned wTag, EWhich which, std:
     bool bFirst = true;
     for (std::size_t ib = 257 * kBlock; ib + kBlock <= strImage.size(); ib += kBlock) {
         const auto* pb = reinterpret_cast<const unsigned char*>(strImage.data() + ib);
-        if (static_cast<unsigned>(pb[0] | pb[1] << 8) != wTag || (wTag == kTagFileEntry && pb[27] != kTypeDirectory))
+        if (static_cast<unsigned>(pb[0] | pb[1] << 8) != wTag ||
+            (wTag == kTagFileEntry && pb[27] != kTypeDirectory))
             continue;
         if (which == EWhich::Every || bFirst == (which == EWhich::Root))
             strImage.replace(ib + ibField, value.size(), value.data(), value.size());
@@ -338,10 +339,12 @@ TEST(DiscImages, DamageIsReportedTruthfully)
             // 176) and of an identifier's implementation use (at 36).
             constexpr unsigned kEntry = 261, kIdentifier = 257;
             const std::pair<const char*, std::string> aDamage[] = {
-                {"root entry overruns its block", WithUdfField(strImage, kEntry, EWhich::Root, 168, "\xf0\xff\xff\x7f")},
+                {"root entry overruns its block",
+                 WithUdfField(strImage, kEntry, EWhich::Root, 168, "\xf0\xff\xff\x7f")},
                 {"folder entries overrun their block",
                  WithUdfField(strImage, kEntry, EWhich::OtherFolders, 168, "\xf0\xff\xff\x7f")},
-                {"root's records of no length", WithUdfField(strImage, kEntry, EWhich::Root, 176, {"\0\0\0\0", 4})},
+                {"root's records of no length",
+                 WithUdfField(strImage, kEntry, EWhich::Root, 176, {"\0\0\0\0", 4})},
                 {"identifiers overrun their folder's records",
                  WithUdfField(strImage, kIdentifier, EWhich::Every, 36, "\xf0\xff")},
             };

@@ -10,9 +10,11 @@
 
 namespace kvtool {
 
-CStagedFile::CStagedFile(const std::string& strCommand, std::filesystem::path file, const std::string& strText)
-    : m_strCommand(strCommand), m_file(std::move(file)), m_part(m_file.string() + ".part")
+CStagedFile::CStagedFile(const std::string& strCommand, std::filesystem::path file,
+                         const std::string& strText)
+    : m_strCommand(strCommand), m_file(std::move(file)), m_part(m_file)
 {
+    m_part += ".part"; // in the name's own encoding: string() would lose a name outside the code page
     errno = 0;
     std::ofstream out(m_part, std::ios::binary | std::ios::trunc);
     out.write(strText.data(), static_cast<std::streamsize>(strText.size()));

@@ -31,8 +31,8 @@ std::string FormatSummary(const CRunSummary& sum)
 
     std::string strEntries = sum.llEntries < 0 ? std::string("unknown") : std::to_string(sum.llEntries);
     if (sum.llFilesListed >= 0)
-        strEntries += " (" + std::to_string(sum.llFilesListed) + (sum.llFilesListed == 1 ? " file" : " files") +
-                      " listed)";
+        strEntries += " (" + std::to_string(sum.llFilesListed) +
+                      (sum.llFilesListed == 1 ? " file" : " files") + " listed)";
     strOut += Line("entries", strEntries);
     strOut += Line("files checked", std::to_string(sum.uFilesChecked));
 
