@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -255,18 +256,41 @@ TEST(Find, WriteTimeIsAWindowsFileTime)
     EXPECT_NE(0u, data.ftCreationTime.dwHighDateTime);
 }
 
-TEST(Find, UndecodableNamesAreListedButCannotBeOpened)
+// A host name Windows could not hold is listed with stand-ins: for bytes
+// that are not UTF-8 (and for the "\\" stand-in itself) ones that never
+// open, so the name cannot pass unnoticed; for a "\\" U+F05C, which opens
+// that file and not one in a folder of the name before it.
+TEST(Find, HostNamesWindowsCannotHold)
 {
-    TestDrive drive;
-    kvtest::WriteBytes(drive.Native(L"u") / "bad\xff.txt", "x");
-    const std::vector<std::wstring> vec = List(drive.Win(L"u\\*.*"));
-    ASSERT_EQ(3u, vec.size());
-    const std::wstring strName = vec[2];
-    EXPECT_EQ((std::wstring{L'b', L'a', L'd', static_cast<wchar_t>(0xDCFF), L'.', L't', L'x', L't'}),
-              strName);
-    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileW(drive.Win(L"u\\" + strName).c_str(), GENERIC_READ,
-                                                FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
+    struct {
+        const char* pszHost;
+        std::wstring strListed;
+        bool bOpens;
+    } cases[] = {
+        {"bad\xff.txt", L"bad\xDCFF.txt", false},
+        {"x\\y.txt", L"x\xF05Cy.txt", true},
+        {"pua\xef\x81\x9c.txt", L"pua\xDCEF\xDC81\xDC9C.txt", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszHost);
+        TestDrive drive;
+        kvtest::WriteBytes(drive.Native(L"u") / c.pszHost, "the file");
+        kvtest::WriteBytes(drive.Native(L"u") / "x" / "y.txt", "another");
+        std::vector<std::wstring> vec = List(drive.Win(L"u\\*.*"));
+        EXPECT_NE(vec.end(), std::find(vec.begin(), vec.end(), c.strListed));
+        HANDLE h = CreateFileW(drive.Win(L"u\\" + c.strListed).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_EQ(c.bOpens, h != INVALID_HANDLE_VALUE);
+        if (h == INVALID_HANDLE_VALUE) {
+            EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
+            continue;
+        }
+        char ab[16] = {};
+        DWORD cb = 0;
+        EXPECT_TRUE(ReadFile(h, ab, sizeof ab, &cb, nullptr));
+        EXPECT_EQ("the file", std::string(ab, cb));
+        CloseHandle(h);
+    }
 }
 
 TEST(Find, NestedSearchesStayIndependent)

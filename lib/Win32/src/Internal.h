@@ -19,14 +19,22 @@ class CDiscImage;
 
 // ---- Text -----------------------------------------------------------------
 
-// Appends the UTF-8 form of cch wide characters. False when one of them is
-// not a Unicode scalar value (a surrogate, or above U+10FFFF); what was
-// appended before it is then of no use.
+// No Windows name holds a "\", which would be read as a separator; a host
+// name that does is shown with this private-use character in its place, as
+// Cygwin and WSL show it, and the character names the "\" again on the way
+// back.
+constexpr wchar_t kwcBackslashInName = 0xF05C;
+
+// Appends the UTF-8 form of cch wide characters (kwcBackslashInName as "\").
+// False when one of them is not a Unicode scalar value (a surrogate, or
+// above U+10FFFF); what was appended before it is then of no use.
 bool AppendUtf8(std::string& strOut, const wchar_t* pch, std::size_t cch);
 
-// The wide form of a host name. Bytes that are not valid UTF-8 become
-// U+DC80..U+DCFF, which AppendUtf8 refuses: such a name can be listed but
-// never opened, so it cannot pass unnoticed.
+// The wide form of a host name ("\" as kwcBackslashInName). Bytes that are
+// not valid UTF-8 become U+DC80..U+DCFF, which AppendUtf8 refuses: such a
+// name can be listed but never opened, so it cannot pass unnoticed. So does
+// a name that holds kwcBackslashInName itself (U+DCEF U+DC81 U+DC9C), which
+// would otherwise open another file.
 std::wstring DecodeUtf8(const char* psz);
 
 // ---- Paths ----------------------------------------------------------------
