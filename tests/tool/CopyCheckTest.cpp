@@ -224,6 +224,55 @@ TEST(ToolCompare, ImageFolderThatCannotBeReadIsUnreadable)
 #endif
 
 #if !defined(_WIN32)
+// A "\" in a Linux name is part of the name: "x\y" is not the file y in the
+// folder x beside it, whichever way the copy is checked.
+TEST(ToolCompare, BackslashInANameIsPartOfIt)
+{
+    struct CCase {
+        const char* pszName;
+        const char* pszCopy; // what the copy's "x\y" holds; nullptr: none
+        int iExit;
+        std::vector<std::string> vecLines;
+    };
+    const CCase aCases[] = {
+        {"the same", "A", 0, {}},
+        {"other bytes", "C", 1, {"CONTENT  x\\\\y"}},
+        {"missing", nullptr, 1, {"MISSING  x\\\\y"}},
+    };
+    for (const CCase& test : aCases) {
+        SCOPED_TRACE(test.pszName);
+        kvtest::TempDir dir;
+        for (const char* pszSide : {"src", "copy"}) {
+            kvtest::WriteBytes(dir.Path() / pszSide / "x\\y", "A");
+            kvtest::WriteBytes(dir.Path() / pszSide / "x" / "y", "A");
+        }
+        const fs::path copy = dir.Path() / "copy";
+        if (test.pszCopy)
+            kvtest::WriteBytes(copy / "x\\y", test.pszCopy);
+        else
+            fs::remove(copy / "x\\y");
+        const std::wstring strSrc = WideFromNative(dir.Path() / "src");
+        const std::wstring strDesc = WideFromNative(dir.Path() / "desc");
+        CToolRun compared = RunTool({L"compare", strSrc + L"/", WideFromNative(copy)});
+        EXPECT_EQ(test.iExit, compared.iExit) << compared.strOut << compared.strErr;
+        EXPECT_EQ(Below(test.vecLines, copy), ProblemLines(compared.strOut));
+        // describe and verify, with the copy as the disc; sha256sum reads the manifest.
+        ASSERT_EQ(0, RunTool({L"describe", L"--sums", L"--number", L"1", L"--target", L"\\", L"--out",
+                              strDesc, strSrc + L"/x", strSrc + L"/x\\y"})
+                         .iExit);
+        CToolRun verified = RunTool({L"verify", L"--drive", L"E", L"--xml", strDesc + L"/Media1.xml",
+                                     L"--map", L"E=" + WideFromNative(copy)});
+        EXPECT_EQ(test.iExit, verified.iExit) << verified.strOut << verified.strErr;
+        EXPECT_EQ(Below(test.vecLines, copy), ProblemLines(verified.strOut));
+        EXPECT_EQ(test.iExit == 0,
+                  std::system(("cd '" + copy.string() + "' && sha256sum -c --quiet '" +
+                               (dir.Path() / "desc" / "Media1.sha256").string() + "' >/dev/null 2>&1")
+                                  .c_str()) == 0);
+    }
+}
+#endif
+
+#if !defined(_WIN32)
 // A FIFO and a link to a folder of the source are expected on the copy by
 // name: never EXTRA there, MISSING when the copy lacks them.
 TEST(ToolCompare, FifoAndLinkAreExpectedOnTheCopy)

@@ -78,7 +78,7 @@ std::filesystem::path Tidy(const std::wstring& strArg)
 
 std::wstring Backslashed(std::string strRel)
 {
-    std::wstring str = WideFromUtf8(strRel);
+    std::wstring str = LibraryTextFromUtf8(strRel);
     for (wchar_t& c : str)
         if (c == L'/')
             c = L'\\';
@@ -172,8 +172,8 @@ void WalkDrive(const std::wstring& strFolder, const std::filesystem::path& shown
             ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && strName == L"System Volume Information"))
             continue;
         CWalkEntry walked;
-        walked.strRel = strPrefix + Utf8FromWide(strName);
-        walked.strNative = (shownRoot / NativePath(strName)).native();
+        walked.strRel = strPrefix + Utf8FromLibraryText(strName);
+        walked.strNative = (shownRoot / NativeFromLibraryText(strName)).native();
         walked.bFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         walked.bFile = !walked.bFolder;
         vecEntries.push_back(std::move(walked));
@@ -184,7 +184,7 @@ void WalkDrive(const std::wstring& strFolder, const std::filesystem::path& shown
     for (const CWalkEntry& walked : vecEntries) {
         if (fnVisit(walked) && walked.bFolder) {
             const std::string strName = walked.strRel.substr(strPrefix.size());
-            WalkDrive(strFolder + L"\\" + WideFromUtf8(strName), walked.Path(), walked.strRel + "/", fnVisit,
+            WalkDrive(strFolder + L"\\" + LibraryTextFromUtf8(strName), walked.Path(), walked.strRel + "/", fnVisit,
                       fnUnlisted);
         }
     }
@@ -366,7 +366,7 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
         entry.strFullPath = LibraryPathOf(sourcePath);
         entry.strTargetPath =
             NormalizeTargetPath(strBelow + L"\\" + Backslashed(strCopyRel.substr(0, iName ? iName - 1 : 0)));
-        entry.strName = WideFromUtf8(strCopyRel.substr(iName));
+        entry.strName = LibraryTextFromUtf8(strCopyRel.substr(iName));
         entry.strPath = NormalizeTargetPath(entry.strTargetPath + L"\\" + entry.strName);
         entry.dwAttribute = FILE_ATTRIBUTE_ARCHIVE;
         std::uintmax_t ullSize = file.ullSize;

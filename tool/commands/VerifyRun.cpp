@@ -71,7 +71,7 @@ std::wstring DiscPathOf(const std::filesystem::path& file, wchar_t wcDrive)
 {
     const std::wstring strRoot = std::wstring(1, wcDrive) + L":\\";
     const std::filesystem::path rel = file.lexically_relative(NativeFromLibrary(strRoot));
-    const std::wstring strRel = WideFromNative(rel);
+    const std::wstring strRel = LibraryTextOf(rel);
     if (rel.empty() || strRel.compare(0, 2, L"..") == 0)
         return LibraryPathOf(file);
     std::wstring strPath = strRoot + strRel;

@@ -98,7 +98,7 @@ std::string DiscRel(const std::wstring& strDiscPath)
     std::replace(str.begin(), str.end(), L'\\', L'/');
     while (!str.empty() && str[0] == L'/')
         str.erase(0, 1);
-    return Utf8FromWide(str);
+    return Utf8FromLibraryText(str);
 }
 
 std::string Joined(const std::string& strFolder, const std::string& strRel)
@@ -113,7 +113,7 @@ std::string ManifestText(const CMediaDescription& desc, size_t& nFiles)
     std::vector<std::pair<std::string, std::filesystem::path>> vecFiles; // disc path, source
     for (const CDescribedEntry& entry : desc.vecEntries) {
         if (!(entry.dwAttribute & FILE_ATTRIBUTE_DIRECTORY)) {
-            vecFiles.emplace_back(DiscRel(entry.strPath), NativePath(entry.strFullPath));
+            vecFiles.emplace_back(DiscRel(entry.strPath), NativeFromLibraryText(entry.strFullPath));
             continue;
         }
         // The folder entry's source is "<folder>\*.*".
@@ -121,7 +121,7 @@ std::string ManifestText(const CMediaDescription& desc, size_t& nFiles)
         const std::string strBelow = DiscRel(entry.strTargetPath);
         // A manifest without a folder's files would pass a disc that lacks them.
         WalkTree(
-            NativePath(strFolder),
+            NativeFromLibraryText(strFolder),
             [&](const CWalkEntry& walked) {
                 if (walked.bFile)
                     vecFiles.emplace_back(Joined(strBelow, walked.strRel), walked.Path());

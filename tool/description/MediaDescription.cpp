@@ -79,7 +79,7 @@ CMediaDescription DescribeSources(const std::vector<std::filesystem::path>& vecS
             throw CUsageError("source " + strShown + " not found");
 
         CDescribedEntry entry;
-        entry.strName = WideFromNative(path.filename());
+        entry.strName = LibraryTextOf(path.filename());
         entry.strWriteTime = WriteTimeText(path);
         if (std::filesystem::is_directory(status)) {
             if (entry.strName.empty())

@@ -21,7 +21,7 @@ std::filesystem::path AbsoluteNative(const std::wstring& strPath)
 std::wstring LibraryPathOf(const std::filesystem::path& pathNative)
 {
     std::filesystem::path path = pathNative;
-    return WideFromNative(path.make_preferred());
+    return LibraryTextOf(path.make_preferred());
 }
 
 std::wstring LibraryPathFromArgument(const std::wstring& strArg)

@@ -33,7 +33,7 @@ std::filesystem::path NativeFromLibrary(const std::wstring& strLibraryPath)
     for (wchar_t& c : strPath)
         if (c == L'\\')
             c = L'/';
-    return NativePath(strPath).lexically_normal();
+    return NativeFromLibraryText(strPath).lexically_normal();
 #endif
 }
 
@@ -72,7 +72,7 @@ std::wstring CompleteCutPath(const std::wstring& strReported)
          it.increment(ec)) {
         if (it->is_directory(ec))
             continue;
-        std::wstring strRel = WideFromNative(it->path().lexically_relative(folder));
+        std::wstring strRel = LibraryTextOf(it->path().lexically_relative(folder));
         for (wchar_t& c : strRel)
             if (c == L'/')
                 c = wcSep;

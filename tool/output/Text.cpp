@@ -2,6 +2,7 @@
 
 #include <kvutf/Utf.h>
 
+#include <algorithm>
 #include <climits>
 
 namespace kvtool {
@@ -31,6 +32,52 @@ std::wstring WideFromNative(const std::filesystem::path& path)
     return path.wstring();
 #else
     return WideFromUtf8(path.string());
+#endif
+}
+
+#if !defined(_WIN32)
+namespace {
+
+constexpr wchar_t kwcBackslashInName = 0xF05C; // the Win32 layer's own
+
+} // namespace
+#endif
+
+std::wstring LibraryTextFromUtf8(const std::string& strNative)
+{
+    std::wstring str = WideFromUtf8(strNative);
+#if !defined(_WIN32)
+    std::replace(str.begin(), str.end(), L'\\', kwcBackslashInName);
+#endif
+    return str;
+}
+
+std::wstring LibraryTextOf(const std::filesystem::path& path)
+{
+#if defined(_WIN32)
+    return path.wstring();
+#else
+    return LibraryTextFromUtf8(path.string());
+#endif
+}
+
+std::string Utf8FromLibraryText(const std::wstring& strText)
+{
+#if defined(_WIN32)
+    return Utf8FromWide(strText);
+#else
+    std::wstring str = strText;
+    std::replace(str.begin(), str.end(), kwcBackslashInName, L'\\');
+    return Utf8FromWide(str);
+#endif
+}
+
+std::filesystem::path NativeFromLibraryText(const std::wstring& strText)
+{
+#if defined(_WIN32)
+    return NativePath(strText);
+#else
+    return std::filesystem::u8path(Utf8FromLibraryText(strText));
 #endif
 }
 

@@ -17,6 +17,15 @@ std::wstring WideFromUtf8(const std::string& strText);
 std::filesystem::path NativePath(const std::wstring& strPath);
 std::wstring WideFromNative(const std::filesystem::path& path);
 
+// Native names and paths as the library takes them, and back. No Windows
+// name holds a "\"; on Linux one that does goes to the library with U+F05C
+// in its place, as the Win32 layer lists it, so that it is not read as a
+// separator. Elsewhere these are the conversions above.
+std::wstring LibraryTextOf(const std::filesystem::path& path);
+std::wstring LibraryTextFromUtf8(const std::string& strNative);
+std::filesystem::path NativeFromLibraryText(const std::wstring& strText);
+std::string Utf8FromLibraryText(const std::wstring& strText);
+
 // Decimal integer with an optional sign and nothing else; false on any other
 // text or a value outside int.
 bool ParseInt(const std::wstring& strText, int& iValue);
