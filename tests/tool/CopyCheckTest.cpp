@@ -330,7 +330,7 @@ TEST(ToolDescribe, ImageContentsAgainstTheirTree)
                                   "' >/dev/null 2>&1")
                                      .c_str()));
         const std::wstring strMap = L"I=" + WideFromNative(image);
-        CToolRun run = RunTool({L"describe", L"--map", strMap, L"--number", L"1", L"--out",
+        CToolRun run = RunTool({L"describe", L"--sums", L"--map", strMap, L"--number", L"1", L"--out",
                                 WideFromNative(dir.Path()), L"--target", L"\\", L"I:\\"});
         ASSERT_EQ(0, run.iExit) << run.strErr;
         EXPECT_NE(std::string::npos, run.strOut.find("2 entries, 3 files, 16 bytes")) << run.strOut;
@@ -339,6 +339,10 @@ TEST(ToolDescribe, ImageContentsAgainstTheirTree)
                        L"--map", L"E=" + WideFromNative(tree), L"--map", strMap});
         EXPECT_EQ(test.iExit, run.iExit) << run.strErr << run.strOut;
         EXPECT_EQ(Below(test.vecLines, tree), ProblemLines(run.strOut));
+        // The manifest holds the image's files, as sha256sum reads the tree.
+        EXPECT_EQ(test.iExit == 0, std::system(("cd '" + tree.string() + "' && sha256sum -c --quiet '" +
+                                                (dir.Path() / "Media1.sha256").string() + "' >/dev/null 2>&1")
+                                                   .c_str()) == 0);
     }
 }
 #endif

@@ -3,6 +3,7 @@
 #include "commands/CommandLine.h"
 #include "commands/DescribeCommand.h"
 #include "description/FileTime.h"
+#include "description/DriveWalk.h"
 #include "description/FileWalk.h"
 #include "description/MediaDescription.h"
 #include "commands/VerifyCommand.h"
@@ -76,15 +77,6 @@ std::filesystem::path Tidy(const std::wstring& strArg)
     return !path.has_filename() && path.has_parent_path() ? path.parent_path() : path;
 }
 
-std::wstring Backslashed(std::string strRel)
-{
-    std::wstring str = LibraryTextFromUtf8(strRel);
-    for (wchar_t& c : str)
-        if (c == L'/')
-            c = L'\\';
-    return str;
-}
-
 // The folders above a relative path ("a/b/c" gives "a/b/" and "a/"), as
 // the path's own text: its folders are named as in it.
 void InsertFolders(const std::string& strRel, std::set<std::string>& setFolders)
@@ -144,50 +136,6 @@ bool IsDiscImage(const std::filesystem::path& path)
     std::error_code ec;
     const std::filesystem::file_status status = std::filesystem::status(path, ec);
     return std::filesystem::is_regular_file(status) || std::filesystem::is_block_file(status);
-}
-
-// WalkTree's walk of a folder on a drive, through the library's calls: the
-// entries as the drive spells them, folders before what they hold, in name
-// order; strNative is shownRoot joined with the entry's path.
-void WalkDrive(const std::wstring& strFolder, const std::filesystem::path& shownRoot,
-               const std::string& strPrefix, const std::function<bool(const CWalkEntry&)>& fnVisit,
-               const FnUnlisted& fnUnlisted)
-{
-    std::vector<CWalkEntry> vecEntries;
-    WIN32_FIND_DATAW data;
-    HANDLE hFind = FindFirstFileW((strFolder + L"\\*").c_str(), &data);
-    if (hFind == INVALID_HANDLE_VALUE) {
-        const DWORD dwError = GetLastError();
-        if (dwError != ERROR_FILE_NOT_FOUND && dwError != ERROR_NO_MORE_FILES) {
-            CWalkEntry folder;
-            folder.strNative = shownRoot.native();
-            folder.bFolder = true;
-            fnUnlisted(folder, SystemMessage(EIO)); // what a damaged disc says on Linux
-        }
-        return;
-    }
-    do {
-        const std::wstring strName = data.cFileName;
-        if (strName == L"." || strName == L".." ||
-            ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && strName == L"System Volume Information"))
-            continue;
-        CWalkEntry walked;
-        walked.strRel = strPrefix + Utf8FromLibraryText(strName);
-        walked.strNative = (shownRoot / NativeFromLibraryText(strName)).native();
-        walked.bFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        walked.bFile = !walked.bFolder;
-        vecEntries.push_back(std::move(walked));
-    } while (FindNextFileW(hFind, &data));
-    FindClose(hFind);
-    std::sort(vecEntries.begin(), vecEntries.end(),
-              [](const CWalkEntry& a, const CWalkEntry& b) { return a.strRel < b.strRel; });
-    for (const CWalkEntry& walked : vecEntries) {
-        if (fnVisit(walked) && walked.bFolder) {
-            const std::string strName = walked.strRel.substr(strPrefix.size());
-            WalkDrive(strFolder + L"\\" + LibraryTextFromUtf8(strName), walked.Path(), walked.strRel + "/", fnVisit,
-                      fnUnlisted);
-        }
-    }
 }
 #endif
 
@@ -326,7 +274,7 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
                 throw CUsageError("compare: " + Utf8FromWide(args.Positionals()[1]) +
                                   " holds no disc this build can read");
             const std::wstring strRegionPath =
-                strWalked.empty() ? strDrive : strDrive + Backslashed("/" + strWalked);
+                strWalked.empty() ? strDrive : strDrive + LibraryRelPath("/" + strWalked);
             const DWORD dwAttributes = GetFileAttributesW(strRegionPath.c_str());
             if (strWalked.empty() ||
                 (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY)))
@@ -364,8 +312,8 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
         CDescribedEntry entry;
         const std::filesystem::path sourcePath(file.strNative);
         entry.strFullPath = LibraryPathOf(sourcePath);
-        entry.strTargetPath =
-            NormalizeTargetPath(strBelow + L"\\" + Backslashed(strCopyRel.substr(0, iName ? iName - 1 : 0)));
+        entry.strTargetPath = NormalizeTargetPath(
+            strBelow + L"\\" + LibraryRelPath(strCopyRel.substr(0, iName ? iName - 1 : 0)));
         entry.strName = LibraryTextFromUtf8(strCopyRel.substr(iName));
         entry.strPath = NormalizeTargetPath(entry.strTargetPath + L"\\" + entry.strName);
         entry.dwAttribute = FILE_ATTRIBUTE_ARCHIVE;

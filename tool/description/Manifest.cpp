@@ -1,6 +1,8 @@
 #include "description/Manifest.h"
 
+#include "description/DriveWalk.h"
 #include "description/FileWalk.h"
+#include "host/HostPath.h"
 #include "host/Sha256.h"
 #include "output/Text.h"
 
@@ -110,35 +112,65 @@ std::string Joined(const std::string& strFolder, const std::string& strRel)
 
 std::string ManifestText(const CMediaDescription& desc, size_t& nFiles)
 {
-    std::vector<std::pair<std::string, std::filesystem::path>> vecFiles; // disc path, source
+    // A file's disc path and its source: a native file, or a library path
+    // read through the library's calls (on Linux a drive path, which may
+    // name a file in a disc image).
+    struct CSource {
+        std::string strRel;
+        std::filesystem::path native;
+        std::wstring strLibrary;
+    };
+    std::vector<CSource> vecFiles;
+    const FnUnlisted fnUnlisted = [](const CWalkEntry& folder, const std::string& strReason) {
+        throw std::runtime_error("describe: cannot list " + Utf8FromWide(WideFromNative(folder.Path())) +
+                                 ": " + strReason);
+    };
     for (const CDescribedEntry& entry : desc.vecEntries) {
+#if defined(_WIN32)
+        const bool bThroughLibrary = false;
+#else
+        const bool bThroughLibrary = IsDrivePath(entry.strFullPath);
+#endif
         if (!(entry.dwAttribute & FILE_ATTRIBUTE_DIRECTORY)) {
-            vecFiles.emplace_back(DiscRel(entry.strPath), NativeFromLibraryText(entry.strFullPath));
+            if (bThroughLibrary)
+                vecFiles.push_back({DiscRel(entry.strPath), {}, entry.strFullPath});
+            else
+                vecFiles.push_back({DiscRel(entry.strPath), NativeFromLibraryText(entry.strFullPath), {}});
             continue;
         }
         // The folder entry's source is "<folder>\*.*".
-        std::wstring strFolder = entry.strFullPath.substr(0, entry.strFullPath.size() - 4);
+        const std::wstring strFolder = entry.strFullPath.substr(0, entry.strFullPath.size() - 4);
         const std::string strBelow = DiscRel(entry.strTargetPath);
         // A manifest without a folder's files would pass a disc that lacks them.
-        WalkTree(
-            NativeFromLibraryText(strFolder),
-            [&](const CWalkEntry& walked) {
-                if (walked.bFile)
-                    vecFiles.emplace_back(Joined(strBelow, walked.strRel), walked.Path());
-                return true;
-            },
-            [](const CWalkEntry& folder, const std::string& strReason) {
-                throw std::runtime_error("describe: cannot list " +
-                                         Utf8FromWide(WideFromNative(folder.Path())) + ": " + strReason);
-            });
+        const auto fnVisit = [&](const CWalkEntry& walked) {
+            if (walked.bFile)
+                vecFiles.push_back(
+                    {Joined(strBelow, walked.strRel), walked.Path(),
+                     bThroughLibrary ? strFolder + L"\\" + LibraryRelPath(walked.strRel) : std::wstring()});
+            return true;
+        };
+#if !defined(_WIN32)
+        if (bThroughLibrary) {
+            WalkDrive(strFolder, NativeFromLibraryText(strFolder), std::string(), fnVisit, fnUnlisted);
+            continue;
+        }
+#endif
+        WalkTree(NativeFromLibraryText(strFolder), fnVisit, fnUnlisted);
     }
-    std::sort(vecFiles.begin(), vecFiles.end());
+    std::sort(vecFiles.begin(), vecFiles.end(),
+              [](const CSource& a, const CSource& b) { return a.strRel < b.strRel; });
     std::string strText;
-    for (const auto& [strRel, source] : vecFiles) {
+    for (const CSource& source : vecFiles) {
         std::string strHex, strError;
-        if (Sha256OfFile(source, strHex, strError) != EHashResult::Ok)
-            throw std::runtime_error("describe: " + Utf8FromWide(WideFromNative(source)) + ": " + strError);
-        strText += ManifestLine(strHex, strRel);
+        const EHashResult eResult = source.strLibrary.empty()
+                                        ? Sha256OfFile(source.native, strHex, strError)
+                                        : Sha256OfLibraryFile(source.strLibrary, strHex, strError);
+        if (eResult != EHashResult::Ok)
+            throw std::runtime_error("describe: " +
+                                     (source.strLibrary.empty() ? Utf8FromWide(WideFromNative(source.native))
+                                                                : Utf8FromLibraryText(source.strLibrary)) +
+                                     ": " + strError);
+        strText += ManifestLine(strHex, source.strRel);
     }
     nFiles = vecFiles.size();
     return strText;

@@ -2,7 +2,10 @@
 
 #include <openssl/evp.h>
 
+#include <windows.h>
+
 #include <cerrno>
+#include <functional>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -28,6 +31,44 @@ struct CFd {
     }
 };
 
+// The digest of what fnRead gives until it gives 0 bytes; fnRead returns
+// -1 with strError set when a read fails.
+EHashResult Digest(const std::function<long(unsigned char*, std::size_t)>& fnRead, std::string& strHex,
+                   std::string& strError)
+{
+    static thread_local std::unique_ptr<EVP_MD_CTX, CCtxFree> ctx(EVP_MD_CTX_new());
+    // Page-aligned: the kernel's copy into a buffer new[] places (16 bytes
+    // past a page) measured four times slower.
+    constexpr size_t cbBuffer = 256 * 1024;
+    struct CBufferDelete {
+        void operator()(unsigned char* p) const { ::operator delete[](p, std::align_val_t(4096)); }
+    };
+    static thread_local std::unique_ptr<unsigned char[], CBufferDelete> pBuffer(
+        static_cast<unsigned char*>(::operator new[](cbBuffer, std::align_val_t(4096))));
+    if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1) {
+        strError = "libcrypto cannot start a SHA-256 digest";
+        return EHashResult::Unreadable;
+    }
+    for (;;) {
+        const long n = fnRead(pBuffer.get(), cbBuffer);
+        if (n < 0)
+            return EHashResult::Unreadable;
+        if (n == 0)
+            break;
+        EVP_DigestUpdate(ctx.get(), pBuffer.get(), static_cast<size_t>(n));
+    }
+    unsigned char abDigest[EVP_MAX_MD_SIZE];
+    unsigned int uLength = 0;
+    EVP_DigestFinal_ex(ctx.get(), abDigest, &uLength);
+    static const char szHex[] = "0123456789abcdef";
+    strHex.clear();
+    for (unsigned i = 0; i < uLength; ++i) {
+        strHex += szHex[abDigest[i] >> 4];
+        strHex += szHex[abDigest[i] & 15];
+    }
+    return EHashResult::Ok;
+}
+
 } // namespace
 
 EHashResult Sha256OfFile(const std::filesystem::path& path, std::string& strHex, std::string& strError)
@@ -47,41 +88,51 @@ EHashResult Sha256OfFile(const std::filesystem::path& path, std::string& strHex,
         strError = S_ISDIR(st.st_mode) ? "Is a directory" : "not a regular file";
         return EHashResult::NotAFile;
     }
-    static thread_local std::unique_ptr<EVP_MD_CTX, CCtxFree> ctx(EVP_MD_CTX_new());
-    // Page-aligned: the kernel's copy into a buffer new[] places (16 bytes
-    // past a page) measured four times slower.
-    constexpr size_t cbBuffer = 256 * 1024;
-    struct CBufferDelete {
-        void operator()(unsigned char* p) const { ::operator delete[](p, std::align_val_t(4096)); }
-    };
-    static thread_local std::unique_ptr<unsigned char[], CBufferDelete> pBuffer(
-        static_cast<unsigned char*>(::operator new[](cbBuffer, std::align_val_t(4096))));
-    if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1) {
-        strError = "libcrypto cannot start a SHA-256 digest";
-        return EHashResult::Unreadable;
+    return Digest(
+        [&](unsigned char* pb, std::size_t cb) -> long {
+            for (;;) {
+                const ssize_t n = read(file.fd, pb, cb);
+                if (n >= 0 || errno != EINTR) {
+                    if (n < 0)
+                        strError = std::strerror(errno);
+                    return static_cast<long>(n);
+                }
+            }
+        },
+        strHex, strError);
+}
+
+EHashResult Sha256OfLibraryFile(const std::wstring& strLibraryPath, std::string& strHex,
+                                std::string& strError)
+{
+    // A disc image has no native files, and what it reports is what a damaged disc says.
+    const DWORD dwAttributes = GetFileAttributesW(strLibraryPath.c_str());
+    const DWORD dwError = GetLastError();
+    if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        strError = "Is a directory";
+        return EHashResult::NotAFile;
     }
-    for (;;) {
-        ssize_t n = read(file.fd, pBuffer.get(), cbBuffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            strError = std::strerror(errno);
-            return EHashResult::Unreadable;
-        }
-        if (n == 0)
-            break;
-        EVP_DigestUpdate(ctx.get(), pBuffer.get(), static_cast<size_t>(n));
+    HANDLE hFile = dwAttributes == INVALID_FILE_ATTRIBUTES
+                       ? INVALID_HANDLE_VALUE
+                       : CreateFileW(strLibraryPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, 0, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE) {
+        const DWORD dwWhy = dwAttributes == INVALID_FILE_ATTRIBUTES ? dwError : GetLastError();
+        const bool bMissing = dwWhy == ERROR_FILE_NOT_FOUND || dwWhy == ERROR_PATH_NOT_FOUND;
+        strError = bMissing ? std::strerror(ENOENT) : std::strerror(EIO);
+        return bMissing ? EHashResult::Missing : EHashResult::Unreadable;
     }
-    unsigned char abDigest[EVP_MAX_MD_SIZE];
-    unsigned int uLength = 0;
-    EVP_DigestFinal_ex(ctx.get(), abDigest, &uLength);
-    static const char szHex[] = "0123456789abcdef";
-    strHex.clear();
-    for (unsigned i = 0; i < uLength; ++i) {
-        strHex += szHex[abDigest[i] >> 4];
-        strHex += szHex[abDigest[i] & 15];
-    }
-    return EHashResult::Ok;
+    const std::unique_ptr<void, decltype(&CloseHandle)> closer(hFile, &CloseHandle);
+    return Digest(
+        [&](unsigned char* pb, std::size_t cb) -> long {
+            DWORD cbRead = 0;
+            if (!ReadFile(hFile, pb, static_cast<DWORD>(cb), &cbRead, nullptr)) {
+                strError = std::strerror(EIO);
+                return -1;
+            }
+            return static_cast<long>(cbRead);
+        },
+        strHex, strError);
 }
 
 } // namespace kvtool

@@ -14,5 +14,10 @@ enum class EHashResult { Ok, Missing, NotAFile, Unreadable };
 // 64 lower-case hex digits in strHex; on failure strError holds the
 // system's reason.
 EHashResult Sha256OfFile(const std::filesystem::path& path, std::string& strHex, std::string& strError);
+// The same for a file named by a library path, read through the library's
+// calls: on Linux a file on a drive the Win32 layer maps, a disc image's
+// included; on Windows the native file.
+EHashResult Sha256OfLibraryFile(const std::wstring& strLibraryPath, std::string& strHex,
+                                std::string& strError);
 
 } // namespace kvtool

@@ -150,4 +150,10 @@ EHashResult Sha256OfFile(const std::filesystem::path& path, std::string& strHex,
     return EHashResult::Ok;
 }
 
+EHashResult Sha256OfLibraryFile(const std::wstring& strLibraryPath, std::string& strHex,
+                                std::string& strError)
+{
+    return Sha256OfFile(NativePath(strLibraryPath), strHex, strError);
+}
+
 } // namespace kvtool
