@@ -432,8 +432,10 @@ TEST(ToolManifest, LinesBothWays)
         EXPECT_EQ(strPath, entry.strPath);
     }
     kvtool::CManifestEntry entry;
-    EXPECT_TRUE(kvtool::ParseManifestLine(std::string(64, 'F') + " *./x/y", entry));
-    EXPECT_EQ("x/y", entry.strPath);
+    for (const std::string& strEnd : {std::string(), std::string("\r")}) {
+        EXPECT_TRUE(kvtool::ParseManifestLine(std::string(64, 'F') + " *./x/y" + strEnd, entry));
+        EXPECT_EQ("x/y", entry.strPath);
+    }
     EXPECT_EQ(strHex.size(), entry.strHex.size());
     for (const std::string& strBad : {std::string(63, 'a') + "  x", std::string(64, 'g') + "  x",
                                       strHex + " x", strHex + "  ", "\\" + strHex + "  a\\qb"})
@@ -503,6 +505,17 @@ TEST(ToolCheck, ManifestFromDescribeFindsEachFault)
             {L"check", WideFromNative(dir.Path() / "m" / "Media7.sha256"), L"--root", WideFromNative(root)});
         EXPECT_EQ(test.vecLines.empty() ? 0 : 1, run.iExit) << run.strOut << run.strErr;
         EXPECT_EQ(Below(test.vecLines, root), ProblemLines(run.strOut));
+#if !defined(_WIN32)
+        // The same tree burned to an xorriso image, checked without mounting it.
+        const fs::path image = dir.Path() / "src.iso";
+        ASSERT_EQ(0, std::system(("xorriso -as mkisofs -R -J -o '" + image.string() + "' '" + root.string() +
+                                  "' >/dev/null 2>&1")
+                                     .c_str()));
+        run = RunTool(
+            {L"check", WideFromNative(dir.Path() / "m" / "Media7.sha256"), L"--root", WideFromNative(image)});
+        EXPECT_EQ(test.vecLines.empty() ? 0 : 1, run.iExit) << run.strOut << run.strErr;
+        EXPECT_EQ(Below(test.vecLines, image), ProblemLines(run.strOut));
+#endif
     }
 }
 

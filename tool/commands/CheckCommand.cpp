@@ -2,8 +2,11 @@
 
 #include "commands/CommandLine.h"
 #include "commands/OutputFiles.h"
+#include "description/DriveWalk.h"
 #include "description/FileWalk.h"
 #include "description/Manifest.h"
+#include "host/CopySpelling.h"
+#include "host/DriveMap.h"
 #include "host/HostPath.h"
 #include "host/Interrupt.h"
 #include "host/NativeName.h"
@@ -16,6 +19,8 @@
 #include "output/Summary.h"
 #include "output/Text.h"
 #include "output/UsageError.h"
+
+#include <windows.h>
 
 #include <chrono>
 #include <cerrno>
@@ -41,6 +46,39 @@ EProblemStatus StatusOf(EHashResult eResult)
     }
 }
 
+#if !defined(_WIN32)
+// A root that is a disc image or a disc's device is read as the disc of a
+// drive the Win32 layer maps to it ("K:"); "" for a folder.
+std::wstring DriveForRoot(const std::filesystem::path& root)
+{
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(root, ec);
+    if (!std::filesystem::is_regular_file(status) && !std::filesystem::is_block_file(status))
+        return std::wstring();
+    for (wchar_t wc = L'K'; wc <= L'Z'; ++wc) {
+        if (IsDriveMapped(wc))
+            continue;
+        ApplyMapping({wc, WideFromNative(root)});
+        const std::wstring strDrive = std::wstring(1, wc) + L":";
+        if (GetFileAttributesW((strDrive + L"\\").c_str()) == INVALID_FILE_ATTRIBUTES)
+            throw CUsageError("check: root " + ShownPath(root) + " holds no disc this build can read");
+        return strDrive;
+    }
+    throw CUsageError("check: every drive letter from K to Z is mapped already");
+}
+
+// The size of a file on such a drive; 0 when it cannot be found.
+unsigned long long LibraryFileSize(const std::wstring& strPath)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE hFind = FindFirstFileW(strPath.c_str(), &data);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return 0;
+    FindClose(hFind);
+    return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+#endif
+
 } // namespace
 
 int CheckCommand(const std::vector<std::wstring>& vecArgs)
@@ -64,14 +102,19 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     const std::filesystem::path root =
         args.Has(L"root") ? AbsoluteNative(*args.Value(L"root")) : manifest.parent_path();
     std::error_code ec;
-    if (!std::filesystem::is_directory(root, ec))
+    std::wstring strDrive; // the drive a disc image is read through; "" for a folder
+#if !defined(_WIN32)
+    strDrive = DriveForRoot(root);
+#endif
+    if (strDrive.empty() && !std::filesystem::is_directory(root, ec))
         throw CUsageError("check: root " + ShownPath(root) + " is not a folder");
 
     std::wstring strEvents;
     if (const std::wstring* pstrEvents = args.Value(L"events"))
         strEvents = *pstrEvents == L"-" ? *pstrEvents : WideFromNative(AbsoluteNative(*pstrEvents));
     // Below the root, the events file would be read as one more file.
-    RefuseInput("check", "events", strEvents, CRunInputs{{manifest}, {root}, {}});
+    RefuseInput("check", "events", strEvents,
+                strDrive.empty() ? CRunInputs{{manifest}, {root}, {}} : CRunInputs{{manifest, root}, {}, {}});
     const COutputFile events = OpenOutput("check", "events", strEvents);
     // With events on standard output, the lines for people go to standard error.
     CFileSink out(events.get() == stdout ? stderr : stdout);
@@ -137,7 +180,8 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
         }
     };
     progress.Begin(static_cast<unsigned>(vecEntries.size()), true);
-    std::set<std::string> setListed;
+    std::set<std::string> setListed; // as the root spells them
+    CCopySpelling spelling(strDrive + L"\\");
     unsigned long long ullBytes = 0;
     unsigned uGoneThrough = 0;
     for (const CManifestEntry& entry : vecEntries) {
@@ -145,16 +189,30 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
             break;
         const std::filesystem::path rel = NativePath(WideFromUtf8(entry.strPath));
         const std::filesystem::path file = (root / rel).lexically_normal();
-        setListed.insert(RelText(rel.lexically_normal()));
+        const std::string strRel = RelText(rel.lexically_normal());
         std::string strHex, strError;
-        const EHashResult eResult = Sha256OfFile(file, strHex, strError);
+        EHashResult eResult = EHashResult::Ok;
+        if (strDrive.empty()) {
+            setListed.insert(strRel);
+            eResult = Sha256OfFile(file, strHex, strError);
+        } else {
+            // A disc matches names as Windows does; the walk below sees its spelling.
+            const std::string strFound = spelling.Find(strRel);
+            setListed.insert(strFound.empty() ? strRel : strFound);
+            eResult = Sha256OfLibraryFile(strDrive + L"\\" + LibraryRelPath(strRel), strHex, strError);
+        }
         if (eResult != EHashResult::Ok)
             report(StatusOf(eResult), file, eResult == EHashResult::Unreadable ? strError : std::string());
         else if (strHex != entry.strHex)
             report(EProblemStatus::Content, file, std::string(), strHex, entry.strHex);
         // Only a file that was read was checked; a missing one was not.
         if (eResult == EHashResult::Ok) {
-            ullBytes += std::filesystem::file_size(file, ec);
+#if !defined(_WIN32)
+            if (!strDrive.empty())
+                ullBytes += LibraryFileSize(strDrive + L"\\" + LibraryRelPath(strRel));
+            else
+#endif
+                ullBytes += std::filesystem::file_size(file, ec);
             ++sum.uFilesChecked;
         }
         progress.Update(++uGoneThrough);
@@ -165,19 +223,23 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
         eventLog->End(static_cast<long long>(vecEntries.size()));
     if (!facts.bInterrupted) {
         const std::string strManifestRel = RelText(manifest.lexically_relative(root));
-        WalkTree(
-            root,
-            [&](const CWalkEntry& walked) {
-                if (walked.bFolder)
-                    return true;
-                if (!setListed.count(walked.strRel) && walked.strRel != strManifestRel)
-                    report(EProblemStatus::Extra, walked.Path(), std::string());
-                return false;
-            },
-            // What such a folder holds beyond the manifest is not known.
-            [&](const CWalkEntry& folder, const std::string& strReason) {
-                report(EProblemStatus::Unreadable, folder.Path(), strReason);
-            });
+        const auto fnVisit = [&](const CWalkEntry& walked) {
+            if (walked.bFolder)
+                return true;
+            if (!setListed.count(walked.strRel) && walked.strRel != strManifestRel)
+                report(EProblemStatus::Extra, walked.Path(), std::string());
+            return false;
+        };
+        // What such a folder holds beyond the manifest is not known.
+        const auto fnUnlisted = [&](const CWalkEntry& folder, const std::string& strReason) {
+            report(EProblemStatus::Unreadable, folder.Path(), strReason);
+        };
+#if !defined(_WIN32)
+        if (!strDrive.empty())
+            WalkDrive(strDrive, root, std::string(), fnVisit, fnUnlisted);
+        else
+#endif
+            WalkTree(root, fnVisit, fnUnlisted);
     }
     progress.End();
 

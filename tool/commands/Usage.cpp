@@ -49,7 +49,8 @@ const CCommandHelp s_aHelp[] = {
                 "      MISSING and EXTRA unless --ignore-case makes it the same file.\n"},
     {"check", "  korvane check MANIFEST [--root DIR] [--quiet | --status] [--events FILE|-]\n"
               "      Verifies the files below DIR (default: MANIFEST's folder) against a\n"
-              "      SHA-256 manifest alone; the lines and summary as verify's.\n"},
+              "      SHA-256 manifest alone; the lines and summary as verify's. On Linux\n"
+              "      DIR may be a disc image or a disc's device, read unmounted.\n"},
     {"demo", "  korvane demo [--drive X] [--keep] [--events FILE|-] [--events-raw FILE|-]\n"
              "               [--log FILE]\n"
              "      Builds a sample medium with two faults and verifies it.\n"},

@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cstring>
 #include <stdexcept>
+#include <string_view>
 #include <utility>
 
 namespace kvtool {
@@ -24,8 +25,12 @@ std::string ManifestLine(const std::string& strHex, const std::string& strPath)
     return strOut + "\n";
 }
 
-bool ParseManifestLine(const std::string& strLine, CManifestEntry& entry)
+bool ParseManifestLine(const std::string& strLineRead, CManifestEntry& entry)
 {
+    // A manifest saved with CRLF line ends, as sha256sum -c reads it; a name
+    // ending in CR is written escaped, so this CR is never one.
+    const std::string_view svLine(strLineRead);
+    const std::string strLine(svLine.substr(0, svLine.size() - (!svLine.empty() && svLine.back() == '\r')));
     const bool bEscaped = !strLine.empty() && strLine[0] == '\\';
     const size_t iHex = bEscaped ? 1 : 0;
     if (strLine.size() < iHex + 66 || strLine[iHex + 64] != ' ' ||
