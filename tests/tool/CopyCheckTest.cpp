@@ -588,6 +588,30 @@ TEST(ToolCheck, ReadsSha256sumManifestsAndReportsFaults)
     }
 }
 
+#if !defined(_WIN32)
+// A name that is not UTF-8: check reads it as sha256sum does; compare cannot
+// give it to the library in a description, and says so instead of calling
+// it missing.
+TEST(ToolCheck, NameThatIsNotUtf8)
+{
+    kvtest::TempDir dir;
+    for (const char* pszSide : {"src", "copy"})
+        kvtest::WriteBytes(dir.Path() / pszSide / "bad\xff.txt", "x");
+    ASSERT_EQ(0, Shell("cd " + (dir.Path() / "src").string() + " && sha256sum * >../sums"));
+    CToolRun checked = RunTool({L"check", WideFromNative(dir.Path() / "sums"), L"--root",
+                                WideFromNative(dir.Path() / "copy")});
+    EXPECT_EQ(0, checked.iExit) << checked.strOut << checked.strErr;
+    EXPECT_EQ("1", SummaryValue(checked.strOut, "files checked"));
+    CToolRun compared = RunTool(
+        {L"compare", WideFromNative(dir.Path() / "src") + L"/", WideFromNative(dir.Path() / "copy")});
+    EXPECT_EQ(1, compared.iExit);
+    const std::vector<std::string> vecLines = ProblemLines(compared.strOut);
+    ASSERT_EQ(1u, vecLines.size()) << compared.strOut;
+    EXPECT_EQ(0u, vecLines[0].find("UNREADABLE  ")) << vecLines[0];
+    EXPECT_NE(std::string::npos, vecLines[0].find("(its name is not UTF-8, so it was not compared)"));
+}
+#endif
+
 TEST(ToolCheck, DefaultRootIsTheManifestsFolderWhichIsNotExtra)
 {
     kvtest::TempDir dir;

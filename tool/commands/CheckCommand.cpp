@@ -187,7 +187,7 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     for (const CManifestEntry& entry : vecEntries) {
         if ((facts.bInterrupted = Interrupted()))
             break;
-        const std::filesystem::path rel = NativePath(WideFromUtf8(entry.strPath));
+        const std::filesystem::path rel = NativeFromUtf8(entry.strPath);
         const std::filesystem::path file = (root / rel).lexically_normal();
         const std::string strRel = RelText(rel.lexically_normal());
         std::string strHex, strError;

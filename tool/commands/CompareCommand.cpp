@@ -290,6 +290,17 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
     for (const CSourceFile& file : vecSourceFiles) {
         const std::string& strRel = file.strRel;
         std::string strCopyRel = strRel;
+#if !defined(_WIN32)
+        // A description holds text: a path that is not UTF-8 cannot reach the
+        // library, which would report it missing. Not compared, and said so.
+        if (!IsUtf8(file.strNative)) {
+            InsertFolders(strRel, setExpected);
+            setExpected.insert(strRel);
+            opt.vecFound.push_back({EProblemStatus::Unreadable, std::filesystem::path(file.strNative),
+                                    "its name is not UTF-8, so it was not compared"});
+            continue;
+        }
+#endif
         if (!mapCopyEntries.count(strRel) && !mapCopyEntries.count(strRel + "/")) {
             // The library would find a name spelled otherwise: a match only with --ignore-case.
             const std::string strFound = spelling.Find(strRel);

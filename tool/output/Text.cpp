@@ -81,6 +81,22 @@ std::filesystem::path NativeFromLibraryText(const std::wstring& strText)
 #endif
 }
 
+bool IsUtf8(const std::string& strBytes)
+{
+    std::size_t cReplaced = 0;
+    kvutf::WideFromUtf8(strBytes, &cReplaced);
+    return cReplaced == 0;
+}
+
+std::filesystem::path NativeFromUtf8(const std::string& strUtf8)
+{
+#if defined(_WIN32)
+    return NativePath(WideFromUtf8(strUtf8));
+#else
+    return std::filesystem::path(strUtf8);
+#endif
+}
+
 bool ParseInt(const std::wstring& strText, int& iValue)
 {
     size_t i = 0;

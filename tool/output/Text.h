@@ -25,6 +25,11 @@ std::wstring LibraryTextOf(const std::filesystem::path& path);
 std::wstring LibraryTextFromUtf8(const std::string& strNative);
 std::filesystem::path NativeFromLibraryText(const std::wstring& strText);
 std::string Utf8FromLibraryText(const std::wstring& strText);
+// Whether the bytes are UTF-8 throughout.
+bool IsUtf8(const std::string& strBytes);
+// A native path from the UTF-8 of one: on Linux the bytes as they are, so
+// that a name that is not UTF-8 still names its file.
+std::filesystem::path NativeFromUtf8(const std::string& strUtf8);
 
 // Decimal integer with an optional sign and nothing else; false on any other
 // text or a value outside int.
