@@ -598,12 +598,12 @@ TEST(ToolCheck, NameThatIsNotUtf8)
     for (const char* pszSide : {"src", "copy"})
         kvtest::WriteBytes(dir.Path() / pszSide / "bad\xff.txt", "x");
     ASSERT_EQ(0, Shell("cd " + (dir.Path() / "src").string() + " && sha256sum * >../sums"));
-    CToolRun checked = RunTool({L"check", WideFromNative(dir.Path() / "sums"), L"--root",
-                                WideFromNative(dir.Path() / "copy")});
+    CToolRun checked = RunTool(
+        {L"check", WideFromNative(dir.Path() / "sums"), L"--root", WideFromNative(dir.Path() / "copy")});
     EXPECT_EQ(0, checked.iExit) << checked.strOut << checked.strErr;
     EXPECT_EQ("1", SummaryValue(checked.strOut, "files checked"));
-    CToolRun compared = RunTool(
-        {L"compare", WideFromNative(dir.Path() / "src") + L"/", WideFromNative(dir.Path() / "copy")});
+    CToolRun compared =
+        RunTool({L"compare", WideFromNative(dir.Path() / "src") + L"/", WideFromNative(dir.Path() / "copy")});
     EXPECT_EQ(1, compared.iExit);
     const std::vector<std::string> vecLines = ProblemLines(compared.strOut);
     ASSERT_EQ(1u, vecLines.size()) << compared.strOut;
