@@ -591,7 +591,7 @@ TEST(ToolCheck, ReadsSha256sumManifestsAndReportsFaults)
 #if !defined(_WIN32)
 // A name that is not UTF-8: check reads it as sha256sum does; compare cannot
 // give it to the library in a description, and says so instead of calling
-// it missing.
+// it missing; describe --sums cannot give it a disc path, and stops.
 TEST(ToolCheck, NameThatIsNotUtf8)
 {
     kvtest::TempDir dir;
@@ -609,6 +609,12 @@ TEST(ToolCheck, NameThatIsNotUtf8)
     ASSERT_EQ(1u, vecLines.size()) << compared.strOut;
     EXPECT_EQ(0u, vecLines[0].find("UNREADABLE  ")) << vecLines[0];
     EXPECT_NE(std::string::npos, vecLines[0].find("(its name is not UTF-8, so it was not compared)"));
+    // describe --sums refuses to write its disc path, and writes nothing.
+    CToolRun described = RunTool({L"describe", L"--sums", L"--number", L"1", L"--target", L"\\", L"--out",
+                                  WideFromNative(dir.Path() / "desc"), WideFromNative(dir.Path() / "src")});
+    EXPECT_EQ(4, described.iExit) << described.strErr;
+    EXPECT_NE(std::string::npos, described.strErr.find("is not UTF-8")) << described.strErr;
+    EXPECT_FALSE(fs::exists(dir.Path() / "desc" / "Media1.xml"));
 }
 #endif
 

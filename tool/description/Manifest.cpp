@@ -148,6 +148,13 @@ std::string ManifestText(const CMediaDescription& desc, size_t& nFiles)
         const std::string strBelow = DiscRel(entry.strTargetPath);
         // A manifest without a folder's files would pass a disc that lacks them.
         const auto fnVisit = [&](const CWalkEntry& walked) {
+#if !defined(_WIN32)
+            // Its disc path would name another file.
+            if (!bThroughLibrary && !IsUtf8(walked.Path().string()))
+                throw std::runtime_error(
+                    "describe: " + Utf8FromWide(WideFromNative(walked.Path())) +
+                    ": its path is not UTF-8, which a manifest of disc paths cannot hold");
+#endif
             if (walked.bFile)
                 vecFiles.push_back(
                     {Joined(strBelow, walked.strRel), walked.Path(),
