@@ -274,11 +274,19 @@ TEST(ToolCompare, BackslashInANameIsPartOfIt)
 
 #if !defined(_WIN32)
 // A FIFO and a link to a folder of the source are expected on the copy by
-// name: never EXTRA there, MISSING when the copy lacks them.
+// name: never EXTRA there, MISSING when the copy lacks them or holds a
+// regular file in their place.
 TEST(ToolCompare, FifoAndLinkAreExpectedOnTheCopy)
 {
-    for (bool bMissing : {false, true}) {
-        SCOPED_TRACE(bMissing ? "missing" : "on both");
+    enum class ECopy { Same, Missing, Files };
+    const std::vector<std::pair<ECopy, std::vector<std::string>>> vecCases = {
+        {ECopy::Same, {}},
+        {ECopy::Missing, {"MISSING  fifo", "MISSING  to-docs"}},
+        {ECopy::Files,
+         {"MISSING  fifo  (a regular file on the copy)", "MISSING  to-docs  (a regular file on the copy)"}},
+    };
+    for (const auto& [eCopy, vecLines] : vecCases) {
+        SCOPED_TRACE(static_cast<int>(eCopy));
         kvtest::TempDir dir;
         for (const char* pszSide : {"src", "copy"}) {
             const fs::path side = dir.Path() / pszSide;
@@ -287,16 +295,17 @@ TEST(ToolCompare, FifoAndLinkAreExpectedOnTheCopy)
             fs::create_directory_symlink("docs", side / "to-docs");
         }
         const fs::path copy = dir.Path() / "copy";
-        if (bMissing) {
+        if (eCopy != ECopy::Same) {
             fs::remove(copy / "fifo");
             fs::remove(copy / "to-docs");
         }
+        if (eCopy == ECopy::Files) {
+            kvtest::WriteBytes(copy / "fifo", "");
+            kvtest::WriteBytes(copy / "to-docs", "");
+        }
         CToolRun run = RunTool({L"compare", WideFromNative(dir.Path() / "src") + L"/", WideFromNative(copy)});
-        EXPECT_EQ(bMissing ? 1 : 0, run.iExit) << run.strOut << run.strErr;
-        EXPECT_EQ(Below(bMissing ? std::vector<std::string>{"MISSING  fifo", "MISSING  to-docs"}
-                                 : std::vector<std::string>{},
-                        copy),
-                  ProblemLines(run.strOut));
+        EXPECT_EQ(vecLines.empty() ? 0 : 1, run.iExit) << run.strOut << run.strErr;
+        EXPECT_EQ(Below(vecLines, copy), ProblemLines(run.strOut));
     }
 }
 #endif

@@ -247,7 +247,8 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
     CCopySpelling spelling(std::wstring(1, opt.wcDrive) + L":" + strBelow);
     // The copy as it is, every entry by its exact spelling ("/" after a folder's).
     std::map<std::string, std::filesystem::path::string_type> mapCopyEntries;
-    std::string strWalked = strRegion; // the region as the copy spells it
+    std::set<std::string> setCopyFiles; // the regular files among them (a folder copy's)
+    std::string strWalked = strRegion;  // the region as the copy spells it
     if (bFold && !strRegion.empty() && strRegion != "-" && !spelling.Find(strRegion).empty())
         strWalked = spelling.Find(strRegion);
     if (strRegion != "-") {
@@ -256,6 +257,8 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
         const std::string strPrefix = strWalked.empty() ? std::string() : strWalked + "/";
         const auto fnAdd = [&](const CWalkEntry& walked) {
             mapCopyEntries.emplace(strPrefix + walked.strRel + (walked.bFolder ? "/" : ""), walked.strNative);
+            if (walked.bFile)
+                setCopyFiles.insert(strPrefix + walked.strRel);
             return true;
         };
         // What such a folder holds beyond the source is not known.
@@ -361,6 +364,11 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
         if (bFolder)
             InsertFolders(strCopyKey, setExpected);
         setExpected.insert(strCopyKey);
+        // A regular file in the place of a FIFO, a link to a folder or a
+        // device is not a copy of it. (An image lists such entries as files.)
+        if (!bFolder && !bCopyImage && setCopyFiles.count(strCopyKey))
+            opt.vecFound.push_back({EProblemStatus::Missing, copyRoot / NativePath(WideFromUtf8(strCopyKey)),
+                                    "a regular file on the copy"});
     }
     for (const auto& [strKey, strNative] : mapCopyEntries) {
         // An extra folder is one line, not one per file in it.
