@@ -55,16 +55,11 @@ std::wstring DriveForRoot(const std::filesystem::path& root)
     const std::filesystem::file_status status = std::filesystem::status(root, ec);
     if (!std::filesystem::is_regular_file(status) && !std::filesystem::is_block_file(status))
         return std::wstring();
-    for (wchar_t wc = L'K'; wc <= L'Z'; ++wc) {
-        if (IsDriveMapped(wc))
-            continue;
-        ApplyMapping({wc, WideFromNative(root)});
-        const std::wstring strDrive = std::wstring(1, wc) + L":";
-        if (GetFileAttributesW((strDrive + L"\\").c_str()) == INVALID_FILE_ATTRIBUTES)
-            throw CUsageError("check: root " + ShownPath(root) + " holds no disc this build can read");
-        return strDrive;
-    }
-    throw CUsageError("check: every drive letter from K to Z is mapped already");
+    const std::wstring strDrive =
+        std::wstring(1, MapFreeDrive("check", WideFromNative(root)).wcLetter) + L":";
+    if (GetFileAttributesW((strDrive + L"\\").c_str()) == INVALID_FILE_ATTRIBUTES)
+        throw CUsageError("check: root " + ShownPath(root) + " holds no disc this build can read");
+    return strDrive;
 }
 
 // The size of a file on such a drive; 0 when it cannot be found.

@@ -117,14 +117,9 @@ wchar_t DriveFor(const std::filesystem::path& copyRoot, std::wstring& strBelow, 
     strBelow = NormalizeTargetPath(strRoot.substr(2));
     return static_cast<wchar_t>(towupper(strRoot[0]));
 #else
-    for (wchar_t wc = L'K'; wc <= L'Z'; ++wc)
-        if (!IsDriveMapped(wc)) {
-            opt.vecMappings.push_back({wc, WideFromNative(copyRoot)});
-            ApplyMapping(opt.vecMappings.back());
-            strBelow = L"\\";
-            return wc;
-        }
-    throw CUsageError("compare: every drive letter from K to Z is mapped already");
+    opt.vecMappings.push_back(MapFreeDrive("compare", WideFromNative(copyRoot)));
+    strBelow = L"\\";
+    return opt.vecMappings.back().wcLetter;
 #endif
 }
 

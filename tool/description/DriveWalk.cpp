@@ -11,13 +11,6 @@
 
 namespace kvtool {
 
-std::wstring LibraryRelPath(const std::string& strRel)
-{
-    std::wstring str = LibraryTextFromUtf8(strRel);
-    std::replace(str.begin(), str.end(), L'/', L'\\');
-    return str;
-}
-
 #if !defined(_WIN32)
 void WalkDrive(const std::wstring& strFolder, const std::filesystem::path& shownRoot,
                const std::string& strPrefix, const std::function<bool(const CWalkEntry&)>& fnVisit,

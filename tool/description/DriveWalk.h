@@ -10,10 +10,6 @@
 
 namespace kvtool {
 
-// The library path of a '/'-separated relative path, "\\"-separated, each
-// name as the library takes it.
-std::wstring LibraryRelPath(const std::string& strRel);
-
 #if !defined(_WIN32)
 // The entries below strFolder (a library path) as the drive spells them,
 // folders before what they hold, in name order, each strRel strPrefix

@@ -38,9 +38,7 @@ std::string CCopySpelling::Find(const std::string& strRel)
     std::wstring strPath = m_strRoot;
     if (!strPath.empty() && strPath.back() != L'\\')
         strPath += L'\\';
-    for (wchar_t c :
-         LibraryTextFromUtf8(strFolder + strRel.substr(iSlash == std::string::npos ? 0 : iSlash + 1)))
-        strPath += c == L'/' ? L'\\' : c;
+    strPath += LibraryRelPath(strFolder + strRel.substr(iSlash == std::string::npos ? 0 : iSlash + 1));
     const std::string strName = FoundName(strPath);
     return strName.empty() ? std::string() : strFolder + strName;
 }

@@ -53,4 +53,15 @@ bool IsDriveMapped(wchar_t wcLetter)
     return GetEnvironment(DriveVariable(wcLetter), strValue);
 }
 
+CDriveMapping MapFreeDrive(const std::string& strCommand, const std::wstring& strFolder)
+{
+    for (wchar_t wc = L'K'; wc <= L'Z'; ++wc)
+        if (!IsDriveMapped(wc)) {
+            const CDriveMapping mapping{wc, strFolder};
+            ApplyMapping(mapping);
+            return mapping;
+        }
+    throw CUsageError(strCommand + ": every drive letter from K to Z is mapped already");
+}
+
 } // namespace kvtool

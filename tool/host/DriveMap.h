@@ -22,5 +22,9 @@ void ApplyMapping(const CDriveMapping& mapping);
 // Whether the Win32 layer will find a folder for the letter: it reads the
 // variable with the letter in upper case, whatever case the path has.
 bool IsDriveMapped(wchar_t wcLetter);
+// Maps the first free letter from K on to the folder (or disc image) for
+// the run; throws CUsageError("COMMAND: every drive letter from K to Z is
+// mapped already").
+CDriveMapping MapFreeDrive(const std::string& strCommand, const std::wstring& strFolder);
 
 } // namespace kvtool

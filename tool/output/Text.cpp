@@ -72,6 +72,13 @@ std::string Utf8FromLibraryText(const std::wstring& strText)
 #endif
 }
 
+std::wstring LibraryRelPath(const std::string& strRel)
+{
+    std::wstring str = LibraryTextFromUtf8(strRel);
+    std::replace(str.begin(), str.end(), L'/', L'\\');
+    return str;
+}
+
 std::filesystem::path NativeFromLibraryText(const std::wstring& strText)
 {
 #if defined(_WIN32)

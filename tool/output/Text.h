@@ -25,6 +25,9 @@ std::wstring LibraryTextOf(const std::filesystem::path& path);
 std::wstring LibraryTextFromUtf8(const std::string& strNative);
 std::filesystem::path NativeFromLibraryText(const std::wstring& strText);
 std::string Utf8FromLibraryText(const std::wstring& strText);
+// The library path of a '/'-separated relative path: "\\"-separated, each
+// name as the library takes it.
+std::wstring LibraryRelPath(const std::string& strRel);
 // Whether the bytes are UTF-8 throughout.
 bool IsUtf8(const std::string& strBytes);
 // A native path from the UTF-8 of one: on Linux the bytes as they are, so
