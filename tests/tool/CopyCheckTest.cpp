@@ -617,13 +617,27 @@ TEST(ToolCheck, NameThatIsNotUtf8)
     const std::vector<std::string> vecLines = ProblemLines(compared.strOut);
     ASSERT_EQ(1u, vecLines.size()) << compared.strOut;
     EXPECT_EQ(0u, vecLines[0].find("UNREADABLE  ")) << vecLines[0];
-    EXPECT_NE(std::string::npos, vecLines[0].find("(its name is not UTF-8, so it was not compared)"));
+    EXPECT_NE(std::string::npos,
+              vecLines[0].find("/bad\\377.txt  (its name is not UTF-8, so it was not compared)"))
+        << vecLines[0];
     // describe --sums refuses to write its disc path, and writes nothing.
     CToolRun described = RunTool({L"describe", L"--sums", L"--number", L"1", L"--target", L"\\", L"--out",
                                   WideFromNative(dir.Path() / "desc"), WideFromNative(dir.Path() / "src")});
     EXPECT_EQ(4, described.iExit) << described.strErr;
     EXPECT_NE(std::string::npos, described.strErr.find("is not UTF-8")) << described.strErr;
     EXPECT_FALSE(fs::exists(dir.Path() / "desc" / "Media1.xml"));
+    // A folder entry: the library lists the name but cannot open it.
+    ASSERT_EQ(0, RunTool({L"describe", L"--number", L"1", L"--target", L"\\", L"--out",
+                          WideFromNative(dir.Path() / "desc"), WideFromNative(dir.Path() / "src")})
+                     .iExit);
+    CToolRun verified =
+        RunTool({L"verify", L"--drive", L"E", L"--xml", WideFromNative(dir.Path() / "desc" / "Media1.xml"),
+                 L"--map", L"E=" + WideFromNative(dir.Path())});
+    EXPECT_EQ(1, verified.iExit);
+    EXPECT_EQ(std::vector<std::string>{"UNREADABLE  " + (dir.Path() / "src").string() +
+                                       "/bad\\377.txt  (its name is not UTF-8, so it was not compared)"},
+              ProblemLines(verified.strOut))
+        << verified.strOut;
 }
 #endif
 

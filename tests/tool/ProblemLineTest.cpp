@@ -23,6 +23,14 @@ TEST(ToolProblemLine, StatusPathAndEscapes)
         {EProblemStatus::MissingSource, "/d/\033[1mb\x7f", "source /s/\n",
          "MISSING-SOURCE  /d/\\033[1mb\\177  (source /s/\\n)"},
         {EProblemStatus::Extra, "/d/\xc3\xa9\x01", "", "EXTRA  /d/\xc3\xa9\\001"},
+        // Bytes of a name that are no UTF-8, one by one; C1 controls too.
+        {EProblemStatus::Content, "/d/caf\xe9", "", "CONTENT  /d/caf\\351"},
+        {EProblemStatus::Missing,
+         "/d/\xc2\x9b"
+         "1m\xf0\x9f\x98\x80",
+         "", "MISSING  /d/\\302\\2331m\xf0\x9f\x98\x80"},
+        {EProblemStatus::Size, "/d/\xed\xa0\x80\xc0\xaf\xe2\x82", "",
+         "SIZE  /d/\\355\\240\\200\\300\\257\\342\\202"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.pszLine, FormatProblemLine(c.eStatus, c.strPath, c.strDetail));

@@ -58,7 +58,8 @@ std::wstring DriveForRoot(const std::filesystem::path& root)
     const std::wstring strDrive =
         std::wstring(1, MapFreeDrive("check", WideFromNative(root)).wcLetter) + L":";
     if (GetFileAttributesW((strDrive + L"\\").c_str()) == INVALID_FILE_ATTRIBUTES)
-        throw CUsageError("check: root " + ShownPath(root) + " holds no disc this build can read");
+        throw CUsageError("check: root " + EscapeControls(ShownPath(root)) +
+                          " holds no disc this build can read");
     return strDrive;
 }
 
@@ -102,7 +103,7 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     strDrive = DriveForRoot(root);
 #endif
     if (strDrive.empty() && !std::filesystem::is_directory(root, ec))
-        throw CUsageError("check: root " + ShownPath(root) + " is not a folder");
+        throw CUsageError("check: root " + EscapeControls(ShownPath(root)) + " is not a folder");
 
     std::wstring strEvents;
     if (const std::wstring* pstrEvents = args.Value(L"events"))
@@ -141,7 +142,7 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
         if (bParsed && !bOutside)
             vecEntries.push_back(entry);
         else if (!strLine.empty() && facts.strUnreadable.empty())
-            facts.strUnreadable = strManifest + ":" + std::to_string(uLine) + ": " +
+            facts.strUnreadable = EscapeControls(strManifest) + ":" + std::to_string(uLine) + ": " +
                                   (bOutside ? "a path outside the root" : "not a SHA-256 line");
     }
 

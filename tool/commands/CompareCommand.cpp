@@ -12,6 +12,7 @@
 #include "host/HostPath.h"
 #include "host/NativeName.h"
 #include "output/Console.h"
+#include "output/ProblemLine.h"
 #include "output/Results.h"
 #include "output/Text.h"
 #include "output/UsageError.h"
@@ -228,8 +229,8 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
     }
     if (vecSourceFiles.empty() && !vecUnlistedSource.empty()) {
         const CFoundProblem& first = opt.vecFound.front(); // the first folder it could not list
-        CFileSink(stderr).Write("korvane: compare: cannot list " + ShownPath(first.path) + ": " +
-                                first.strDetail + "\n");
+        CFileSink(stderr).Write("korvane: compare: cannot list " + EscapeControls(ShownPath(first.path)) +
+                                ": " + first.strDetail + "\n");
         return EXIT_FAILED;
     }
     if (vecSourceFiles.empty()) {

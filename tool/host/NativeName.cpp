@@ -9,6 +9,7 @@
 #include <kvwin32.h>
 #endif
 
+#include <algorithm>
 #include <system_error>
 
 namespace kvtool {
@@ -29,6 +30,21 @@ std::filesystem::path NativeFromLibrary(const std::wstring& strLibraryPath)
         if (!strLong.empty())
             return std::filesystem::path(strLong);
     }
+    // A name the layer lists for bytes that are not UTF-8 cannot be opened
+    // through it, but the folder above it can, and the name's bytes are known.
+    if (HoldsBytesNotUtf8(strLibraryPath)) {
+        const size_t iFirst = std::find_if(strLibraryPath.begin(), strLibraryPath.end(),
+                                           [](wchar_t c) { return HoldsBytesNotUtf8(std::wstring(1, c)); }) -
+                              strLibraryPath.begin();
+        const size_t iSep = strLibraryPath.find_last_of(L"\\/", iFirst);
+        if (iSep != std::wstring::npos) {
+            const std::string strFolder = kvwin32::MapPath(strLibraryPath.substr(0, iSep + 1).c_str());
+            std::wstring strRest = strLibraryPath.substr(iSep + 1);
+            std::replace(strRest.begin(), strRest.end(), L'\\', L'/');
+            if (!strFolder.empty())
+                return (std::filesystem::path(strFolder) / NativeFromLibraryText(strRest)).lexically_normal();
+        }
+    }
     std::wstring strPath = strLibraryPath;
     for (wchar_t& c : strPath)
         if (c == L'\\')
@@ -39,13 +55,17 @@ std::filesystem::path NativeFromLibrary(const std::wstring& strLibraryPath)
 
 std::string ShownPath(const std::filesystem::path& pathNative)
 {
-    std::wstring strPath = WideFromNative(pathNative);
 #if defined(_WIN32)
+    std::wstring strPath = WideFromNative(pathNative);
     for (wchar_t& c : strPath)
         if (c == L'\\')
             c = L'/';
-#endif
     return Utf8FromWide(strPath);
+#else
+    // The name's own bytes: one that is no UTF-8 is escaped when shown, not
+    // replaced, so the user can still find the file.
+    return pathNative.string();
+#endif
 }
 
 bool MayBeCut(const std::wstring& strReported)

@@ -14,7 +14,8 @@ namespace kvtool {
 // KORVANE_DRIVE_<letter> and "\" separates like "/"; on Windows the path is
 // the native one.
 std::filesystem::path NativeFromLibrary(const std::wstring& strLibraryPath);
-// The native path as the user reads it, UTF-8 with "/" (not yet escaped).
+// The native path as the user reads it, with "/"; UTF-8 except for Linux
+// names that are not, whose bytes stay for EscapeControls to show.
 std::string ShownPath(const std::filesystem::path& pathNative);
 // Whether a reported path may have been cut by the report buffer.
 bool MayBeCut(const std::wstring& strReported);

@@ -3,11 +3,11 @@
 #include "host/FileSizes.h"
 #include "host/FileState.h"
 #include "host/NativeName.h"
+#include "output/Text.h"
 #if !defined(_WIN32)
 #include "host/DriveMap.h"
 #include "host/HostPath.h"
 #include "output/Console.h"
-#include "output/Text.h"
 
 #include <windows.h>
 #endif
@@ -162,6 +162,14 @@ CProblemReport DescribeProblem(EProblemKind eKind, const std::wstring& strReport
     } else {
         report.strSource = strReported;
     }
+    // The layer lists a name that is not UTF-8 but cannot open it, so the
+    // library never compared the file (it calls it missing).
+    for (const std::wstring* pstr : {&report.strDisc, &report.strSource})
+        if (HoldsBytesNotUtf8(*pstr)) {
+            report.eStatus = EProblemStatus::Unreadable;
+            report.strDetail = "its name is not UTF-8, so it was not compared";
+            return report;
+        }
     // The library reports a source folder it could not list as missing: its
     // disc copy is a folder too, which is no fault of the disc.
     std::string strReason;

@@ -2,6 +2,8 @@
 
 #include "output/Results.h"
 
+#include <kvutf/Utf.h>
+
 #include <cstdio>
 
 namespace kvtool {
@@ -26,13 +28,42 @@ const char* ProblemStatusText(EProblemStatus eStatus)
     }
 }
 
-std::string EscapeControls(const std::string& strUtf8)
+namespace {
+
+void AppendOctal(std::string& strOut, unsigned char u)
+{
+    char sz[8];
+    std::snprintf(sz, sizeof sz, "\\%03o", u);
+    strOut += sz;
+}
+
+} // namespace
+
+std::string EscapeControls(const std::string& strText)
 {
     std::string strOut;
-    strOut.reserve(strUtf8.size());
-    for (char c : strUtf8) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        switch (c) {
+    strOut.reserve(strText.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(strText.data());
+    const auto* const pEnd = p + strText.size();
+    while (p < pEnd) {
+        const unsigned char u = *p;
+        if (u >= 0x80) {
+            // A name's bytes that are no UTF-8 stay findable, as `ls -b`
+            // shows them; so do C1 controls, which some terminals obey.
+            char32_t c = 0;
+            const int cb = kvutf::DecodeUtf8(p, static_cast<std::size_t>(pEnd - p), c);
+            if (cb == 0 || c < 0xA0) {
+                for (int i = 0; i < (cb == 0 ? 1 : cb); ++i)
+                    AppendOctal(strOut, p[i]);
+                p += cb == 0 ? 1 : cb;
+            } else {
+                strOut.append(reinterpret_cast<const char*>(p), static_cast<std::size_t>(cb));
+                p += cb;
+            }
+            continue;
+        }
+        ++p;
+        switch (u) {
         case '\\':
             strOut += "\\\\";
             continue;
@@ -60,13 +91,10 @@ std::string EscapeControls(const std::string& strUtf8)
         default:
             break;
         }
-        if (u < 0x20 || u == 0x7F) {
-            char sz[8];
-            std::snprintf(sz, sizeof sz, "\\%03o", u);
-            strOut += sz;
-        } else {
-            strOut += c;
-        }
+        if (u < 0x20 || u == 0x7F)
+            AppendOctal(strOut, u);
+        else
+            strOut += static_cast<char>(u);
     }
     return strOut;
 }

@@ -15,10 +15,11 @@ const int kiProblemStatuses = 7;
 // "MISSING", "SIZE", "CONTENT", "UNREADABLE", "NOT-A-FILE", "MISSING-SOURCE", "EXTRA".
 const char* ProblemStatusText(EProblemStatus eStatus);
 
-// UTF-8 text made safe for a terminal and for one line: a backslash is
-// doubled, control characters become C escapes (\n, \r, \t, ...) or octal
-// ones (\033), as `ls -b` writes them.
-std::string EscapeControls(const std::string& strUtf8);
+// Text made safe for a terminal and for one line: a backslash is doubled,
+// control characters (C1 ones too) become C escapes (\n, \r, \t, ...) or
+// octal ones (\033), as `ls -b` writes them, and so does each byte that is
+// not part of valid UTF-8.
+std::string EscapeControls(const std::string& strText);
 
 // "SIZE  /media/disc/a.txt" or, with a detail, "UNREADABLE  /media/disc/a.txt  (Permission denied)";
 // the path and the detail escaped. No line end.

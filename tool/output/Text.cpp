@@ -39,6 +39,14 @@ std::wstring WideFromNative(const std::filesystem::path& path)
 namespace {
 
 constexpr wchar_t kwcBackslashInName = 0xF05C; // the Win32 layer's own
+// The layer's own for a byte that is not UTF-8: U+DC00 and the byte.
+constexpr wchar_t kwcFirstByteNotUtf8 = 0xDC80;
+constexpr wchar_t kwcLastByteNotUtf8 = 0xDCFF;
+
+bool IsByteNotUtf8(wchar_t c)
+{
+    return c >= kwcFirstByteNotUtf8 && c <= kwcLastByteNotUtf8;
+}
 
 } // namespace
 #endif
@@ -84,7 +92,27 @@ std::filesystem::path NativeFromLibraryText(const std::wstring& strText)
 #if defined(_WIN32)
     return NativePath(strText);
 #else
-    return std::filesystem::u8path(Utf8FromLibraryText(strText));
+    std::string strHost;
+    std::wstring strRun; // text up to the next byte that is not UTF-8
+    for (wchar_t c : strText) {
+        if (!IsByteNotUtf8(c)) {
+            strRun += c;
+            continue;
+        }
+        strHost += Utf8FromLibraryText(strRun) + static_cast<char>(c - 0xDC00);
+        strRun.clear();
+    }
+    return std::filesystem::path(strHost + Utf8FromLibraryText(strRun));
+#endif
+}
+
+bool HoldsBytesNotUtf8(const std::wstring& strText)
+{
+#if defined(_WIN32)
+    (void)strText;
+    return false;
+#else
+    return std::any_of(strText.begin(), strText.end(), IsByteNotUtf8);
 #endif
 }
 

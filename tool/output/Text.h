@@ -20,7 +20,9 @@ std::wstring WideFromNative(const std::filesystem::path& path);
 // Native names and paths as the library takes them, and back. No Windows
 // name holds a "\"; on Linux one that does goes to the library with U+F05C
 // in its place, as the Win32 layer lists it, so that it is not read as a
-// separator. Elsewhere these are the conversions above.
+// separator. The layer lists the bytes of a Linux name that are not UTF-8
+// as U+DC80..U+DCFF, and NativeFromLibraryText gives those bytes back.
+// Elsewhere these are the conversions above.
 std::wstring LibraryTextOf(const std::filesystem::path& path);
 std::wstring LibraryTextFromUtf8(const std::string& strNative);
 std::filesystem::path NativeFromLibraryText(const std::wstring& strText);
@@ -28,6 +30,9 @@ std::string Utf8FromLibraryText(const std::wstring& strText);
 // The library path of a '/'-separated relative path: "\\"-separated, each
 // name as the library takes it.
 std::wstring LibraryRelPath(const std::string& strRel);
+// Whether library text holds bytes of a Linux name that are not UTF-8: such
+// a name can be listed through the layer but not opened.
+bool HoldsBytesNotUtf8(const std::wstring& strText);
 // Whether the bytes are UTF-8 throughout.
 bool IsUtf8(const std::string& strBytes);
 // A native path from the UTF-8 of one: on Linux the bytes as they are, so
