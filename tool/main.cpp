@@ -1,6 +1,7 @@
 // korvane: a command-line host of the Korvane library.
 #include "commands/Commands.h"
 #include "output/Console.h"
+#include "output/ProblemLine.h"
 #include "output/Results.h"
 #include "output/Text.h"
 #include "output/UsageError.h"
@@ -40,8 +41,16 @@ int wmain(int argc, wchar_t** argv)
 int main(int argc, char** argv)
 {
     std::vector<std::wstring> vecArgs;
-    for (int i = 1; i < argc; ++i)
+    for (int i = 1; i < argc; ++i) {
+        // The tool and the library take text: such a path would name another
+        // file, or none, and the error would not say why.
+        if (!kvtool::IsUtf8(argv[i])) {
+            kvtool::CFileSink(stderr).Write("korvane: " + kvtool::EscapeControls(argv[i]) +
+                                            ": not UTF-8, which korvane cannot take as an argument\n");
+            return kvtool::EXIT_USAGE;
+        }
         vecArgs.push_back(kvtool::WideFromUtf8(argv[i]));
+    }
     return Main(vecArgs);
 }
 #endif

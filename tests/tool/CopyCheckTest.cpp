@@ -626,6 +626,12 @@ TEST(ToolCheck, NameThatIsNotUtf8)
     EXPECT_EQ(4, described.iExit) << described.strErr;
     EXPECT_NE(std::string::npos, described.strErr.find("is not UTF-8")) << described.strErr;
     EXPECT_FALSE(fs::exists(dir.Path() / "desc" / "Media1.xml"));
+    // Nor can an argument be such a name: said so, rather than "no such file".
+    const fs::path err = dir.Path() / "err.txt";
+    EXPECT_EQ(3 << 8, Shell(ToolPath().string() + " checksum \"" +
+                            (dir.Path() / "src" / "bad\xff.txt").string() + "\" 2>" + err.string()));
+    EXPECT_NE(std::string::npos, kvtest::ReadBytes(err).find("bad\\377.txt: not UTF-8"))
+        << kvtest::ReadBytes(err);
     // A folder entry: the library lists the name but cannot open it.
     ASSERT_EQ(0, RunTool({L"describe", L"--number", L"1", L"--target", L"\\", L"--out",
                           WideFromNative(dir.Path() / "desc"), WideFromNative(dir.Path() / "src")})
