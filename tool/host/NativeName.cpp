@@ -32,11 +32,10 @@ std::filesystem::path NativeFromLibrary(const std::wstring& strLibraryPath)
     }
     // A name the layer lists for bytes that are not UTF-8 cannot be opened
     // through it, but the folder above it can, and the name's bytes are known.
-    if (HoldsBytesNotUtf8(strLibraryPath)) {
-        const size_t iFirst = std::find_if(strLibraryPath.begin(), strLibraryPath.end(),
-                                           [](wchar_t c) { return HoldsBytesNotUtf8(std::wstring(1, c)); }) -
-                              strLibraryPath.begin();
-        const size_t iSep = strLibraryPath.find_last_of(L"\\/", iFirst);
+    const auto itFirst = std::find_if(strLibraryPath.begin(), strLibraryPath.end(), IsByteNotUtf8);
+    if (itFirst != strLibraryPath.end()) {
+        const size_t iSep =
+            strLibraryPath.find_last_of(L"\\/", static_cast<size_t>(itFirst - strLibraryPath.begin()));
         if (iSep != std::wstring::npos) {
             const std::string strFolder = kvwin32::MapPath(strLibraryPath.substr(0, iSep + 1).c_str());
             std::wstring strRest = strLibraryPath.substr(iSep + 1);

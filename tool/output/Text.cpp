@@ -43,11 +43,6 @@ constexpr wchar_t kwcBackslashInName = 0xF05C; // the Win32 layer's own
 constexpr wchar_t kwcFirstByteNotUtf8 = 0xDC80;
 constexpr wchar_t kwcLastByteNotUtf8 = 0xDCFF;
 
-bool IsByteNotUtf8(wchar_t c)
-{
-    return c >= kwcFirstByteNotUtf8 && c <= kwcLastByteNotUtf8;
-}
-
 } // namespace
 #endif
 
@@ -106,14 +101,19 @@ std::filesystem::path NativeFromLibraryText(const std::wstring& strText)
 #endif
 }
 
-bool HoldsBytesNotUtf8(const std::wstring& strText)
+bool IsByteNotUtf8(wchar_t c)
 {
 #if defined(_WIN32)
-    (void)strText;
+    (void)c;
     return false;
 #else
-    return std::any_of(strText.begin(), strText.end(), IsByteNotUtf8);
+    return c >= kwcFirstByteNotUtf8 && c <= kwcLastByteNotUtf8;
 #endif
+}
+
+bool HoldsBytesNotUtf8(const std::wstring& strText)
+{
+    return std::any_of(strText.begin(), strText.end(), IsByteNotUtf8);
 }
 
 bool IsUtf8(const std::string& strBytes)

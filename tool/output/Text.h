@@ -32,6 +32,7 @@ std::string Utf8FromLibraryText(const std::wstring& strText);
 std::wstring LibraryRelPath(const std::string& strRel);
 // Whether library text holds bytes of a Linux name that are not UTF-8: such
 // a name can be listed through the layer but not opened.
+bool IsByteNotUtf8(wchar_t c);
 bool HoldsBytesNotUtf8(const std::wstring& strText);
 // Whether the bytes are UTF-8 throughout.
 bool IsUtf8(const std::string& strBytes);
