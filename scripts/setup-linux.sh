@@ -110,9 +110,9 @@ if [ ${#need[@]} -gt 0 ]; then
   # A mirror in mid-sync fails one index now and then: asked again, and if it
   # still fails the install goes on with the indexes there are, and fails
   # itself when a package is not in them.
-  update="apt-get update -q || { sleep 10; apt-get update -q; } ||
-    echo 'setup-linux.sh: apt-get update failed; installing from the indexes there are' >&2"
-  steps="{ $update; } && DEBIAN_FRONTEND=noninteractive apt-get install -y -q ${need[*]}"
+  # One line, without single quotes: as-root.sh may print it for the user.
+  update='{ apt-get update -q || { sleep 10; apt-get update -q; } || echo "apt-get update failed: installing from the indexes there are" >&2; }'
+  steps="$update && DEBIAN_FRONTEND=noninteractive apt-get install -y -q ${need[*]}"
   # wine32 is an i386 package: that architecture must be known first.
   case " ${need[*]} " in
     *":i386 "*)

@@ -48,10 +48,10 @@ cases=(
   "demo: no test packages|0|$deps|ninja g++ pkg-config|demo|1|0|installing cmake$|gtest|libxml2"
   "linux: presets need 3.25|0|cmake,$all_libs,$deps,xorriso,genisoimage,python3-jsonschema,clang-format-14|cmake=3.18.4 ninja g++ pkg-config|linux|1|1|too old: cmake 3.18.4 \\(needs 3.25\\)|installing"
   "linux: test libraries|0|$deps,xorriso,genisoimage,python3-jsonschema,clang-format-14|cmake=3.25.1 ninja g++ pkg-config|linux|1|0|installing libgtest-dev libgmock-dev googletest libxml2-dev$|cmake"
-  "windows: i386 first|0|googletest,mingw-w64,wine,wine64|cmake=3.25.1 ninja|windows|1|0|dpkg --add-architecture i386 && apt-get update|"
+  "windows: i386 first|0|googletest,mingw-w64,wine,wine64|cmake=3.25.1 ninja|windows|1|0|dpkg --add-architecture i386 && \\{ apt-get update|"
   "not root, sudo there|1000|$deps|cmake=3.25.1 ninja g++ sudo pkg-config|demo|1|0|^$|sudo"
-  "not root, no sudo: one command|1000|$deps|ninja g++ pkg-config|demo|0|1|^  sh -c 'apt-get update -q && .*apt-get install -y -q cmake'$|^sudo:"
-  "not root, sudo used|1000|$deps|ninja g++ sudo pkg-config|demo|0|127|sudo: sh -c apt-get update|run this as root"
+  "not root, no sudo: one command|1000|$deps|ninja g++ pkg-config|demo|0|1|^  sh -c '\\{ apt-get update -q .*\\} && .*apt-get install -y -q cmake'$|^sudo:"
+  "not root, sudo used|1000|$deps|ninja g++ sudo pkg-config|demo|0|127|sudo: sh -c \\{ apt-get update|run this as root"
   "unknown job|0||cmake=3.25.1|nosuchjob|1|2|unknown job 'nosuchjob'|"
 )
 for c in "${cases[@]}"; do
