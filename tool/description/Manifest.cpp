@@ -3,7 +3,9 @@
 #include "description/DriveWalk.h"
 #include "description/FileWalk.h"
 #include "host/HostPath.h"
+#include "host/NativeName.h"
 #include "host/Sha256.h"
+#include "output/ProblemLine.h"
 #include "output/Text.h"
 
 #include <algorithm>
@@ -127,8 +129,8 @@ std::string ManifestText(const CMediaDescription& desc, size_t& nFiles)
     };
     std::vector<CSource> vecFiles;
     const FnUnlisted fnUnlisted = [](const CWalkEntry& folder, const std::string& strReason) {
-        throw std::runtime_error("describe: cannot list " + Utf8FromWide(WideFromNative(folder.Path())) +
-                                 ": " + strReason);
+        throw std::runtime_error("describe: cannot list " + EscapeControls(ShownPath(folder.Path())) + ": " +
+                                 strReason);
     };
     for (const CDescribedEntry& entry : desc.vecEntries) {
 #if defined(_WIN32)
@@ -152,7 +154,7 @@ std::string ManifestText(const CMediaDescription& desc, size_t& nFiles)
             // Its disc path would name another file.
             if (!bThroughLibrary && !IsUtf8(walked.Path().string()))
                 throw std::runtime_error(
-                    "describe: " + Utf8FromWide(WideFromNative(walked.Path())) +
+                    "describe: " + EscapeControls(ShownPath(walked.Path())) +
                     ": its path is not UTF-8, which a manifest of disc paths cannot hold");
 #endif
             if (walked.bFile)
@@ -179,7 +181,7 @@ std::string ManifestText(const CMediaDescription& desc, size_t& nFiles)
                                         : Sha256OfLibraryFile(source.strLibrary, strHex, strError);
         if (eResult != EHashResult::Ok)
             throw std::runtime_error("describe: " +
-                                     (source.strLibrary.empty() ? Utf8FromWide(WideFromNative(source.native))
+                                     (source.strLibrary.empty() ? EscapeControls(ShownPath(source.native))
                                                                 : Utf8FromLibraryText(source.strLibrary)) +
                                      ": " + strError);
         strText += ManifestLine(strHex, source.strRel);

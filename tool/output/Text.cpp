@@ -88,16 +88,13 @@ std::filesystem::path NativeFromLibraryText(const std::wstring& strText)
     return NativePath(strText);
 #else
     std::string strHost;
-    std::wstring strRun; // text up to the next byte that is not UTF-8
     for (wchar_t c : strText) {
-        if (!IsByteNotUtf8(c)) {
-            strRun += c;
-            continue;
-        }
-        strHost += Utf8FromLibraryText(strRun) + static_cast<char>(c - 0xDC00);
-        strRun.clear();
+        if (IsByteNotUtf8(c))
+            strHost += static_cast<char>(c - 0xDC00);
+        else
+            kvutf::AppendUtf8(strHost, c == kwcBackslashInName ? U'\\' : static_cast<char32_t>(c));
     }
-    return std::filesystem::path(strHost + Utf8FromLibraryText(strRun));
+    return std::filesystem::path(strHost);
 #endif
 }
 
