@@ -379,6 +379,83 @@ TEST(DiscImages, DamageIsReportedTruthfully)
     EXPECT_EQ(DWORD(ERROR_UNRECOGNIZED_VOLUME), GetLastError());
 }
 
+// Files on an image are read ahead 256 KiB at a time once a handle reads
+// on: every request still gets what a plain read of the image gives, and
+// on an image cut short the error comes at the request that reaches the cut.
+TEST(DiscImages, ReadingAheadGivesWhatPlainReadsGive)
+{
+    constexpr std::size_t kBlock = 16384, kAhead = 256 * 1024;
+    CScratch scratch;
+    const fs::path tree = scratch.Path() / "tree";
+    fs::create_directories(tree);
+    const std::size_t aSizes[] = {kAhead - 1, kAhead, kAhead + 1, kAhead + kBlock + 1, 3 * kAhead + 5};
+    for (std::size_t cb : aSizes)
+        std::ofstream(tree / std::to_string(cb), std::ios::binary) << Bytes(std::to_string(cb), cb);
+    const fs::path image = scratch.Path() / "ahead.iso";
+    ASSERT_TRUE(MakeImage(Command("xorriso -as mkisofs -R -J -o %I %T", image, tree)));
+    // Each request's count and the bytes, or the error that ended the reads.
+    const auto readAll = [](const std::wstring& strPath, DWORD cbRequest, std::vector<DWORD>& vecCounts,
+                            std::string& strBytes) {
+        vecCounts.clear();
+        strBytes.clear();
+        HANDLE h = CreateFileW(strPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return GetLastError();
+        std::vector<char> buf(cbRequest);
+        DWORD dwError = ERROR_SUCCESS;
+        for (DWORD cbGot = 1; cbGot != 0;) {
+            if (!ReadFile(h, buf.data(), cbRequest, &cbGot, nullptr)) {
+                dwError = GetLastError();
+                break;
+            }
+            vecCounts.push_back(cbGot);
+            strBytes.append(buf.data(), cbGot);
+        }
+        CloseHandle(h);
+        return dwError;
+    };
+    std::string strImage;
+    {
+        std::ifstream in(image, std::ios::binary);
+        strImage.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const std::size_t cbBig = 3 * kAhead + 5;
+    const std::string strBig = Bytes(std::to_string(cbBig), cbBig);
+    const std::size_t ibBig = strImage.find(strBig);
+    ASSERT_NE(std::string::npos, ibBig);
+    // Cut inside the first read-ahead, one byte before the second would end,
+    // and inside the first block. These come before any handle has read
+    // this file ahead without a cut: a buffer handed on from one would hold
+    // the very bytes a read-ahead that failed must not deliver.
+    for (std::size_t cbKept : {kBlock * 5 + 77, 2 * kAhead - 1, std::size_t(100)}) {
+        SCOPED_TRACE("image cut " + std::to_string(cbKept) + " bytes into the file");
+        const fs::path cut = scratch.Path() / "cut.iso";
+        std::ofstream(cut, std::ios::binary) << strImage.substr(0, ibBig + cbKept);
+        MapImage(cut);
+        std::vector<DWORD> vecCounts;
+        std::string str;
+        EXPECT_EQ(DWORD(ERROR_CRC), readAll(L"I:\\" + std::to_wstring(cbBig), kBlock, vecCounts, str));
+        EXPECT_EQ(std::vector<DWORD>(cbKept / kBlock, DWORD(kBlock)), vecCounts);
+        EXPECT_TRUE(str == strBig.substr(0, cbKept / kBlock * kBlock));
+    }
+    MapImage(image);
+    for (std::size_t cb : aSizes) {
+        for (DWORD cbRequest : {DWORD(kBlock), DWORD(5000), DWORD(kAhead)}) {
+            SCOPED_TRACE(std::to_string(cb) + " bytes in reads of " + std::to_string(cbRequest));
+            std::vector<DWORD> vecExpected(cb / cbRequest, cbRequest);
+            if (cb % cbRequest)
+                vecExpected.push_back(static_cast<DWORD>(cb % cbRequest));
+            vecExpected.push_back(0);
+            std::vector<DWORD> vecCounts;
+            std::string str;
+            EXPECT_EQ(DWORD(ERROR_SUCCESS),
+                      readAll(L"I:\\" + std::to_wstring(cb), cbRequest, vecCounts, str));
+            EXPECT_EQ(vecExpected, vecCounts);
+            EXPECT_TRUE(str == Bytes(std::to_string(cb), cb));
+        }
+    }
+}
+
 // A file over 4 GiB is recorded in several extents (ISO level 3).
 TEST(DiscImages, FileOverFourGiBReadsAcrossItsExtents)
 {

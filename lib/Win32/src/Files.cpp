@@ -1,7 +1,7 @@
 // File handles: CreateFileW, ReadFile, WriteFile, CloseHandle, synchronous
 // and over plain descriptors.
-#include "AlignedBuffer.h"
 #include "Internal.h"
+#include "ReadAhead.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,59 +9,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <mutex>
-#include <new>
 
 namespace kvwin32 {
 namespace detail {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// Read-ahead: one system call costs about as much as copying 16 KiB from
-// the page cache, so a handle that reads a regular file front to back takes
-// this much at a time and hands it out from memory. 256 KiB stays in the
-// second-level cache, which measured faster than larger pieces.
-constexpr DWORD kReadAheadSize = 256 * 1024;
-// Bytes read ahead are handed out only this soon after they were read; a
-// later call reads the file again, so no change older than this is missed.
-constexpr Clock::duration kReadAheadMaxAge = std::chrono::milliseconds(1);
-
-// Buffers of closed handles, kept for the next: a fresh one of this size is
-// a mapping of its own, whose pages each cost a fault when first written,
-// and a verifier opens one file after another.
-class CReadAheadPool {
-  public:
-    CAlignedBuffer Take()
-    {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            if (m_cSpare != 0)
-                return std::move(m_apSpare[--m_cSpare]);
-        }
-        return NewAlignedBuffer(kReadAheadSize);
-    }
-    void Give(CAlignedBuffer pBuffer)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_cSpare < kMaxSpare)
-            m_apSpare[m_cSpare++] = std::move(pBuffer);
-    }
-
-  private:
-    static constexpr std::size_t kMaxSpare = 4;
-    std::mutex m_mutex;
-    CAlignedBuffer m_apSpare[kMaxSpare];
-    std::size_t m_cSpare = 0;
-};
-
-CReadAheadPool& ReadAheadPool()
-{
-    static CReadAheadPool* const s_pPool = new CReadAheadPool; // never destroyed: handles may outlive statics
-    return *s_pPool;
-}
 
 class CFileObject : public CHandleObject {
   public:
@@ -75,8 +28,6 @@ class CFileObject : public CHandleObject {
     {
         // Not retried on EINTR: the descriptor is gone either way.
         ::close(m_iFd);
-        if (m_pAhead)
-            ReadAheadPool().Give(std::move(m_pAhead));
     }
     CFileObject(const CFileObject&) = delete;
     CFileObject& operator=(const CFileObject&) = delete;
@@ -99,17 +50,7 @@ class CFileObject : public CHandleObject {
     std::mutex m_mutex;
     ULONGLONG m_qwPosition = 0;
 
-    // What was read ahead: m_pAhead[m_ibAhead, m_cbAhead) are the file's
-    // bytes from m_qwPosition on, read at m_tAhead or later.
-    CAlignedBuffer m_pAhead;
-    DWORD m_ibAhead = 0;
-    DWORD m_cbAhead = 0;
-    Clock::time_point m_tAhead;
-    // The last read filled its request: the handle is reading on, and a
-    // read-ahead is likely to be used. The first read of a handle is never
-    // read ahead, so a small file costs one read, into the caller's buffer.
-    bool m_bReadingOn = false;
-    bool m_bAheadFailed = false; // no memory for the buffer: read directly
+    CReadAhead m_ahead;
 };
 
 BOOL Fail(DWORD dwError)
@@ -131,24 +72,6 @@ int OpenRetrying(const std::string& strHost, int iFlags, mode_t mode)
         iFd = ::open(strHost.c_str(), iFlags, mode);
     } while (iFd < 0 && errno == EINTR);
     return iFd;
-}
-
-// The buffer of a handle's read-ahead, made when first needed. A handle
-// that reads ahead reads on: the kernel is told so once, that it may read
-// ahead on its side too.
-bool HaveReadAheadBuffer(CFileObject& file)
-{
-    if (file.m_pAhead)
-        return true;
-    if (file.m_bAheadFailed)
-        return false;
-    file.m_pAhead = ReadAheadPool().Take();
-    if (!file.m_pAhead) {
-        file.m_bAheadFailed = true;
-        return false;
-    }
-    ::posix_fadvise(file.m_iFd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    return true;
 }
 
 // Fill the request unless the file ends: callers take a short count for
@@ -182,33 +105,23 @@ DWORD ReadAsItComes(CFileObject& file, char* pch, DWORD dwToRead, int& iErr)
 // needs the bytes where it happened asks again and hears it.
 DWORD ReadRegular(CFileObject& file, char* pch, DWORD dwToRead, int& iErr)
 {
-    DWORD dwDone = 0;
-    if (file.m_ibAhead < file.m_cbAhead && dwToRead != 0) {
-        if (Clock::now() - file.m_tAhead > kReadAheadMaxAge) {
-            file.m_ibAhead = file.m_cbAhead = 0;
-        } else {
-            dwDone = std::min(dwToRead, file.m_cbAhead - file.m_ibAhead);
-            std::memcpy(pch, file.m_pAhead.get() + file.m_ibAhead, dwDone);
-            file.m_ibAhead += dwDone;
-        }
-    }
+    DWORD dwDone = file.m_ahead.TakeFresh(pch, dwToRead);
     while (dwDone < dwToRead) {
         const DWORD cbWant = dwToRead - dwDone;
         const ULONGLONG qwAt = file.m_qwPosition + dwDone;
-        // Not for what the file, as it was opened, ends within: reading ahead
-        // would only add a copy.
-        const bool bAhead = file.m_bReadingOn && cbWant < kReadAheadSize &&
-                            qwAt + cbWant < file.m_qwRegularSize && HaveReadAheadBuffer(file);
+        bool bFirstBuffer = false;
+        const bool bAhead = file.m_ahead.ShouldReadAhead(cbWant, qwAt, file.m_qwRegularSize, bFirstBuffer);
+        // A handle that reads ahead reads on: the kernel may read ahead on its side too.
+        if (bFirstBuffer)
+            ::posix_fadvise(file.m_iFd, 0, 0, POSIX_FADV_SEQUENTIAL);
         ssize_t cb;
         if (bAhead) {
-            const Clock::time_point tBefore = Clock::now();
-            cb = ::pread(file.m_iFd, file.m_pAhead.get(), kReadAheadSize, static_cast<off_t>(qwAt));
+            const CReadAhead::Clock::time_point tBefore = CReadAhead::Clock::now();
+            cb = ::pread(file.m_iFd, file.m_ahead.Buffer(), kReadAheadSize, static_cast<off_t>(qwAt));
             if (cb > 0) {
                 const DWORD cbUse = std::min(cbWant, static_cast<DWORD>(cb));
-                std::memcpy(pch + dwDone, file.m_pAhead.get(), cbUse);
-                file.m_tAhead = tBefore;
-                file.m_ibAhead = cbUse;
-                file.m_cbAhead = static_cast<DWORD>(cb);
+                std::memcpy(pch + dwDone, file.m_ahead.Buffer(), cbUse);
+                file.m_ahead.Filled(tBefore, cbUse, static_cast<DWORD>(cb));
             }
         } else {
             cb = ::pread(file.m_iFd, pch + dwDone, cbWant, static_cast<off_t>(qwAt));
@@ -224,8 +137,7 @@ DWORD ReadRegular(CFileObject& file, char* pch, DWORD dwToRead, int& iErr)
             break;
         }
     }
-    if (dwToRead != 0)
-        file.m_bReadingOn = dwDone == dwToRead;
+    file.m_ahead.CallDone(dwToRead, dwDone);
     return dwDone;
 }
 

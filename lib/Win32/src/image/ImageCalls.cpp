@@ -4,7 +4,9 @@
 #include "image/DiscImage.h"
 
 #include "Internal.h"
+#include "ReadAhead.h"
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <mutex>
@@ -63,6 +65,7 @@ class CImageFile : public CHandleObject {
     const bool m_bRead;
     std::mutex m_mutex;
     ULONGLONG m_qwPosition = 0;
+    CReadAhead m_ahead;
 };
 
 class CImageFind : public CHandleObject {
@@ -214,6 +217,49 @@ bool ImageFindClose(HANDLE h)
     return RemoveHandle(h, EHandleKind::ImageFind);
 }
 
+namespace {
+
+// A file's bytes read ahead as a file on a folder is read (ReadAhead.h), so
+// an image read on costs one system call per read-ahead. A read-ahead that
+// fails, or ends before the request does, is not used: the request then
+// reads the image itself and meets the error where it is. Bytes taken from
+// the read-ahead before an error are delivered, and the error comes with
+// the next call, as on a folder.
+DWORD ReadImageFile(CImageFile& file, char* pch, DWORD cb, DWORD& cbDone)
+{
+    CDiscImage& image = *file.m_pImage;
+    cbDone = file.m_ahead.TakeFresh(pch, cb);
+    DWORD dwError = ERROR_SUCCESS;
+    if (cbDone < cb) {
+        const DWORD cbWant = cb - cbDone;
+        const ULONGLONG qwAt = file.m_qwPosition + cbDone;
+        const ULONGLONG qwSize = file.m_entry.qwSize;
+        bool bFirstBuffer = false;
+        if (file.m_ahead.ShouldReadAhead(cbWant, qwAt, qwSize, bFirstBuffer)) {
+            const auto tBefore = CReadAhead::Clock::now();
+            const DWORD cbAsk = static_cast<DWORD>(std::min<ULONGLONG>(kReadAheadSize, qwSize - qwAt));
+            DWORD cbAhead = 0;
+            if (image.Read(file.m_entry, qwAt, file.m_ahead.Buffer(), cbAsk, cbAhead) == ERROR_SUCCESS &&
+                cbAhead >= cbWant) {
+                std::memcpy(pch + cbDone, file.m_ahead.Buffer(), cbWant);
+                file.m_ahead.Filled(tBefore, cbWant, cbAhead);
+                cbDone = cb;
+            }
+        }
+        if (cbDone < cb) {
+            DWORD cbDirect = 0;
+            dwError = image.Read(file.m_entry, qwAt, pch + cbDone, cbWant, cbDirect);
+            if (cbDone != 0)
+                dwError = ERROR_SUCCESS;
+            cbDone += cbDirect;
+        }
+    }
+    file.m_ahead.CallDone(cb, cbDone);
+    return dwError;
+}
+
+} // namespace
+
 BOOL ImageReadFile(HANDLE h, void* pv, DWORD cb, DWORD* pcbRead)
 {
     const std::shared_ptr<CImageFile> pFile = LookupImageFile(h);
@@ -227,7 +273,7 @@ BOOL ImageReadFile(HANDLE h, void* pv, DWORD cb, DWORD* pcbRead)
     if (!HookAllowsRead(pFile->m_strPath, pFile->m_qwPosition, cb, dwToRead, dwError))
         return Fail(dwError);
     DWORD cbDone = 0;
-    dwError = pFile->m_pImage->Read(pFile->m_entry, pFile->m_qwPosition, pv, dwToRead, cbDone);
+    dwError = ReadImageFile(*pFile, static_cast<char*>(pv), dwToRead, cbDone);
     pFile->m_qwPosition += cbDone;
     if (pcbRead)
         *pcbRead = cbDone;
