@@ -224,6 +224,33 @@ TEST(ToolCompare, ImageFolderThatCannotBeReadIsUnreadable)
 #endif
 
 #if !defined(_WIN32)
+// A file whose bytes stop part way, as on a disc with a bad sector: the
+// library sums what it could not read as zeros, which is no other content.
+TEST(ToolCompare, FileThatStopsReadingPartWayIsUnreadable)
+{
+    kvtest::TempDir dir;
+    std::string strBig(100000, '\0');
+    for (std::size_t i = 0; i < strBig.size(); ++i)
+        strBig[i] = static_cast<char>((i * 131 + i / 977) & 0xFF);
+    for (const char* pszTree : {"src", "copy"}) {
+        fs::create_directories(dir.Path() / pszTree);
+        kvtest::WriteBytes(dir.Path() / pszTree / "big.bin", strBig);
+    }
+    const fs::path image = dir.Path() / "copy.iso";
+    ASSERT_EQ(0, std::system(("xorriso -as mkisofs -R -J -o '" + image.string() + "' '" +
+                              (dir.Path() / "copy").string() + "' >/dev/null 2>&1")
+                                 .c_str()));
+    const std::string strImage = kvtest::ReadBytes(image);
+    const size_t ibBig = strImage.find(strBig);
+    ASSERT_NE(std::string::npos, ibBig);
+    kvtest::WriteBytes(image, strImage.substr(0, ibBig + 40000));
+    CToolRun run = RunTool({L"compare", WideFromNative(dir.Path() / "src") + L"/", WideFromNative(image)});
+    EXPECT_EQ(1, run.iExit) << run.strOut << run.strErr;
+    EXPECT_EQ(Below({"UNREADABLE  big.bin  (Input/output error)"}, image), ProblemLines(run.strOut));
+}
+#endif
+
+#if !defined(_WIN32)
 // A "\" in a Linux name is part of the name: "x\y" is not the file y in the
 // folder x beside it, whichever way the copy is checked.
 TEST(ToolCompare, BackslashInANameIsPartOfIt)

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <system_error>
+#include <vector>
 
 namespace kvtool {
 
@@ -73,6 +74,28 @@ EFileState ExamineFile(const std::filesystem::path& pathNative, std::string& str
         return EFileState::Unreadable;
     }
     return EFileState::Fine;
+}
+
+bool ReadsThrough(const std::filesystem::path& pathNative, std::string& strReason)
+{
+    errno = 0;
+#if defined(_WIN32)
+    std::unique_ptr<FILE, CCloser> file(_wfopen(pathNative.c_str(), L"rb"));
+#else
+    std::unique_ptr<FILE, CCloser> file(std::fopen(pathNative.c_str(), "rb"));
+#endif
+    if (!file) {
+        strReason = SystemMessage(errno ? errno : EACCES);
+        return false;
+    }
+    std::vector<char> vecBuffer(256 * 1024);
+    while (std::fread(vecBuffer.data(), 1, vecBuffer.size(), file.get()) == vecBuffer.size()) {
+    }
+    if (std::ferror(file.get())) {
+        strReason = SystemMessage(errno ? errno : EIO);
+        return false;
+    }
+    return true;
 }
 
 } // namespace kvtool

@@ -15,5 +15,9 @@ enum class EFileState { Fine, Absent, NotAFile, Unreadable };
 // Fine: a regular file that opens and reads. strReason says why otherwise
 // ("fifo", "dangling link", the system's message).
 EFileState ExamineFile(const std::filesystem::path& pathNative, std::string& strReason);
+// Whether the whole file reads, to its end; strReason says why not. The
+// library sums what a failed read did not give as zeros, so a file with a
+// bad sector part way looks like one with other bytes.
+bool ReadsThrough(const std::filesystem::path& pathNative, std::string& strReason);
 
 } // namespace kvtool

@@ -12,7 +12,10 @@
 #include <windows.h>
 #endif
 
+#include <algorithm>
+#include <climits>
 #include <system_error>
+#include <vector>
 
 namespace kvtool {
 
@@ -28,6 +31,28 @@ bool OnImageDrive(const std::wstring& strLibraryPath)
         return false;
     std::error_code ec;
     return !std::filesystem::is_directory(NativePath(strValue), ec);
+}
+
+// Whether the first cbAtLeast bytes of a file on such a drive read (all of
+// them, to its end, for ULLONG_MAX); strReason says why not.
+bool ReadsOnImage(const std::wstring& strLibraryPath, unsigned long long cbAtLeast, std::string& strReason)
+{
+    HANDLE h = CreateFileW(strLibraryPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    bool bRead = h != INVALID_HANDLE_VALUE;
+    std::vector<char> vecBuffer(static_cast<std::size_t>(std::min(cbAtLeast, 256ull * 1024)));
+    for (unsigned long long cbDone = 0; bRead && cbDone < cbAtLeast;) {
+        DWORD cb = 0;
+        bRead = ReadFile(h, vecBuffer.data(), static_cast<DWORD>(vecBuffer.size()), &cb, nullptr);
+        if (cb == 0)
+            break;
+        cbDone += cb;
+    }
+    if (h != INVALID_HANDLE_VALUE)
+        CloseHandle(h);
+    if (!bRead)
+        strReason = SystemMessage(EIO); // what a damaged disc says on Linux
+    return bRead;
 }
 
 // ExamineFile for a file on such a drive.
@@ -49,18 +74,7 @@ EFileState ExamineOnImage(const std::wstring& strLibraryPath, std::string& strRe
         strReason = "a folder";
         return EFileState::NotAFile;
     }
-    HANDLE h = CreateFileW(strLibraryPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    char c;
-    DWORD cb = 0;
-    const bool bRead = h != INVALID_HANDLE_VALUE && ReadFile(h, &c, 1, &cb, nullptr);
-    if (h != INVALID_HANDLE_VALUE)
-        CloseHandle(h);
-    if (!bRead) {
-        strReason = SystemMessage(EIO); // what a damaged disc says on Linux
-        return EFileState::Unreadable;
-    }
-    return EFileState::Fine;
+    return ReadsOnImage(strLibraryPath, 1, strReason) ? EFileState::Fine : EFileState::Unreadable;
 }
 
 #endif
@@ -103,6 +117,15 @@ EFileState Examine(const std::wstring& strLibraryPath, std::string& strReason)
         return ExamineOnImage(strLibraryPath, strReason);
 #endif
     return ExamineFile(NativeFromLibrary(strLibraryPath), strReason);
+}
+
+bool ReadsThroughFile(const std::wstring& strLibraryPath, std::string& strReason)
+{
+#if !defined(_WIN32)
+    if (OnImageDrive(strLibraryPath))
+        return ReadsOnImage(strLibraryPath, ULLONG_MAX, strReason);
+#endif
+    return ReadsThrough(NativeFromLibrary(strLibraryPath), strReason);
 }
 
 bool SizeOf(const std::wstring& strLibraryPath, unsigned long long& ullSize)
@@ -195,7 +218,22 @@ CProblemReport DescribeProblem(EProblemKind eKind, const std::wstring& strReport
         // may not tell: the sizes settle it.
         unsigned long long ullDisc = 0, ullSource = 0;
         const bool bSizes = SizeOf(report.strDisc, ullDisc) && SizeOf(report.strSource, ullSource);
-        report.eStatus = bSizes && ullDisc != ullSource ? EProblemStatus::Size : EProblemStatus::Content;
+        if (bSizes && ullDisc != ullSource) {
+            report.eStatus = EProblemStatus::Size;
+            break;
+        }
+        // Other bytes, or a read that failed part way (a bad sector).
+        for (const std::wstring* pstr : {&report.strDisc, &report.strSource}) {
+            std::string strReason;
+            if (!pstr->empty() && !ReadsThroughFile(*pstr, strReason)) {
+                report.eStatus = EProblemStatus::Unreadable;
+                report.strDetail = pstr == &report.strDisc
+                                       ? strReason
+                                       : "source " + ShownPath(NativeFromLibrary(*pstr)) + ": " + strReason;
+                return report;
+            }
+        }
+        report.eStatus = EProblemStatus::Content;
         break;
     }
     }
