@@ -34,6 +34,17 @@ struct CCloser {
     void operator()(FILE* pFile) const { std::fclose(pFile); }
 };
 
+// errno says why when null.
+std::unique_ptr<FILE, CCloser> OpenToRead(const std::filesystem::path& pathNative)
+{
+    errno = 0;
+#if defined(_WIN32)
+    return std::unique_ptr<FILE, CCloser>(_wfopen(pathNative.c_str(), L"rb"));
+#else
+    return std::unique_ptr<FILE, CCloser>(std::fopen(pathNative.c_str(), "rb"));
+#endif
+}
+
 } // namespace
 
 EFileState ExamineFile(const std::filesystem::path& pathNative, std::string& strReason)
@@ -58,12 +69,7 @@ EFileState ExamineFile(const std::filesystem::path& pathNative, std::string& str
         return EFileState::NotAFile;
     }
     // Only a regular file is opened: a FIFO would wait for a writer.
-    errno = 0;
-#if defined(_WIN32)
-    std::unique_ptr<FILE, CCloser> file(_wfopen(pathNative.c_str(), L"rb"));
-#else
-    std::unique_ptr<FILE, CCloser> file(std::fopen(pathNative.c_str(), "rb"));
-#endif
+    std::unique_ptr<FILE, CCloser> file = OpenToRead(pathNative);
     if (!file) {
         strReason = SystemMessage(errno ? errno : EACCES);
         return EFileState::Unreadable;
@@ -78,12 +84,7 @@ EFileState ExamineFile(const std::filesystem::path& pathNative, std::string& str
 
 bool ReadsThrough(const std::filesystem::path& pathNative, std::string& strReason)
 {
-    errno = 0;
-#if defined(_WIN32)
-    std::unique_ptr<FILE, CCloser> file(_wfopen(pathNative.c_str(), L"rb"));
-#else
-    std::unique_ptr<FILE, CCloser> file(std::fopen(pathNative.c_str(), "rb"));
-#endif
+    std::unique_ptr<FILE, CCloser> file = OpenToRead(pathNative);
     if (!file) {
         strReason = SystemMessage(errno ? errno : EACCES);
         return false;
