@@ -50,8 +50,10 @@ CProblemEvent ProblemEventFor(const CProblemReport& report, const char* pszAnswe
     event.pszAnswer = pszAnswer;
     event.disc = FileOf(report.strDisc);
     event.source = FileOf(report.strSource);
-    // Same size, other content: the two sums show it. Otherwise the sizes say it.
-    if (event.disc.llSize >= 0 && event.disc.llSize == event.source.llSize) {
+    // Same size, other content: the two sums show it. Otherwise the sizes say
+    // it; and a file that did not read through has no sum, only a partial one.
+    if (report.eStatus != EProblemStatus::Unreadable && event.disc.llSize >= 0 &&
+        event.disc.llSize == event.source.llSize) {
         event.disc.strChecksum = ChecksumOf(event.disc);
         event.source.strChecksum = ChecksumOf(event.source);
     }
