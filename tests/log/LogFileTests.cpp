@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <functional>
@@ -48,9 +49,11 @@ void SetTimeZone(const char* pszTz)
 #endif
 }
 
+// The clock the records take their time from: std::time may read a coarser
+// one, which can still show the previous second after a record shows the next.
 std::string LocalNow()
 {
-    const std::time_t t = std::time(nullptr);
+    const std::time_t t = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
     char sz[32];
     std::strftime(sz, sizeof sz, "%Y-%m-%d %H:%M:%S", std::localtime(&t));
     return sz;
