@@ -624,6 +624,44 @@ TEST(ToolCheck, ReadsSha256sumManifestsAndReportsFaults)
     }
 }
 
+// check stops at a short read that reaches the size a file had when opened:
+// sizes around its 256 KiB reads hash as sha256sum hashes them, to the last
+// byte, and the bytes read add up to the files' sizes.
+TEST(ToolCheck, FilesEndWhereSha256sumEndsThem)
+{
+    const std::size_t aSizes[] = {0, 1, 262143, 262144, 262145, 524288 + 7, 3 << 20};
+    kvtest::TempDir dir;
+    const fs::path root = dir.Path() / "root";
+    std::string strNames;
+    for (std::size_t cb : aSizes) {
+        std::string str(cb, '\0');
+        for (std::size_t i = 0; i < cb; ++i)
+            str[i] = static_cast<char>((i * 37 + cb) & 0xFF);
+        kvtest::WriteBytes(root / std::to_string(cb), str);
+        strNames += " " + std::to_string(cb);
+    }
+    ASSERT_EQ(0, Shell("cd " + root.string() + " && sha256sum" + strNames + " >../sums"));
+    CToolRun run = RunTool({L"check", WideFromNative(dir.Path() / "sums"), L"--root", WideFromNative(root)});
+    EXPECT_EQ(0, run.iExit) << run.strOut << run.strErr;
+    EXPECT_EQ("7", SummaryValue(run.strOut, "files checked"));
+    EXPECT_EQ("4 MiB", SummaryValue(run.strOut, "read"));
+    // The last byte of each file counts.
+    std::vector<std::string> vecLines;
+    for (std::size_t cb : aSizes)
+        if (cb != 0) {
+            std::string str = kvtest::ReadBytes(root / std::to_string(cb));
+            str.back() ^= 1;
+            kvtest::WriteBytes(root / std::to_string(cb), str);
+            vecLines.push_back("CONTENT  " + std::to_string(cb));
+        }
+    std::sort(vecLines.begin(), vecLines.end());
+    run = RunTool({L"check", WideFromNative(dir.Path() / "sums"), L"--root", WideFromNative(root)});
+    EXPECT_EQ(1, run.iExit) << run.strErr;
+    std::vector<std::string> vecGot = ProblemLines(run.strOut);
+    std::sort(vecGot.begin(), vecGot.end());
+    EXPECT_EQ(Below(vecLines, root), vecGot);
+}
+
 #if !defined(_WIN32)
 // A name that is not UTF-8: check reads it as sha256sum does; compare cannot
 // give it to the library in a description, and says so instead of calling

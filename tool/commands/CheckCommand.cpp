@@ -63,16 +63,6 @@ std::wstring DriveForRoot(const std::filesystem::path& root)
     return strDrive;
 }
 
-// The size of a file on such a drive; 0 when it cannot be found.
-unsigned long long LibraryFileSize(const std::wstring& strPath)
-{
-    WIN32_FIND_DATAW data;
-    HANDLE hFind = FindFirstFileW(strPath.c_str(), &data);
-    if (hFind == INVALID_HANDLE_VALUE)
-        return 0;
-    FindClose(hFind);
-    return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
 #endif
 
 } // namespace
@@ -187,15 +177,17 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
         const std::filesystem::path file = (root / rel).lexically_normal();
         const std::string strRel = RelText(rel.lexically_normal());
         std::string strHex, strError;
+        unsigned long long ullHashed = 0;
         EHashResult eResult = EHashResult::Ok;
         if (strDrive.empty()) {
             setListed.insert(strRel);
-            eResult = Sha256OfFile(file, strHex, strError);
+            eResult = Sha256OfFile(file, strHex, strError, &ullHashed);
         } else {
             // A disc matches names as Windows does; the walk below sees its spelling.
             const std::string strFound = spelling.Find(strRel);
             setListed.insert(strFound.empty() ? strRel : strFound);
-            eResult = Sha256OfLibraryFile(strDrive + L"\\" + LibraryRelPath(strRel), strHex, strError);
+            eResult =
+                Sha256OfLibraryFile(strDrive + L"\\" + LibraryRelPath(strRel), strHex, strError, &ullHashed);
         }
         if (eResult != EHashResult::Ok)
             report(StatusOf(eResult), file, eResult == EHashResult::Unreadable ? strError : std::string());
@@ -203,12 +195,7 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
             report(EProblemStatus::Content, file, std::string(), strHex, entry.strHex);
         // Only a file that was read was checked; a missing one was not.
         if (eResult == EHashResult::Ok) {
-#if !defined(_WIN32)
-            if (!strDrive.empty())
-                ullBytes += LibraryFileSize(strDrive + L"\\" + LibraryRelPath(strRel));
-            else
-#endif
-                ullBytes += std::filesystem::file_size(file, ec);
+            ullBytes += ullHashed;
             ++sum.uFilesChecked;
         }
         progress.Update(++uGoneThrough);

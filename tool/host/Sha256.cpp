@@ -31,10 +31,10 @@ struct CFd {
     }
 };
 
-// The digest of what fnRead gives until it gives 0 bytes; fnRead returns
-// -1 with strError set when a read fails.
+// The digest of what fnRead gives until it gives 0 bytes, and their count;
+// fnRead returns -1 with strError set when a read fails.
 EHashResult Digest(const std::function<long(unsigned char*, std::size_t)>& fnRead, std::string& strHex,
-                   std::string& strError)
+                   std::string& strError, unsigned long long* pullBytes)
 {
     static thread_local std::unique_ptr<EVP_MD_CTX, CCtxFree> ctx(EVP_MD_CTX_new());
     // Page-aligned: the kernel's copy into a buffer new[] places (16 bytes
@@ -49,6 +49,7 @@ EHashResult Digest(const std::function<long(unsigned char*, std::size_t)>& fnRea
         strError = "libcrypto cannot start a SHA-256 digest";
         return EHashResult::Unreadable;
     }
+    unsigned long long ullBytes = 0;
     for (;;) {
         const long n = fnRead(pBuffer.get(), cbBuffer);
         if (n < 0)
@@ -56,7 +57,10 @@ EHashResult Digest(const std::function<long(unsigned char*, std::size_t)>& fnRea
         if (n == 0)
             break;
         EVP_DigestUpdate(ctx.get(), pBuffer.get(), static_cast<size_t>(n));
+        ullBytes += static_cast<unsigned long long>(n);
     }
+    if (pullBytes)
+        *pullBytes = ullBytes;
     unsigned char abDigest[EVP_MAX_MD_SIZE];
     unsigned int uLength = 0;
     EVP_DigestFinal_ex(ctx.get(), abDigest, &uLength);
@@ -71,7 +75,8 @@ EHashResult Digest(const std::function<long(unsigned char*, std::size_t)>& fnRea
 
 } // namespace
 
-EHashResult Sha256OfFile(const std::filesystem::path& path, std::string& strHex, std::string& strError)
+EHashResult Sha256OfFile(const std::filesystem::path& path, std::string& strHex, std::string& strError,
+                         unsigned long long* pullBytes)
 {
     // O_NONBLOCK: a FIFO must not hang the open; it is refused below.
     CFd file{open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)};
@@ -88,22 +93,31 @@ EHashResult Sha256OfFile(const std::filesystem::path& path, std::string& strHex,
         strError = S_ISDIR(st.st_mode) ? "Is a directory" : "not a regular file";
         return EHashResult::NotAFile;
     }
+    // A short read at or past the size the file had when opened is its end:
+    // asking again would only hear 0, a system call for each file. Growth
+    // up to that read is still hashed; a file read on from later reads on.
+    off_t offRead = 0;
+    bool bEnded = false;
     return Digest(
         [&](unsigned char* pb, std::size_t cb) -> long {
+            if (bEnded)
+                return 0;
             for (;;) {
                 const ssize_t n = read(file.fd, pb, cb);
                 if (n >= 0 || errno != EINTR) {
                     if (n < 0)
                         strError = std::strerror(errno);
+                    offRead += n > 0 ? n : 0;
+                    bEnded = n >= 0 && static_cast<std::size_t>(n) < cb && offRead >= st.st_size;
                     return static_cast<long>(n);
                 }
             }
         },
-        strHex, strError);
+        strHex, strError, pullBytes);
 }
 
 EHashResult Sha256OfLibraryFile(const std::wstring& strLibraryPath, std::string& strHex,
-                                std::string& strError)
+                                std::string& strError, unsigned long long* pullBytes)
 {
     // A disc image has no native files, and what it reports is what a damaged disc says.
     const DWORD dwAttributes = GetFileAttributesW(strLibraryPath.c_str());
@@ -132,7 +146,7 @@ EHashResult Sha256OfLibraryFile(const std::wstring& strLibraryPath, std::string&
             }
             return static_cast<long>(cbRead);
         },
-        strHex, strError);
+        strHex, strError, pullBytes);
 }
 
 } // namespace kvtool

@@ -11,13 +11,14 @@ namespace kvtool {
 
 enum class EHashResult { Ok, Missing, NotAFile, Unreadable };
 
-// 64 lower-case hex digits in strHex; on failure strError holds the
-// system's reason.
-EHashResult Sha256OfFile(const std::filesystem::path& path, std::string& strHex, std::string& strError);
+// 64 lower-case hex digits in strHex, and the number of bytes hashed in
+// *pullBytes when given; on failure strError holds the system's reason.
+EHashResult Sha256OfFile(const std::filesystem::path& path, std::string& strHex, std::string& strError,
+                         unsigned long long* pullBytes = nullptr);
 // The same for a file named by a library path, read through the library's
 // calls: on Linux a file on a drive the Win32 layer maps, a disc image's
 // included; on Windows the native file.
 EHashResult Sha256OfLibraryFile(const std::wstring& strLibraryPath, std::string& strHex,
-                                std::string& strError);
+                                std::string& strError, unsigned long long* pullBytes = nullptr);
 
 } // namespace kvtool

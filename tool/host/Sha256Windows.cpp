@@ -92,7 +92,8 @@ class CDigest {
 
 } // namespace
 
-EHashResult Sha256OfFile(const std::filesystem::path& path, std::string& strHex, std::string& strError)
+EHashResult Sha256OfFile(const std::filesystem::path& path, std::string& strHex, std::string& strError,
+                         unsigned long long* pullBytes)
 {
     const DWORD dwAttributes = GetFileAttributesW(path.c_str());
     if (dwAttributes == INVALID_FILE_ATTRIBUTES) {
@@ -123,6 +124,7 @@ EHashResult Sha256OfFile(const std::filesystem::path& path, std::string& strHex,
         return EHashResult::Unreadable;
     }
     static thread_local std::vector<unsigned char> vecBuffer(256 * 1024);
+    unsigned long long ullBytes = 0;
     for (;;) {
         DWORD cbRead = 0;
         if (!ReadFile(file.Get(), vecBuffer.data(), static_cast<DWORD>(vecBuffer.size()), &cbRead, nullptr)) {
@@ -135,7 +137,10 @@ EHashResult Sha256OfFile(const std::filesystem::path& path, std::string& strHex,
             strError = "the system's SHA-256 digest failed";
             return EHashResult::Unreadable;
         }
+        ullBytes += cbRead;
     }
+    if (pullBytes)
+        *pullBytes = ullBytes;
     unsigned char abDigest[32];
     if (!digest.Finish(abDigest)) {
         strError = "the system's SHA-256 digest failed";
@@ -151,9 +156,9 @@ EHashResult Sha256OfFile(const std::filesystem::path& path, std::string& strHex,
 }
 
 EHashResult Sha256OfLibraryFile(const std::wstring& strLibraryPath, std::string& strHex,
-                                std::string& strError)
+                                std::string& strError, unsigned long long* pullBytes)
 {
-    return Sha256OfFile(NativePath(strLibraryPath), strHex, strError);
+    return Sha256OfFile(NativePath(strLibraryPath), strHex, strError, pullBytes);
 }
 
 } // namespace kvtool
