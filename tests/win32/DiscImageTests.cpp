@@ -81,8 +81,10 @@ bool MakeImage(const std::string& strCommand)
     return std::system(("LC_ALL=C.UTF-8 " + strCommand + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-// The whole file through 16 KiB reads, or the error that stopped it.
-DWORD ReadAll(const std::wstring& strPath, std::string& strOut)
+// The whole file through reads of cbRequest, or the error that stopped it;
+// each read's count, the final 0 included, in *pvecCounts when given.
+DWORD ReadAll(const std::wstring& strPath, std::string& strOut, DWORD cbRequest = 16384,
+              std::vector<DWORD>* pvecCounts = nullptr)
 {
     strOut.clear();
     HANDLE h =
@@ -90,16 +92,15 @@ DWORD ReadAll(const std::wstring& strPath, std::string& strOut)
     if (h == INVALID_HANDLE_VALUE)
         return GetLastError();
     DWORD dwError = ERROR_SUCCESS;
-    for (;;) {
-        char ach[16384];
-        DWORD cb = 0;
-        if (!ReadFile(h, ach, sizeof ach, &cb, nullptr)) {
+    std::vector<char> buf(cbRequest);
+    for (DWORD cb = 1; cb != 0;) {
+        if (!ReadFile(h, buf.data(), cbRequest, &cb, nullptr)) {
             dwError = GetLastError();
             break;
         }
-        if (cb == 0)
-            break;
-        strOut.append(ach, cb);
+        if (pvecCounts)
+            pvecCounts->push_back(cb);
+        strOut.append(buf.data(), cb);
     }
     CloseHandle(h);
     return dwError;
@@ -393,27 +394,6 @@ TEST(DiscImages, ReadingAheadGivesWhatPlainReadsGive)
         std::ofstream(tree / std::to_string(cb), std::ios::binary) << Bytes(std::to_string(cb), cb);
     const fs::path image = scratch.Path() / "ahead.iso";
     ASSERT_TRUE(MakeImage(Command("xorriso -as mkisofs -R -J -o %I %T", image, tree)));
-    // Each request's count and the bytes, or the error that ended the reads.
-    const auto readAll = [](const std::wstring& strPath, DWORD cbRequest, std::vector<DWORD>& vecCounts,
-                            std::string& strBytes) {
-        vecCounts.clear();
-        strBytes.clear();
-        HANDLE h = CreateFileW(strPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (h == INVALID_HANDLE_VALUE)
-            return GetLastError();
-        std::vector<char> buf(cbRequest);
-        DWORD dwError = ERROR_SUCCESS;
-        for (DWORD cbGot = 1; cbGot != 0;) {
-            if (!ReadFile(h, buf.data(), cbRequest, &cbGot, nullptr)) {
-                dwError = GetLastError();
-                break;
-            }
-            vecCounts.push_back(cbGot);
-            strBytes.append(buf.data(), cbGot);
-        }
-        CloseHandle(h);
-        return dwError;
-    };
     std::string strImage;
     {
         std::ifstream in(image, std::ios::binary);
@@ -434,7 +414,7 @@ TEST(DiscImages, ReadingAheadGivesWhatPlainReadsGive)
         MapImage(cut);
         std::vector<DWORD> vecCounts;
         std::string str;
-        EXPECT_EQ(DWORD(ERROR_CRC), readAll(L"I:\\" + std::to_wstring(cbBig), kBlock, vecCounts, str));
+        EXPECT_EQ(DWORD(ERROR_CRC), ReadAll(L"I:\\" + std::to_wstring(cbBig), str, kBlock, &vecCounts));
         EXPECT_EQ(std::vector<DWORD>(cbKept / kBlock, DWORD(kBlock)), vecCounts);
         EXPECT_TRUE(str == strBig.substr(0, cbKept / kBlock * kBlock));
     }
@@ -449,7 +429,7 @@ TEST(DiscImages, ReadingAheadGivesWhatPlainReadsGive)
             std::vector<DWORD> vecCounts;
             std::string str;
             EXPECT_EQ(DWORD(ERROR_SUCCESS),
-                      readAll(L"I:\\" + std::to_wstring(cb), cbRequest, vecCounts, str));
+                      ReadAll(L"I:\\" + std::to_wstring(cb), str, cbRequest, &vecCounts));
             EXPECT_EQ(vecExpected, vecCounts);
             EXPECT_TRUE(str == Bytes(std::to_string(cb), cb));
         }

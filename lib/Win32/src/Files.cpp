@@ -118,11 +118,8 @@ DWORD ReadRegular(CFileObject& file, char* pch, DWORD dwToRead, int& iErr)
         if (bAhead) {
             const CReadAhead::Clock::time_point tBefore = CReadAhead::Clock::now();
             cb = ::pread(file.m_iFd, file.m_ahead.Buffer(), kReadAheadSize, static_cast<off_t>(qwAt));
-            if (cb > 0) {
-                const DWORD cbUse = std::min(cbWant, static_cast<DWORD>(cb));
-                std::memcpy(pch + dwDone, file.m_ahead.Buffer(), cbUse);
-                file.m_ahead.Filled(tBefore, cbUse, static_cast<DWORD>(cb));
-            }
+            if (cb > 0)
+                file.m_ahead.Filled(tBefore, static_cast<DWORD>(cb), pch + dwDone, cbWant);
         } else {
             cb = ::pread(file.m_iFd, pch + dwDone, cbWant, static_cast<off_t>(qwAt));
         }

@@ -83,11 +83,14 @@ bool CReadAhead::ShouldReadAhead(DWORD cbWant, ULONGLONG qwAt, ULONGLONG qwEnd, 
     return !m_bNoMemory;
 }
 
-void CReadAhead::Filled(Clock::time_point tRead, DWORD cbTaken, DWORD cbFilled)
+DWORD CReadAhead::Filled(Clock::time_point tRead, DWORD cbFilled, char* pch, DWORD cbWant)
 {
+    const DWORD cbTaken = std::min(cbWant, cbFilled);
+    std::memcpy(pch, m_pBuffer.get(), cbTaken);
     m_tRead = tRead;
     m_ibNext = cbTaken;
     m_cbFilled = cbFilled;
+    return cbTaken;
 }
 
 void CReadAhead::CallDone(DWORD cbAsked, DWORD cbDone)

@@ -36,9 +36,10 @@ class CReadAhead {
     // bFirstBuffer is set when the buffer was taken just now.
     bool ShouldReadAhead(DWORD cbWant, ULONGLONG qwAt, ULONGLONG qwEnd, bool& bFirstBuffer);
     char* Buffer() const { return m_pBuffer.get(); }
-    // The buffer holds cbFilled bytes read at tRead or later, of which the
-    // caller took the first cbTaken.
-    void Filled(Clock::time_point tRead, DWORD cbTaken, DWORD cbFilled);
+    // The buffer now holds cbFilled bytes read at tRead or later: copies the
+    // first of them, up to cbWant, into pch and keeps the rest; the count
+    // copied.
+    DWORD Filled(Clock::time_point tRead, DWORD cbFilled, char* pch, DWORD cbWant);
     // A call asked for cbAsked and got cbDone: whether the handle reads on.
     void CallDone(DWORD cbAsked, DWORD cbDone);
 

@@ -240,11 +240,8 @@ DWORD ReadImageFile(CImageFile& file, char* pch, DWORD cb, DWORD& cbDone)
             const DWORD cbAsk = static_cast<DWORD>(std::min<ULONGLONG>(kReadAheadSize, qwSize - qwAt));
             DWORD cbAhead = 0;
             if (image.Read(file.m_entry, qwAt, file.m_ahead.Buffer(), cbAsk, cbAhead) == ERROR_SUCCESS &&
-                cbAhead >= cbWant) {
-                std::memcpy(pch + cbDone, file.m_ahead.Buffer(), cbWant);
-                file.m_ahead.Filled(tBefore, cbWant, cbAhead);
-                cbDone = cb;
-            }
+                cbAhead >= cbWant)
+                cbDone += file.m_ahead.Filled(tBefore, cbAhead, pch + cbDone, cbWant);
         }
         if (cbDone < cb) {
             DWORD cbDirect = 0;
