@@ -283,6 +283,7 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
     }
 
     CMediaDescription desc;
+    desc.vecEntries.reserve(vecSourceFiles.size());
     std::set<std::string> setExpected; // the files and folders the source has, as the copy spells them
     if (!strWalked.empty() && strWalked != "-")
         setExpected.insert(strWalked + "/");
@@ -332,7 +333,7 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
         entry.ullFileSize = ullSize;
         desc.ullFileCount += 1;
         desc.ullMediaSize += entry.ullFileSize;
-        desc.vecEntries.push_back(entry);
+        desc.vecEntries.push_back(std::move(entry));
     }
     // Each entry of the source that is no file pair is expected on the copy,
     // and MISSING when the copy lacks it, once for the highest such entry;
