@@ -286,6 +286,17 @@ TEST(ToolWrites, FailedWritesEndWithExit4)
     EXPECT_EQ(4, events.iExit);
     EXPECT_EQ("4 (cannot write to /dev/full: No space left on device)", ExitLine(events.strOut));
 
+    // A file that cannot be made is a failed write too, and says why.
+    kvtest::TempDir elsewhere;
+    const std::wstring strNowhere = WideFromNative(elsewhere.Path() / "no-such-folder" / "out");
+    for (const auto& [pszOption, pszWhat] : {std::pair{L"--events", "events"}, std::pair{L"--log", "log"}}) {
+        CToolRun run = RunTool(medium.VerifyArgs(1, {pszOption, strNowhere}));
+        EXPECT_EQ(4, run.iExit) << pszWhat;
+        EXPECT_TRUE(Contains(run.strErr, std::string("cannot write the ") + pszWhat + " file " +
+                                             Utf8FromWide(strNowhere) + ": No such file or directory\n"))
+            << run.strErr;
+    }
+
     std::string strVerify;
     for (const std::wstring& strArg : medium.VerifyArgs(1))
         strVerify += " '" + Utf8FromWide(strArg) + "'";

@@ -4,6 +4,7 @@
 #include "output/Text.h"
 #include "output/UsageError.h"
 
+#include <cerrno>
 #include <system_error>
 
 namespace kvtool {
@@ -39,10 +40,19 @@ COutputFile OpenOutput(const std::string& strCommand, const char* pszWhat, const
     COutputFile file;
     if (strPath.empty())
         return file;
+    errno = 0;
     file.reset(strPath == L"-" ? stdout : OpenForWriting(strPath));
     if (!file)
-        throw CUsageError(strCommand + ": cannot write the " + pszWhat + " file " + Utf8FromWide(strPath));
+        throw CannotWrite(strCommand, pszWhat, strPath, errno);
     return file;
+}
+
+std::runtime_error CannotWrite(const std::string& strCommand, const char* pszWhat,
+                               const std::wstring& strPath, int iError)
+{
+    return std::runtime_error(strCommand + ": cannot write the " + pszWhat + " file " +
+                              Utf8FromWide(strPath) +
+                              (iError ? ": " + SystemMessage(iError) : std::string()));
 }
 
 } // namespace kvtool

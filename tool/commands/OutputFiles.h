@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,11 @@ struct CRunInputs {
 void RefuseInput(const std::string& strCommand, const char* pszWhat, const std::wstring& strOutput,
                  const CRunInputs& inputs);
 // The file opened for writing ("-": standard output; "": none, a null
-// pointer). Throws CUsageError when it cannot be.
+// pointer). Throws CannotWrite's error when it cannot be.
 COutputFile OpenOutput(const std::string& strCommand, const char* pszWhat, const std::wstring& strPath);
+// "COMMAND: cannot write the WHAT file PATH: REASON" (no reason for an
+// iError of 0): a failed write, not bad usage.
+std::runtime_error CannotWrite(const std::string& strCommand, const char* pszWhat,
+                               const std::wstring& strPath, int iError);
 
 } // namespace kvtool

@@ -24,6 +24,7 @@
 #include <KorvaneRevision.h>
 #include <ZRLog.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -156,8 +157,11 @@ int RunVerify(const CVerifyOptions& opt)
 
     const COutputFile events = OpenOutput(opt.strCommand, "events", opt.strEvents);
     const COutputFile rawEvents = OpenOutput(opt.strCommand, "raw events", opt.strEventsRaw);
-    if (!opt.strLog.empty() && !CZRLog::GetInstance()->SetDestination(opt.strLog.c_str()))
-        throw CUsageError(opt.strCommand + ": cannot write the log file " + Utf8FromWide(opt.strLog));
+    if (!opt.strLog.empty()) {
+        errno = 0; // the log opens its file with fopen, which says why it could not
+        if (!CZRLog::GetInstance()->SetDestination(opt.strLog.c_str()))
+            throw CannotWrite(opt.strCommand, "log", opt.strLog, errno);
+    }
 
     // With events on standard output, the lines for people go to standard error.
     CFileSink report(opt.strEvents == L"-" || opt.strEventsRaw == L"-" ? stderr : stdout);
