@@ -524,7 +524,7 @@ TEST(ToolCheck, ManifestFromDescribeFindsEachFault)
              fs::remove(r / "a.txt");
              fs::create_directory(r / "a.txt");
          },
-         {"NOT-A-FILE  a.txt"}},
+         {"NOT-A-FILE  a.txt  (a folder)"}},
     };
     for (const CCase& test : vecCases) {
         SCOPED_TRACE(test.pszName);
@@ -603,7 +603,7 @@ TEST(ToolCheck, ReadsSha256sumManifestsAndReportsFaults)
              fs::remove(r / "a.txt");
              Shell("mkfifo " + (r / "a.txt").string());
          },
-         {"NOT-A-FILE  a.txt"},
+         {"NOT-A-FILE  a.txt  (a FIFO)"},
          "2"},
     };
     // With "./" from find, and without.

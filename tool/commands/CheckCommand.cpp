@@ -190,7 +190,7 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
                 Sha256OfLibraryFile(strDrive + L"\\" + LibraryRelPath(strRel), strHex, strError, &ullHashed);
         }
         if (eResult != EHashResult::Ok)
-            report(StatusOf(eResult), file, eResult == EHashResult::Unreadable ? strError : std::string());
+            report(StatusOf(eResult), file, eResult == EHashResult::Missing ? std::string() : strError);
         else if (strHex != entry.strHex)
             report(EProblemStatus::Content, file, std::string(), strHex, entry.strHex);
         // Only a file that was read was checked; a missing one was not.

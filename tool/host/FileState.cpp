@@ -10,9 +10,7 @@
 
 namespace kvtool {
 
-namespace {
-
-const char* TypeName(std::filesystem::file_type eType)
+const char* FileTypeName(std::filesystem::file_type eType)
 {
     switch (eType) {
     case std::filesystem::file_type::directory:
@@ -29,6 +27,8 @@ const char* TypeName(std::filesystem::file_type eType)
         return "not a regular file";
     }
 }
+
+namespace {
 
 struct CCloser {
     void operator()(FILE* pFile) const { std::fclose(pFile); }
@@ -65,7 +65,7 @@ EFileState ExamineFile(const std::filesystem::path& pathNative, std::string& str
     }
     if (status.type() != std::filesystem::file_type::regular &&
         status.type() != std::filesystem::file_type::unknown) {
-        strReason = TypeName(status.type());
+        strReason = FileTypeName(status.type());
         return EFileState::NotAFile;
     }
     // Only a regular file is opened: a FIFO would wait for a writer.

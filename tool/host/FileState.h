@@ -15,6 +15,9 @@ enum class EFileState { Fine, Absent, NotAFile, Unreadable };
 // Fine: a regular file that opens and reads. strReason says why otherwise
 // ("fifo", "dangling link", the system's message).
 EFileState ExamineFile(const std::filesystem::path& pathNative, std::string& strReason);
+// "a folder", "a FIFO", "a socket", "a block device", "a character device";
+// "not a regular file" for any other type.
+const char* FileTypeName(std::filesystem::file_type eType);
 // Whether the whole file reads, to its end; strReason says why not. The
 // library sums what a failed read did not give as zeros, so a file with a
 // bad sector part way looks like one with other bytes.

@@ -1,5 +1,7 @@
 #include "host/Sha256.h"
 
+#include "host/FileState.h"
+
 #include <openssl/evp.h>
 
 #include <windows.h>
@@ -90,7 +92,8 @@ EHashResult Sha256OfFile(const std::filesystem::path& path, std::string& strHex,
         return EHashResult::Unreadable;
     }
     if (!S_ISREG(st.st_mode)) {
-        strError = S_ISDIR(st.st_mode) ? "Is a directory" : "not a regular file";
+        std::error_code ec; // named as a pair's file of that type is
+        strError = FileTypeName(std::filesystem::status(path, ec).type());
         return EHashResult::NotAFile;
     }
     // A short read at or past the size the file had when opened is its end:
@@ -123,7 +126,7 @@ EHashResult Sha256OfLibraryFile(const std::wstring& strLibraryPath, std::string&
     const DWORD dwAttributes = GetFileAttributesW(strLibraryPath.c_str());
     const DWORD dwError = GetLastError();
     if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        strError = "Is a directory";
+        strError = FileTypeName(std::filesystem::file_type::directory);
         return EHashResult::NotAFile;
     }
     HANDLE hFile = dwAttributes == INVALID_FILE_ATTRIBUTES

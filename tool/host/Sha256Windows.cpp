@@ -2,6 +2,8 @@
 // CPU's SHA instructions where it has them; no library to ship.
 #include "host/Sha256.h"
 
+#include "host/FileState.h"
+
 #include "output/Text.h"
 
 #include <windows.h>
@@ -103,7 +105,7 @@ EHashResult Sha256OfFile(const std::filesystem::path& path, std::string& strHex,
                                                                                   : EHashResult::Unreadable;
     }
     if (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        strError = "Is a directory";
+        strError = FileTypeName(std::filesystem::file_type::directory);
         return EHashResult::NotAFile;
     }
     const CHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
