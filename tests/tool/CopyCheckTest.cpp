@@ -434,6 +434,19 @@ TEST(ToolCompare, FolderWithoutSlashIsExpectedBelowTheCopy)
     EXPECT_EQ(5u, ProblemLines(run.strOut).size()) << run.strOut; // three MISSING, other.txt and src EXTRA
 }
 
+// A file compared with a copy of another name that is not there: one pair,
+// one line, though the library reports its disc copy and then its source.
+TEST(ToolCompare, FileAgainstAMissingCopyOfAnotherNameIsOneLine)
+{
+    kvtest::TempDir dir;
+    Tree(dir.Path() / "src");
+    fs::create_directories(dir.Path() / "dest");
+    CToolRun run = RunTool({L"compare", WideFromNative(dir.Path() / "src" / "a.txt"),
+                            WideFromNative(dir.Path() / "dest" / "b.txt")});
+    EXPECT_EQ(1, run.iExit);
+    EXPECT_EQ(Below({"MISSING  b.txt"}, dir.Path() / "dest"), ProblemLines(run.strOut)) << run.strOut;
+}
+
 #if !defined(_WIN32)
 TEST(ToolCompare, ControlCharactersAndPathsPastTheReportBuffer)
 {

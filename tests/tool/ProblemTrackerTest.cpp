@@ -206,3 +206,40 @@ TEST(ToolTracker, LeafNames)
     EXPECT_EQ(L"plain", LeafName(L"plain"));
     EXPECT_EQ(L"", LeafName(L"E:\\dir\\"));
 }
+
+// A description may burn a source under another name: the lookup joins the
+// pair's reports where the names differ, and parts pairs whose names agree.
+TEST(ToolTracker, TargetLookupDecidesWhichReportsAreOnePair)
+{
+    const auto fnTargetFor = [](const std::wstring& strSource) {
+        if (strSource == L"/src\\a.txt")
+            return std::wstring(L"E:\\b.txt");
+        if (strSource == L"/src\\x\\index.html")
+            return std::wstring(L"E:\\x\\index.html");
+        return std::wstring();
+    };
+    struct {
+        int iRevision;
+        const wchar_t* pszFirst; // reported missing
+        const wchar_t* pszSecond;
+        DWORD dwSecond;
+        bool bJoined;
+    } cases[] = {
+        {11, L"E:\\b.txt", L"/src\\a.txt", kDiffers, true},                  // renamed copy, then its sizes
+        {11, L"E:\\b.txt", L"/src\\a.txt", kMissing, true},                  // both copies missing
+        {11, L"E:\\y\\index.html", L"/src\\x\\index.html", kDiffers, false}, // same name, other pair
+        {11, L"E:\\c.txt", L"/src\\c.txt", kDiffers, true},                  // unknown source: by name
+        {10, L"/src\\a.txt", L"E:\\b.txt", kMissing, true},                  // 1.0: the source first
+        {10, L"/src\\x\\index.html", L"E:\\y\\index.html", kMissing, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.iRevision << " " << c.pszSecond);
+        CProblemTracker tracker(c.iRevision);
+        tracker.SetTargetLookup(fnTargetFor);
+        tracker.OnBegin();
+        tracker.OnProblem(c.pszFirst, kMissing);
+        tracker.OnProblem(c.pszSecond, c.dwSecond);
+        EXPECT_EQ(c.bJoined, tracker.LastJoinedPair());
+        EXPECT_EQ(c.bJoined ? 1u : 2u, tracker.ProblemPairs());
+    }
+}

@@ -213,6 +213,8 @@ int RunVerify(const CVerifyOptions& opt)
     host.Tracker().SetSizeProbe([&index](const std::wstring& strSource) {
         return CompareFileSizes(strSource, index.TargetFor(strSource));
     });
+    host.Tracker().SetTargetLookup(
+        [&index](const std::wstring& strSource) { return index.TargetFor(strSource); });
 
     CRun run{opt, index, host, std::chrono::steady_clock::now(),
              bLoaded ? std::string() : WhyUnreadable(strDescription)};

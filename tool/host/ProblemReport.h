@@ -11,10 +11,6 @@
 
 namespace kvtool {
 
-// For a source path the library reported: the disc path it was compared
-// with (as the library takes it); empty when the path is no known source.
-typedef std::function<std::wstring(const std::wstring& strSource)> FnTargetFor;
-
 struct CProblemReport {
     EProblemStatus eStatus = EProblemStatus::Content;
     std::wstring strDisc;   // the disc copy, as the library names it; empty when unknown

@@ -84,7 +84,7 @@ EProblemKind CProblemTracker::OnProblem(const std::wstring& strPath, DWORD dwPar
     // A pair whose disc copy is missing and whose source is empty gets past
     // its command 4 with more reports to come: one command 4 may lie between.
     bool bNoOtherPair = m_iRevision < 11 ? !m_bPairEventSinceReport : m_uTargetDoneSinceReport <= 1;
-    m_bLastJoined = m_bLastOpen && bNoOtherPair && SameNoCase(LeafName(strPath), LeafName(m_strLastPath));
+    m_bLastJoined = m_bLastOpen && bNoOtherPair && SamePair(strPath);
     if (!m_bLastJoined) {
         ++m_uProblemPairs;
         ++m_auPairsOfKind[static_cast<int>(eKind)];
@@ -98,6 +98,23 @@ EProblemKind CProblemTracker::OnProblem(const std::wstring& strPath, DWORD dwPar
     m_uTargetDoneSinceReport = 0;
     m_strLastPath = strPath;
     return eKind;
+}
+
+// Whether strPath and the last report's path are one pair's: the same file
+// again, or a disc copy and its source in either order.
+bool CProblemTracker::SamePair(const std::wstring& strPath) const
+{
+    if (SameNoCase(strPath, m_strLastPath))
+        return true;
+    if (m_fnTargetFor) {
+        const std::wstring strTarget = m_fnTargetFor(strPath);
+        if (!strTarget.empty())
+            return SameNoCase(strTarget, m_strLastPath);
+        const std::wstring strLastTarget = m_fnTargetFor(m_strLastPath);
+        if (!strLastTarget.empty())
+            return SameNoCase(strLastTarget, strPath);
+    }
+    return SameNoCase(LeafName(strPath), LeafName(m_strLastPath));
 }
 
 unsigned CProblemTracker::PairsCompared() const

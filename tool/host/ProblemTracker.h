@@ -27,12 +27,19 @@ const char* ProblemKindText(EProblemKind eKind);
 // For a source path: 1 when the pair's sizes differ, 0 when they are equal,
 // -1 when it cannot tell.
 typedef std::function<int(const std::wstring& strSource)> FnSizeProbe;
+// For a source path the library reported: the disc path it was compared
+// with (as the library takes it); empty when the path is no known source.
+typedef std::function<std::wstring(const std::wstring& strSource)> FnTargetFor;
 
 class CProblemTracker {
   public:
     explicit CProblemTracker(int iRevision) : m_iRevision(iRevision) {}
 
     void SetSizeProbe(FnSizeProbe fnProbe) { m_fnProbe = std::move(fnProbe); }
+    // Tells a source from the disc copy it was compared with, so that a
+    // pair whose copy has another name is still one pair; without it, or
+    // for a path it does not know, the two paths of a pair end alike.
+    void SetTargetLookup(FnTargetFor fnTargetFor) { m_fnTargetFor = std::move(fnTargetFor); }
 
     void OnBegin();      // command 0: a run starts
     void OnTargetDone(); // command 4 (revision 1.1)
@@ -53,8 +60,11 @@ class CProblemTracker {
     bool LastJoinedPair() const { return m_bLastJoined; }
 
   private:
+    bool SamePair(const std::wstring& strPath) const;
+
     int m_iRevision;
     FnSizeProbe m_fnProbe;
+    FnTargetFor m_fnTargetFor;
     unsigned m_uReports = 0;
     unsigned m_uProblemPairs = 0;
     unsigned m_auPairsOfKind[kiProblemKinds] = {};
