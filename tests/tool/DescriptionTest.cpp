@@ -1,5 +1,6 @@
 // The description file the describe command writes, and the tool's own
 // reading of one.
+#include "description/DescribedFiles.h"
 #include "description/DescriptionIndex.h"
 #include "description/DescriptionWriter.h"
 #include "description/MediaDescription.h"
@@ -145,6 +146,47 @@ TEST(ToolDescribe, RootTargetAndMissingSource)
     EXPECT_EQ(L"\\a.txt", desc.vecEntries.at(0).strPath);
     EXPECT_THROW(DescribeSources({dir.Path() / "nothing"}, L"\\"), CUsageError);
     EXPECT_THROW(DescribeSources({dir.Path().root_path()}, L"\\"), CUsageError);
+}
+
+// Sources that would be one file on the disc are refused before anything
+// is written; folders of one name merge when their files do not meet.
+TEST(ToolDescribe, SourcesThatWouldBeOneFileOnTheDiscAreRefused)
+{
+    kvtest::TempDir dir;
+    const std::filesystem::path r = dir.Path();
+    kvtest::WriteBytes(r / "a" / "x.txt", "1");
+    kvtest::WriteBytes(r / "b" / "X.TXT", "2");
+    kvtest::WriteBytes(r / "c" / "x.txt" / "in.txt", "3"); // a folder named x.txt
+    kvtest::WriteBytes(r / "a" / "d" / "y.txt", "4");
+    kvtest::WriteBytes(r / "b" / "d" / "z.txt", "5");
+    kvtest::WriteBytes(r / "c" / "d" / "sub" / "Y.txt", "6");
+    kvtest::WriteBytes(r / "e" / "d" / "y.TXT", "7");
+    const struct {
+        std::vector<std::filesystem::path> vecSources;
+        const char* pszMeeting; // "" when they go together
+    } cases[] = {
+        {{r / "a" / "x.txt", r / "b" / "X.TXT"}, "X.TXT"},
+        {{r / "a" / "x.txt", r / "c" / "x.txt"}, "x.txt"},
+        {{r / "a" / "d", r / "b" / "d", r / "c" / "d"}, ""},
+        {{r / "a" / "d", r / "b" / "d", r / "e" / "d"}, "d/y.TXT"},
+        {{r / "a" / "x.txt", r / "a" / "d"}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszMeeting);
+        const CMediaDescription desc = DescribeSources(c.vecSources, L"\\");
+        if (!*c.pszMeeting) {
+            EXPECT_NO_THROW(RefuseCollisions(desc));
+            continue;
+        }
+        try {
+            RefuseCollisions(desc);
+            ADD_FAILURE() << "not refused";
+        } catch (const CUsageError& e) {
+            EXPECT_NE(std::string::npos,
+                      std::string(e.what()).find(std::string(" would both be ") + c.pszMeeting))
+                << e.what();
+        }
+    }
 }
 
 TEST(ToolIndex, TargetsAreBuiltAsTheDriverBuildsThem)

@@ -2,6 +2,7 @@
 
 #include "commands/CommandLine.h"
 #include "commands/StagedFile.h"
+#include "description/DescribedFiles.h"
 #include "description/DescriptionWriter.h"
 #if !defined(_WIN32)
 #include "description/DriveDescription.h"
@@ -72,6 +73,7 @@ int DescribeCommand(const std::vector<std::wstring>& vecArgs)
         desc.vecEntries.insert(desc.vecEntries.end(), one.vecEntries.begin(), one.vecEntries.end());
     }
 #endif
+    RefuseCollisions(desc);
     const std::filesystem::path outFolder = AbsoluteNative(*args.Value(L"out"));
     const bool bSums = args.Has(L"sums");
     std::vector<std::filesystem::path> vecOutputs = {outFolder / kvdesc::DescriptionFileName(iNumber)};

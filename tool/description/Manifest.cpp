@@ -1,7 +1,6 @@
 #include "description/Manifest.h"
 
-#include "description/DriveWalk.h"
-#include "description/FileWalk.h"
+#include "description/DescribedFiles.h"
 #include "host/HostPath.h"
 #include "host/NativeName.h"
 #include "host/Sha256.h"
@@ -98,92 +97,37 @@ std::string ManifestFileName(int iNumber)
     return "Media" + std::to_string(iNumber) + ".sha256";
 }
 
-namespace {
-
-// "\Apps\tools" to "Apps/tools"; the root to "".
-std::string DiscRel(const std::wstring& strDiscPath)
-{
-    std::wstring str = strDiscPath;
-    std::replace(str.begin(), str.end(), L'\\', L'/');
-    while (!str.empty() && str[0] == L'/')
-        str.erase(0, 1);
-    return Utf8FromLibraryText(str);
-}
-
-std::string Joined(const std::string& strFolder, const std::string& strRel)
-{
-    return strFolder.empty() ? strRel : strFolder + "/" + strRel;
-}
-
-} // namespace
-
 std::string ManifestText(const CMediaDescription& desc, size_t& nFiles)
 {
-    // A file's disc path and its source: a native file, or a library path
-    // read through the library's calls (on Linux a drive path, which may
-    // name a file in a disc image).
-    struct CSource {
-        std::string strRel;
-        std::filesystem::path native;
-        std::wstring strLibrary;
-    };
-    std::vector<CSource> vecFiles;
+    std::vector<CDescribedFile> vecFiles;
     const FnUnlisted fnUnlisted = [](const CWalkEntry& folder, const std::string& strReason) {
         throw std::runtime_error("describe: cannot list " + EscapeControls(ShownPath(folder.Path())) + ": " +
                                  strReason);
     };
     for (const CDescribedEntry& entry : desc.vecEntries) {
 #if defined(_WIN32)
-        const bool bThroughLibrary = false;
+        ListEntryFiles(entry, vecFiles, fnUnlisted);
 #else
-        const bool bThroughLibrary = IsDrivePath(entry.strFullPath);
-#endif
-        if (!(entry.dwAttribute & FILE_ATTRIBUTE_DIRECTORY)) {
-            if (bThroughLibrary)
-                vecFiles.push_back({DiscRel(entry.strPath), {}, entry.strFullPath});
-            else
-                vecFiles.push_back({DiscRel(entry.strPath), NativeFromLibraryText(entry.strFullPath), {}});
-            continue;
-        }
-        // The folder entry's source is "<folder>\*.*".
-        const std::wstring strFolder = entry.strFullPath.substr(0, entry.strFullPath.size() - 4);
-        const std::string strBelow = DiscRel(entry.strTargetPath);
-        // A manifest without a folder's files would pass a disc that lacks them.
-        const auto fnVisit = [&](const CWalkEntry& walked) {
-#if !defined(_WIN32)
-            // Its disc path would name another file.
-            if (!bThroughLibrary && !IsUtf8(walked.Path().string()))
+        const size_t iFirst = vecFiles.size();
+        ListEntryFiles(entry, vecFiles, fnUnlisted);
+        // Its disc path would name another file.
+        for (size_t i = iFirst; i < vecFiles.size(); ++i)
+            if (vecFiles[i].strLibrary.empty() && !IsUtf8(vecFiles[i].native.string()))
                 throw std::runtime_error(
-                    "describe: " + EscapeControls(ShownPath(walked.Path())) +
+                    "describe: " + ShownSource(vecFiles[i]) +
                     ": its path is not UTF-8, which a manifest of disc paths cannot hold");
 #endif
-            if (walked.bFile)
-                vecFiles.push_back(
-                    {Joined(strBelow, walked.strRel), walked.Path(),
-                     bThroughLibrary ? strFolder + L"\\" + LibraryRelPath(walked.strRel) : std::wstring()});
-            return true;
-        };
-#if !defined(_WIN32)
-        if (bThroughLibrary) {
-            WalkDrive(strFolder, NativeFromLibraryText(strFolder), std::string(), fnVisit, fnUnlisted);
-            continue;
-        }
-#endif
-        WalkTree(NativeFromLibraryText(strFolder), fnVisit, fnUnlisted);
     }
     std::sort(vecFiles.begin(), vecFiles.end(),
-              [](const CSource& a, const CSource& b) { return a.strRel < b.strRel; });
+              [](const CDescribedFile& a, const CDescribedFile& b) { return a.strRel < b.strRel; });
     std::string strText;
-    for (const CSource& source : vecFiles) {
+    for (const CDescribedFile& source : vecFiles) {
         std::string strHex, strError;
         const EHashResult eResult = source.strLibrary.empty()
                                         ? Sha256OfFile(source.native, strHex, strError)
                                         : Sha256OfLibraryFile(source.strLibrary, strHex, strError);
         if (eResult != EHashResult::Ok)
-            throw std::runtime_error("describe: " +
-                                     (source.strLibrary.empty() ? EscapeControls(ShownPath(source.native))
-                                                                : Utf8FromLibraryText(source.strLibrary)) +
-                                     ": " + strError);
+            throw std::runtime_error("describe: " + ShownSource(source) + ": " + strError);
         strText += ManifestLine(strHex, source.strRel);
     }
     nFiles = vecFiles.size();
