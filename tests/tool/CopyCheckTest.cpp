@@ -434,6 +434,25 @@ TEST(ToolCompare, FolderWithoutSlashIsExpectedBelowTheCopy)
     EXPECT_EQ(5u, ProblemLines(run.strOut).size()) << run.strOut; // three MISSING, other.txt and src EXTRA
 }
 
+// A copy that is the source itself is refused: it would pass whatever it holds.
+TEST(ToolCompare, CopyThatIsTheSourceItselfIsRefused)
+{
+    kvtest::TempDir dir;
+    const fs::path src = dir.Path() / "src";
+    Tree(src);
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {WideFromNative(src) + L"/", WideFromNative(src)},
+        {WideFromNative(src), WideFromNative(dir.Path())},
+        {WideFromNative(src / "a.txt"), WideFromNative(src)},
+        {WideFromNative(src / "a.txt"), WideFromNative(src / "a.txt")},
+    };
+    for (const auto& [strSource, strCopy] : cases) {
+        CToolRun run = RunTool({L"compare", strSource, strCopy});
+        EXPECT_EQ(3, run.iExit) << kvtool::Utf8FromWide(strSource + L" " + strCopy);
+        EXPECT_NE(std::string::npos, run.strErr.find("is the source itself")) << run.strErr;
+    }
+}
+
 // A file compared with a copy of another name that is not there: one pair,
 // one line, though the library reports its disc copy and then its source.
 TEST(ToolCompare, FileAgainstAMissingCopyOfAnotherNameIsOneLine)

@@ -124,6 +124,15 @@ wchar_t DriveFor(const std::filesystem::path& copyRoot, std::wstring& strBelow, 
 #endif
 }
 
+// A copy that is the source itself would pass whatever it holds.
+void RefuseSelf(const std::filesystem::path& source, const std::filesystem::path& compared)
+{
+    std::error_code ec;
+    if (std::filesystem::equivalent(source, compared, ec))
+        throw CUsageError("compare: the copy " + EscapeControls(ShownPath(compared)) +
+                          " is the source itself");
+}
+
 #if !defined(_WIN32)
 // A copy that is a disc image or a disc's device: the Win32 layer reads it
 // as the disc of the drive mapped to it.
@@ -188,6 +197,7 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
             throw CUsageError("compare: copy folder " + Utf8FromWide(args.Positionals()[1]) + " not found");
         const bool bContents = EndsInSeparator(strSourceArg);
         strRegion = bContents ? std::string() : RelText(source.filename());
+        RefuseSelf(source, bContents ? copy : copy / source.filename());
         const std::string strPrefix = bContents ? std::string() : strRegion + "/";
         std::string strRootUnlisted;
         WalkTree(
@@ -225,6 +235,7 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
             if (!std::filesystem::is_directory(copyRoot, ec))
                 throw CUsageError("compare: copy folder " + RelText(copyRoot) + " not found");
         }
+        RefuseSelf(source, copyRoot / NativePath(WideFromUtf8(strName)));
         vecSourceFiles.push_back({strName, source.native(), false, 0, std::wstring()});
     }
     if (vecSourceFiles.empty() && !vecUnlistedSource.empty()) {
