@@ -120,6 +120,10 @@ TEST(ToolUsage, BadCommandLinesGiveOneLineAndExit3)
         {{L"describe", L"--number", L"1", L"--out", strMedia, L"--target", L"\\",
           WideFromNative(medium.Source(L"nope"))},
          "not found"},
+        {{L"describe", L"--number", L"1", L"--out", strMedia, L"--target", L"Apps\\..\\..", L"a.txt"},
+         "give the folder below the disc's root"},
+        {{L"describe", L"--number", L"1", L"--out", strMedia, L"--target", L"E:\\Apps", L"a.txt"},
+         "give the folder below the disc's root"},
         {{L"checksum"}, "no FILE given"},
         {{L"demo", L"extra"}, "unexpected argument 'extra'"},
 #if defined(_WIN32)

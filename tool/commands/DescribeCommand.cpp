@@ -18,6 +18,7 @@
 
 #include <DescriptionRules.h>
 
+#include <algorithm>
 #include <memory>
 #include <system_error>
 
@@ -33,6 +34,25 @@ std::filesystem::path WriteDescriptionFile(const std::filesystem::path& outFolde
     return file.Path();
 }
 
+namespace {
+
+// The folder on the disc is named below its root; "." and ".." name no
+// folder of a disc, and a drive there would be read as a folder's name.
+void RefuseTarget(const std::wstring& strTarget)
+{
+    const std::wstring strTidy = NormalizeTargetPath(strTarget);
+    for (size_t iStart = 1; iStart < strTidy.size();) {
+        const size_t iEnd = std::min(strTidy.find(L'\\', iStart), strTidy.size());
+        const std::wstring strName = strTidy.substr(iStart, iEnd - iStart);
+        if (strName == L"." || strName == L".." || strName.find(L':') != std::wstring::npos)
+            throw CUsageError("describe: --target " + Utf8FromWide(strTarget) +
+                              ": give the folder below the disc's root, as \\Apps\\Tools");
+        iStart = iEnd + 1;
+    }
+}
+
+} // namespace
+
 int DescribeCommand(const std::vector<std::wstring>& vecArgs)
 {
     const std::vector<COptionDef> vecOptions = {{L"number", true, false}, {L"out", true, false},
@@ -47,6 +67,7 @@ int DescribeCommand(const std::vector<std::wstring>& vecArgs)
         throw CUsageError("describe: --number " + Utf8FromWide(*args.Value(L"number")) + " is not a number");
     if (args.Positionals().empty())
         throw CUsageError("describe: no SOURCE given");
+    RefuseTarget(*args.Value(L"target"));
 
 #if defined(_WIN32)
     if (args.Has(L"map"))
