@@ -132,6 +132,8 @@ TEST(ToolUsage, BadCommandLinesGiveOneLineAndExit3)
         {{L"verify", L"--drive", L"E", L"--map", L"E=/nonexistent/korvane", L"--xml", strXml},
          "no such folder"},
         {{L"verify", L"--drive", L"E", L"--map", L"E", L"--xml", strXml}, "--map needs LETTER=FOLDER"},
+        {{L"verify", L"--drive", L"E", L"--map", L"E=" + strXml, L"--xml", strXml},
+         "holds no disc this build can read"},
 #endif
 #if KORVANE_REVISION < 11
         {verify({L"--xml", strXml, L"--on-error", L"abort"}), "cannot abort"},

@@ -142,6 +142,13 @@ int RunVerify(const CVerifyOptions& opt)
         throw CUsageError("verify: drive " + Utf8FromWide(std::wstring(1, opt.wcDrive)) +
                           ": is not mapped; give --map " + Utf8FromWide(std::wstring(1, opt.wcDrive)) +
                           "=FOLDER or set " + DriveVariable(opt.wcDrive));
+    // A mapping to a file or device that holds no disc the layer reads
+    // would make every file of the run UNREADABLE, for one reason.
+    std::wstring strMapped;
+    if (GetFileAttributesW((std::wstring(1, opt.wcDrive) + L":\\").c_str()) == INVALID_FILE_ATTRIBUTES &&
+        GetEnvironment(DriveVariable(opt.wcDrive), strMapped))
+        throw CUsageError(opt.strCommand + ": drive " + Utf8FromWide(std::wstring(1, opt.wcDrive)) + ": (" +
+                          EscapeControls(Utf8FromWide(strMapped)) + ") holds no disc this build can read");
 #endif
     const std::wstring strDescription =
         opt.bByNumber ? kvdesc::DescriptionPath(opt.strFolder, opt.iNumber) : opt.strXml;
