@@ -10,6 +10,7 @@ the faults call for, and that the summary agrees with them.
 """
 import json
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -90,6 +91,8 @@ def check_run(name, argv, expect_exit, expect_statuses, events):
 
 with tempfile.TemporaryDirectory(prefix="korvane-events-") as work:
     src, copy = make_trees(work)
+    clean = os.path.join(work, "clean")
+    shutil.copytree(src, clean)
     media = os.path.join(work, "media")
     subprocess.run([korvane, "describe", "--number", "1", "--out", media, "--target", "\\", "--sums", src],
                    check=True, stdout=subprocess.DEVNULL)
@@ -97,7 +100,7 @@ with tempfile.TemporaryDirectory(prefix="korvane-events-") as work:
     cases = [
         # name, arguments after the command, exit status, problem statuses
         ("compare with faults", ["compare", src + "/", copy], 1, faults),
-        ("compare of a copy with itself", ["compare", src + "/", src], 0, []),
+        ("compare of a faithful copy", ["compare", src + "/", clean], 0, []),
         # A manifest holds no sizes: the short file is CONTENT.
         ("check with faults", ["check", os.path.join(media, "Media1.sha256"), "--root", os.path.dirname(copy)], 1,
          ["MISSING", "CONTENT", "CONTENT", "EXTRA"]),
