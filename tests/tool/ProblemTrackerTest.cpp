@@ -226,11 +226,9 @@ TEST(ToolTracker, TargetLookupDecidesWhichReportsAreOnePair)
         bool bJoined;
     } cases[] = {
         {11, L"E:\\b.txt", L"/src\\a.txt", kDiffers, true},                  // renamed copy, then its sizes
-        {11, L"E:\\b.txt", L"/src\\a.txt", kMissing, true},                  // both copies missing
         {11, L"E:\\y\\index.html", L"/src\\x\\index.html", kDiffers, false}, // same name, other pair
         {11, L"E:\\c.txt", L"/src\\c.txt", kDiffers, true},                  // unknown source: by name
         {10, L"/src\\a.txt", L"E:\\b.txt", kMissing, true},                  // 1.0: the source first
-        {10, L"/src\\x\\index.html", L"E:\\y\\index.html", kMissing, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.iRevision << " " << c.pszSecond);

@@ -1,7 +1,6 @@
 #include "description/Manifest.h"
 
 #include "description/DescribedFiles.h"
-#include "host/HostPath.h"
 #include "host/NativeName.h"
 #include "host/Sha256.h"
 #include "output/ProblemLine.h"

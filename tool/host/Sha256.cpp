@@ -92,8 +92,12 @@ EHashResult Sha256OfFile(const std::filesystem::path& path, std::string& strHex,
         return EHashResult::Unreadable;
     }
     if (!S_ISREG(st.st_mode)) {
-        std::error_code ec; // named as a pair's file of that type is
-        strError = FileTypeName(std::filesystem::status(path, ec).type());
+        strError = FileTypeName(S_ISDIR(st.st_mode)    ? std::filesystem::file_type::directory
+                                : S_ISFIFO(st.st_mode) ? std::filesystem::file_type::fifo
+                                : S_ISSOCK(st.st_mode) ? std::filesystem::file_type::socket
+                                : S_ISBLK(st.st_mode)  ? std::filesystem::file_type::block
+                                : S_ISCHR(st.st_mode)  ? std::filesystem::file_type::character
+                                                       : std::filesystem::file_type::unknown);
         return EHashResult::NotAFile;
     }
     // A short read at or past the size the file had when opened is its end:
