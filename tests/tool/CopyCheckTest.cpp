@@ -499,13 +499,24 @@ TEST(ToolManifest, LinesBothWays)
         EXPECT_EQ(strPath, entry.strPath);
     }
     kvtool::CManifestEntry entry;
-    for (const std::string& strEnd : {std::string(), std::string("\r")}) {
-        EXPECT_TRUE(kvtool::ParseManifestLine(std::string(64, 'F') + " *./x/y" + strEnd, entry));
-        EXPECT_EQ("x/y", entry.strPath);
+    // sha256sum's binary mark, a CRLF end, and its --tag form, where a name
+    // may hold ") = " itself.
+    const std::vector<std::pair<std::string, std::string>> vecRead = {
+        {std::string(64, 'F') + " *./x/y", "x/y"},
+        {std::string(64, 'F') + " *./x/y\r", "x/y"},
+        {"SHA256 (./x/y) = " + strHex, "x/y"},
+        {"SHA256 (a) = b) = " + strHex + "\r", "a) = b"},
+        {"\\SHA256 (we\\\\ird\\nname) = " + strHex, "we\\ird\nname"},
+    };
+    for (const auto& [strLine, strPath] : vecRead) {
+        EXPECT_TRUE(kvtool::ParseManifestLine(strLine, entry)) << strLine;
+        EXPECT_EQ(strPath, entry.strPath);
     }
     EXPECT_EQ(strHex.size(), entry.strHex.size());
-    for (const std::string& strBad : {std::string(63, 'a') + "  x", std::string(64, 'g') + "  x",
-                                      strHex + " x", strHex + "  ", "\\" + strHex + "  a\\qb"})
+    for (const std::string& strBad :
+         {std::string(63, 'a') + "  x", std::string(64, 'g') + "  x", strHex + " x", strHex + "  ",
+          "\\" + strHex + "  a\\qb", "SHA256 () = " + strHex, "SHA1 (x) = " + strHex,
+          "SHA256 (x) = " + strHex + "0"})
         EXPECT_FALSE(kvtool::ParseManifestLine(strBad, entry)) << strBad;
 
     const std::vector<std::pair<std::string, bool>> vecOutside = {
@@ -637,14 +648,16 @@ TEST(ToolCheck, ReadsSha256sumManifestsAndReportsFaults)
          {"NOT-A-FILE  a.txt  (a FIFO)"},
          "2"},
     };
-    // With "./" from find, and without.
-    for (const char* pszList : {"$(find . -type f)", "a.txt docs/b.txt docs/Readme.md"}) {
+    // With "./" from find, without, and in the --tag form; after a comment.
+    for (const char* pszList :
+         {"$(find . -type f)", "a.txt docs/b.txt docs/Readme.md", "--tag a.txt docs/b.txt docs/Readme.md"}) {
         for (const CCase& test : vecCases) {
             SCOPED_TRACE(std::string(test.pszName) + ", " + pszList);
             kvtest::TempDir dir;
             const fs::path root = dir.Path() / "root";
             Tree(root);
-            ASSERT_EQ(0, Shell("cd " + root.string() + " && sha256sum " + pszList + " >../sums"));
+            ASSERT_EQ(0, Shell("cd " + root.string() + " && { echo \\# sums; sha256sum " + pszList +
+                               "; } >../sums"));
             test.fnDamage(root);
             CToolRun run =
                 RunTool({L"check", WideFromNative(dir.Path() / "sums"), L"--root", WideFromNative(root)});

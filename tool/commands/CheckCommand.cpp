@@ -126,12 +126,14 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     std::vector<CManifestEntry> vecEntries;
     std::string strLine;
     for (unsigned uLine = 1; std::getline(in, strLine); ++uLine) {
+        if (strLine.empty() || strLine[0] == '#') // sha256sum -c passes over comments too
+            continue;
         CManifestEntry entry;
         const bool bParsed = ParseManifestLine(strLine, entry);
         const bool bOutside = bParsed && LeavesRoot(entry.strPath);
         if (bParsed && !bOutside)
             vecEntries.push_back(entry);
-        else if (!strLine.empty() && facts.strUnreadable.empty())
+        else if (facts.strUnreadable.empty())
             facts.strUnreadable = EscapeControls(strManifest) + ":" + std::to_string(uLine) + ": " +
                                   (bOutside ? "a path outside the root" : "not a SHA-256 line");
     }

@@ -29,35 +29,46 @@ bool ParseManifestLine(const std::string& strLineRead, CManifestEntry& entry)
 {
     // A manifest saved with CRLF line ends, as sha256sum -c reads it; a name
     // ending in CR is written escaped, so this CR is never one.
-    const std::string_view svLine(strLineRead);
-    const std::string strLine(svLine.substr(0, svLine.size() - (!svLine.empty() && svLine.back() == '\r')));
-    const bool bEscaped = !strLine.empty() && strLine[0] == '\\';
-    const size_t iHex = bEscaped ? 1 : 0;
-    if (strLine.size() < iHex + 66 || strLine[iHex + 64] != ' ' ||
-        (strLine[iHex + 65] != ' ' && strLine[iHex + 65] != '*'))
+    std::string_view svLine(strLineRead);
+    if (!svLine.empty() && svLine.back() == '\r')
+        svLine.remove_suffix(1);
+    const bool bEscaped = !svLine.empty() && svLine[0] == '\\';
+    const std::string_view svBody = svLine.substr(bEscaped ? 1 : 0);
+    std::string_view svHex, svPath;
+    constexpr std::string_view svTag = "SHA256 (";
+    if (svBody.substr(0, svTag.size()) == svTag) {
+        // sha256sum --tag: "SHA256 (NAME) = HEX"; the name runs to the last ") = ".
+        const size_t iClose = svBody.rfind(") = ");
+        if (iClose == std::string_view::npos || iClose < svTag.size())
+            return false;
+        svPath = svBody.substr(svTag.size(), iClose - svTag.size());
+        svHex = svBody.substr(iClose + 4);
+    } else {
+        if (svBody.size() < 66 || svBody[64] != ' ' || (svBody[65] != ' ' && svBody[65] != '*'))
+            return false;
+        svHex = svBody.substr(0, 64);
+        svPath = svBody.substr(66);
+    }
+    if (svHex.size() != 64)
         return false;
     entry.strHex.clear();
-    for (size_t i = iHex; i < iHex + 64; ++i) {
-        if (!std::isxdigit(static_cast<unsigned char>(strLine[i])))
+    for (char c : svHex) {
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
             return false;
-        entry.strHex += static_cast<char>(std::tolower(static_cast<unsigned char>(strLine[i])));
+        entry.strHex += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
-    std::string strPath = strLine.substr(iHex + 66);
-    if (bEscaped) {
-        std::string strRaw;
-        for (size_t i = 0; i < strPath.size(); ++i) {
-            if (strPath[i] != '\\') {
-                strRaw += strPath[i];
-                continue;
-            }
-            if (++i == strPath.size())
-                return false;
-            char c = strPath[i];
-            if (c != '\\' && c != 'n' && c != 'r')
-                return false;
-            strRaw += c == 'n' ? '\n' : c == 'r' ? '\r' : '\\';
+    std::string strPath;
+    for (size_t i = 0; i < svPath.size(); ++i) {
+        if (!bEscaped || svPath[i] != '\\') {
+            strPath += svPath[i];
+            continue;
         }
-        strPath = strRaw;
+        if (++i == svPath.size())
+            return false;
+        const char c = svPath[i];
+        if (c != '\\' && c != 'n' && c != 'r')
+            return false;
+        strPath += c == 'n' ? '\n' : c == 'r' ? '\r' : '\\';
     }
     while (strPath.compare(0, 2, "./") == 0)
         strPath.erase(0, 2);

@@ -20,8 +20,9 @@ struct CManifestEntry {
 
 std::string ManifestLine(const std::string& strHex, const std::string& strPath);
 // One line without its line end ("\n"; a CR before it is dropped too); "*"
-// (binary) before the path is accepted, "./" at its start dropped. False for
-// a line that is not one of these.
+// (binary) before the path is accepted, "./" at its start dropped, and so is
+// the form sha256sum --tag writes, "SHA256 (PATH) = <64 hex>". False for a
+// line that is not one of these.
 bool ParseManifestLine(const std::string& strLine, CManifestEntry& entry);
 // Whether a manifest path names something outside the folder it is read
 // below: absolute ("/etc/x", and on Windows "C:x", "\\x"), or with a ".."
