@@ -114,6 +114,7 @@ TEST(ToolUsage, BadCommandLinesGiveOneLineAndExit3)
         {verify({L"--xml", strXml, L"--on-error", L"maybe"}),
          "--on-error takes ask, continue, skip, fail or abort"},
         {verify({L"--number", L"2", L"--folder", strMedia}), "Media2.xml not found"},
+        {verify({L"--xml", strMedia}), "is a folder; give --xml the file in it"},
         {verify({L"--xml", strXml, L"stray"}), "unexpected argument 'stray'"},
         {{L"describe", L"--number", L"1", L"--out", strMedia, L"a.txt"}, "--target is missing"},
         {{L"describe", L"--number", L"1", L"--out", strMedia, L"--target", L"\\"}, "no SOURCE given"},

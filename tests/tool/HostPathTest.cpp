@@ -2,8 +2,6 @@
 #include "host/HostPath.h"
 #include "output/Text.h"
 
-#include "TestSupport.h"
-
 #include <DescriptionRules.h>
 
 #include <gtest/gtest.h>
@@ -39,13 +37,4 @@ TEST(ToolPath, RelativeArgumentsBecomeAbsolute)
     // A drive path is left for the Win32 layer's mapping.
     EXPECT_EQ(L"E:\\Media\\Media1.xml", LibraryPathFromArgument(L"E:\\Media\\Media1.xml"));
 #endif
-}
-
-TEST(ToolPath, FileExistsOnlyForFiles)
-{
-    kvtest::TempDir dir;
-    kvtest::WriteBytes(dir.Path() / "f.txt", "x");
-    EXPECT_TRUE(LibraryFileExists(LibraryPathOf(dir.Path() / "f.txt")));
-    EXPECT_FALSE(LibraryFileExists(LibraryPathOf(dir.Path())));
-    EXPECT_FALSE(LibraryFileExists(LibraryPathOf(dir.Path() / "none.txt")));
 }

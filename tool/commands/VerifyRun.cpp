@@ -152,8 +152,13 @@ int RunVerify(const CVerifyOptions& opt)
 #endif
     const std::wstring strDescription =
         opt.bByNumber ? kvdesc::DescriptionPath(opt.strFolder, opt.iNumber) : opt.strXml;
-    if (!LibraryFileExists(strDescription))
-        throw CUsageError("verify: description file " + Utf8FromWide(strDescription) + " not found");
+    const DWORD dwListAttributes = GetFileAttributesW(strDescription.c_str());
+    if (dwListAttributes == INVALID_FILE_ATTRIBUTES)
+        throw CUsageError("verify: description file " + EscapeControls(Utf8FromWide(strDescription)) +
+                          " not found");
+    if (dwListAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        throw CUsageError("verify: description file " + EscapeControls(Utf8FromWide(strDescription)) +
+                          " is a folder; give --xml the file in it, or --number N --folder for it");
 
     CDescriptionIndex index;
     const bool bLoaded = index.Load(strDescription, opt.wcDrive);

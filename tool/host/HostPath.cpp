@@ -2,8 +2,6 @@
 
 #include "output/Text.h"
 
-#include <windows.h>
-
 namespace kvtool {
 
 bool IsDrivePath(const std::wstring& strPath)
@@ -31,12 +29,6 @@ std::wstring LibraryPathFromArgument(const std::wstring& strArg)
         return strArg;
 #endif
     return LibraryPathOf(AbsoluteNative(strArg));
-}
-
-bool LibraryFileExists(const std::wstring& strLibraryPath)
-{
-    DWORD dwAttributes = GetFileAttributesW(strLibraryPath.c_str());
-    return dwAttributes != INVALID_FILE_ATTRIBUTES && !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 } // namespace kvtool

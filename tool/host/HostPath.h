@@ -19,8 +19,5 @@ std::wstring LibraryPathOf(const std::filesystem::path& pathNative);
 // a drive path stays as it is (the mapping resolves it); anything else is
 // the absolute native path.
 std::wstring LibraryPathFromArgument(const std::wstring& strArg);
-// Whether a file (not a folder) is there, looked up through the same layer
-// the library reads through.
-bool LibraryFileExists(const std::wstring& strLibraryPath);
 
 } // namespace kvtool
