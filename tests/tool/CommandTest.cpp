@@ -135,6 +135,8 @@ TEST(ToolUsage, BadCommandLinesGiveOneLineAndExit3)
         {{L"verify", L"--drive", L"E", L"--map", L"E", L"--xml", strXml}, "--map needs LETTER=FOLDER"},
         {{L"verify", L"--drive", L"E", L"--map", L"E=" + strXml, L"--xml", strXml},
          "holds no disc this build can read"},
+        {{L"verify", L"--drive", L"E", L"--map", L"E=" + WideFromNative(medium.Source()), L"--xml", strXml},
+         "holds the sources themselves"},
 #endif
 #if KORVANE_REVISION < 11
         {verify({L"--xml", strXml, L"--on-error", L"abort"}), "cannot abort"},

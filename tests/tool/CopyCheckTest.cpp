@@ -746,11 +746,12 @@ TEST(ToolCheck, NameThatIsNotUtf8)
     ASSERT_EQ(0, RunTool({L"describe", L"--number", L"1", L"--target", L"\\", L"--out",
                           WideFromNative(dir.Path() / "desc"), WideFromNative(dir.Path() / "src")})
                      .iExit);
+    kvtest::WriteBytes(dir.Path() / "disc" / "src" / "bad\xff.txt", "x");
     CToolRun verified =
         RunTool({L"verify", L"--drive", L"E", L"--xml", WideFromNative(dir.Path() / "desc" / "Media1.xml"),
-                 L"--map", L"E=" + WideFromNative(dir.Path())});
+                 L"--map", L"E=" + WideFromNative(dir.Path() / "disc")});
     EXPECT_EQ(1, verified.iExit);
-    EXPECT_EQ(std::vector<std::string>{"UNREADABLE  " + (dir.Path() / "src").string() +
+    EXPECT_EQ(std::vector<std::string>{"UNREADABLE  " + (dir.Path() / "disc" / "src").string() +
                                        "/bad\\377.txt  (its name is not UTF-8, so it was not compared)"},
               ProblemLines(verified.strOut))
         << verified.strOut;

@@ -131,6 +131,21 @@ struct CRun {
     }
 };
 
+// A drive mapped to the sources' own folder compares each file with itself
+// and passes whatever the disc holds. The first entry shows it; reading the
+// others would cost a run of a million entries their fields.
+void RefuseSourcesAsDisc(const CVerifyOptions& opt, const CDescriptionIndex& index)
+{
+    std::wstring strSource, strTarget;
+    std::error_code ec;
+    if (index.FirstPair(strSource, strTarget) &&
+        std::filesystem::equivalent(NativeFromLibrary(strTarget), NativeFromLibrary(strSource), ec))
+        throw CUsageError(opt.strCommand + ": drive " + Utf8FromWide(std::wstring(1, opt.wcDrive)) +
+                          ": holds the sources themselves (" +
+                          EscapeControls(ShownPath(NativeFromLibrary(strTarget))) +
+                          " is the source itself); map it to the disc");
+}
+
 } // namespace
 
 int RunVerify(const CVerifyOptions& opt)
@@ -162,6 +177,7 @@ int RunVerify(const CVerifyOptions& opt)
 
     CDescriptionIndex index;
     const bool bLoaded = index.Load(strDescription, opt.wcDrive);
+    RefuseSourcesAsDisc(opt, index);
     const CRunInputs inputs = InputsOf(opt, strDescription, index);
     RefuseInput(opt.strCommand, "events", opt.strEvents, inputs);
     RefuseInput(opt.strCommand, "raw events", opt.strEventsRaw, inputs);

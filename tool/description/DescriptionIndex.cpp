@@ -188,6 +188,29 @@ void CDescriptionIndex::ReadPending()
     }
 }
 
+bool CDescriptionIndex::FirstPair(std::wstring& strSource, std::wstring& strTarget) const
+{
+    if (m_pPending) {
+        CZRString strQuery;
+        kvdesc::EntryQuery(strQuery, 1);
+        CXmlRef<IZRXmlNode> node;
+        if (m_nPending == 0 || m_pPending->GetNode(strQuery, node.Out()) < 0 || !node.Get())
+            return false;
+        std::wstring astrField[FIELD_COUNT];
+        ReadFields(node.Get(), astrField);
+        CDescriptionIndex first;
+        first.Append(m_wcDrive, astrField[FIELD_FULLPATH], astrField[FIELD_TARGETPATH], astrField[FIELD_NAME],
+                     DecimalValue(astrField[FIELD_ATTRIBUTE]));
+        return first.FirstPair(strSource, strTarget);
+    }
+    if (m_vecEntries.empty())
+        return false;
+    const CEntry& entry = m_vecEntries.front();
+    strSource.assign(SourceOf(entry), entry.cchSource);
+    strTarget.assign(TargetOf(entry), entry.cchTarget);
+    return true;
+}
+
 void CDescriptionIndex::SortFiles() const
 {
     if (m_bFilesSorted)

@@ -30,6 +30,11 @@ class CDescriptionIndex {
     // strSource; empty when no entry leads to it.
     std::wstring TargetFor(const std::wstring& strSource);
 
+    // The first entry's source and the disc path it is compared with, as the
+    // library builds them (a folder's target ends with "\"); false when the
+    // description has no entry. Reads that entry alone.
+    bool FirstPair(std::wstring& strSource, std::wstring& strTarget) const;
+
     // Adds one entry from its FILE fields, as the library's driver reads them,
     // after those of the loaded description.
     void AddEntry(wchar_t wcDrive, const std::wstring& strFullPath, const std::wstring& strTargetPath,
