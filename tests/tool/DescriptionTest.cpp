@@ -196,12 +196,26 @@ TEST(ToolIndex, TargetsAreBuiltAsTheDriverBuildsThem)
     index.AddEntry(L'E', L"C:\\Data\\Tools\\*.*", L"\\Apps\\Tools", L"Tools", 16);
     index.AddEntry(L'E', L"C:\\Root.txt", L"", L"Root.txt", 0);
     EXPECT_EQ(3u, index.EntryCount());
-    EXPECT_EQ(L"E:\\Apps\\Tool\\setup.exe", index.TargetFor(L"C:\\Data\\setup.exe"));
-    EXPECT_EQ(L"E:\\Apps\\Tools\\sub\\x.bin", index.TargetFor(L"C:\\Data\\Tools\\sub\\x.bin"));
-    EXPECT_EQ(L"E:\\Root.txt", index.TargetFor(L"C:\\Root.txt"));
+    // Each pair both ways: a report may name either side.
+    const std::pair<const wchar_t*, const wchar_t*> aPairs[] = {
+        {L"C:\\Data\\setup.exe", L"E:\\Apps\\Tool\\setup.exe"},
+        {L"C:\\Data\\Tools\\sub\\x.bin", L"E:\\Apps\\Tools\\sub\\x.bin"},
+        {L"C:\\Root.txt", L"E:\\Root.txt"},
+    };
+    for (const auto& [pszSource, pszTarget] : aPairs) {
+        EXPECT_EQ(pszTarget, index.TargetFor(pszSource));
+        EXPECT_EQ(pszSource, index.SourceFor(pszTarget));
+    }
     EXPECT_EQ(L"", index.TargetFor(L"C:\\Data\\ToolsX\\x.bin")); // only below the folder
     EXPECT_EQ(L"", index.TargetFor(L"C:\\Data\\Tools"));
     EXPECT_EQ(L"", index.TargetFor(L"C:\\Other.txt"));
+    EXPECT_EQ(L"", index.SourceFor(L"E:\\Apps\\ToolsX\\x.bin"));
+    EXPECT_EQ(L"", index.SourceFor(L"E:\\Apps\\Tools\\"));
+    EXPECT_EQ(L"", index.SourceFor(L"C:\\Root.txt"));
+    std::wstring strSource, strTarget;
+    ASSERT_TRUE(index.FirstPair(strSource, strTarget));
+    EXPECT_EQ(aPairs[0].first, strSource);
+    EXPECT_EQ(aPairs[0].second, strTarget);
 }
 
 TEST(ToolIndex, TheFirstEntryThatLeadsToASourceWins)
@@ -210,6 +224,8 @@ TEST(ToolIndex, TheFirstEntryThatLeadsToASourceWins)
     index.AddEntry(L'E', L"C:\\a.txt", L"\\first", L"a.txt", 32);
     index.AddEntry(L'E', L"C:\\a.txt", L"\\second", L"a.txt", 32);
     EXPECT_EQ(L"E:\\first\\a.txt", index.TargetFor(L"C:\\a.txt")) << "two entries of one source";
+    index.AddEntry(L'E', L"C:\\b.txt", L"\\first", L"a.txt", 32);
+    EXPECT_EQ(L"C:\\a.txt", index.SourceFor(L"E:\\first\\a.txt")) << "two sources of one target";
 
     CDescriptionIndex folderFirst;
     folderFirst.AddEntry(L'E', L"C:\\D\\*.*", L"\\Folder", L"D", 16);

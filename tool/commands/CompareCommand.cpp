@@ -189,7 +189,12 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
     std::vector<CSourceFile> vecSourceFiles;
     std::vector<std::string> vecUnlistedSource; // "docs/locked/": source folders that could not be listed
     // The source's folders, links to folders, FIFOs...: no file pair, but on the copy too.
-    std::vector<std::pair<std::string, bool>> vecSourceOthers; // path below the copy root, a folder
+    struct CSourceOther {
+        std::string strRel; // below the copy root
+        std::filesystem::path native;
+        bool bFolder;
+    };
+    std::vector<CSourceOther> vecSourceOthers;
     std::filesystem::path copyRoot = copy;
     std::string strRegion; // the part of the copy root the source covers; "-": none
     if (bSourceFolder) {
@@ -207,7 +212,7 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
                     vecSourceFiles.push_back({strPrefix + walked.strRel, walked.strNative, walked.bLooked,
                                               walked.ullSize, walked.strWriteTime});
                 else
-                    vecSourceOthers.emplace_back(strPrefix + walked.strRel, walked.bFolder);
+                    vecSourceOthers.push_back({strPrefix + walked.strRel, walked.Path(), walked.bFolder});
                 return true;
             },
             // Its files are never compared: a problem of the run, not a pass.
@@ -215,7 +220,8 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
                 if (folder.strRel.empty())
                     strRootUnlisted = strReason;
                 else {
-                    opt.vecFound.push_back({EProblemStatus::Unreadable, folder.Path(), strReason});
+                    opt.vecFound.push_back(
+                        {EProblemStatus::Unreadable, folder.Path(), strReason, folder.Path()});
                     vecUnlistedSource.push_back(strPrefix + folder.strRel + "/");
                 }
             },
@@ -270,7 +276,7 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
         };
         // What such a folder holds beyond the source is not known.
         const auto fnUnlisted = [&](const CWalkEntry& folder, const std::string& strReason) {
-            opt.vecFound.push_back({EProblemStatus::Unreadable, folder.Path(), strReason});
+            opt.vecFound.push_back({EProblemStatus::Unreadable, folder.Path(), strReason, {}});
         };
         if (!bCopyImage) {
             if (std::filesystem::is_directory(regionRoot, ec))
@@ -308,7 +314,8 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
             InsertFolders(strRel, setExpected);
             setExpected.insert(strRel);
             opt.vecFound.push_back({EProblemStatus::Unreadable, std::filesystem::path(file.strNative),
-                                    "its name is not UTF-8, so it was not compared"});
+                                    "its name is not UTF-8, so it was not compared",
+                                    std::filesystem::path(file.strNative)});
             continue;
         }
 #endif
@@ -320,7 +327,8 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
                     // Its folders are still the source's: not EXTRA for this.
                     InsertFolders(strRel, setExpected);
                     opt.vecFound.push_back({EProblemStatus::Missing,
-                                            copyRoot / NativePath(WideFromUtf8(strRel)), std::string()});
+                                            copyRoot / NativePath(WideFromUtf8(strRel)), std::string(),
+                                            std::filesystem::path(file.strNative)});
                     continue;
                 }
                 strCopyRel = strFound;
@@ -353,7 +361,7 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
     for (const CSourceFile& file : vecSourceFiles)
         InsertFolders(file.strRel, setWithFiles);
     std::vector<std::string> vecMissing; // "a/": what is MISSING already, and all below it
-    for (const auto& [strRel, bFolder] : vecSourceOthers) {
+    for (const auto& [strRel, sourceNative, bFolder] : vecSourceOthers) {
         const std::string strKey = strRel + (bFolder ? "/" : "");
         std::string strCopyKey = strKey;
         if (!mapCopyEntries.count(strKey)) {
@@ -363,7 +371,8 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
                     !BelowAny(strKey, vecUnlistedSource, false)) {
                     vecMissing.push_back(strRel + "/");
                     opt.vecFound.push_back({EProblemStatus::Missing,
-                                            copyRoot / NativePath(WideFromUtf8(strRel)), std::string()});
+                                            copyRoot / NativePath(WideFromUtf8(strRel)), std::string(),
+                                            sourceNative});
                 }
                 continue;
             }
@@ -376,7 +385,7 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
         // device is not a copy of it. (An image lists such entries as files.)
         if (!bFolder && !bCopyImage && setCopyFiles.count(strCopyKey))
             opt.vecFound.push_back({EProblemStatus::Missing, copyRoot / NativePath(WideFromUtf8(strCopyKey)),
-                                    "a regular file on the copy"});
+                                    "a regular file on the copy", sourceNative});
     }
     for (const auto& [strKey, strNative] : mapCopyEntries) {
         // An extra folder is one line, not one per file in it.
@@ -388,7 +397,8 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
             strKey.back() == '/' && setExpected.count(strKey.substr(0, strKey.size() - 1));
         if (!setExpected.count(strKey) && !bParentExtra && !bInPlaceOfFile &&
             !BelowAny(strKey, vecUnlistedSource, bFold))
-            opt.vecFound.push_back({EProblemStatus::Extra, std::filesystem::path(strNative), std::string()});
+            opt.vecFound.push_back(
+                {EProblemStatus::Extra, std::filesystem::path(strNative), std::string(), {}});
     }
 
     CTempFolder temp;

@@ -18,7 +18,8 @@ namespace kvtool {
 struct CFoundProblem {
     EProblemStatus eStatus;
     std::filesystem::path path;
-    std::string strDetail; // why, where it helps: "Permission denied"
+    std::string strDetail;        // why, where it helps: "Permission denied"
+    std::filesystem::path source; // the source it concerns, native; empty: none (EXTRA)
 };
 
 struct CVerifyOptions {

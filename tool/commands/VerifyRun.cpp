@@ -222,6 +222,7 @@ int RunVerify(const CVerifyOptions& opt)
     output.pEventLog = eventLog.get();
     output.fnReadReply = ReadInputLine;
     output.fnTargetFor = [&index](const std::wstring& strSource) { return index.TargetFor(strSource); };
+    output.fnSourceFor = [&index](const std::wstring& strTarget) { return index.SourceFor(strTarget); };
     output.fnInterrupted = Interrupted;
     // A library that cannot be stopped where Ctrl-C finds it: the run ends there.
     CRun* pRun = nullptr;
@@ -262,7 +263,7 @@ int RunVerify(const CVerifyOptions& opt)
                      : korvane.VerifyBurning(opt.wcDrive, opt.strXml.c_str(), &CVerifyHost::Callback, &host);
     host.Finish();
     if (hr == S_OK && !host.Stopped())
-        for (const auto& [eStatus, path, strDetail] : opt.vecFound) {
+        for (const auto& [eStatus, path, strDetail, source] : opt.vecFound) {
             ++run.auFound[static_cast<int>(eStatus)];
             output.pReport->Write(FormatProblemLine(eStatus, ShownPath(path), strDetail) + "\n");
             if (eventLog) {
@@ -274,6 +275,12 @@ int RunVerify(const CVerifyOptions& opt)
                 std::error_code ec;
                 const auto ullSize = std::filesystem::file_size(path, ec);
                 problem.disc.llSize = ec ? -1 : static_cast<long long>(ullSize);
+                if (!source.empty()) {
+                    problem.source.path = source;
+                    problem.source.strWindows = LibraryPathOf(source);
+                    const auto ullSourceSize = std::filesystem::file_size(source, ec);
+                    problem.source.llSize = ec ? -1 : static_cast<long long>(ullSourceSize);
+                }
                 eventLog->Problem(problem);
             }
         }

@@ -127,7 +127,7 @@ void CDescriptionIndex::Append(wchar_t wcDrive, const std::wstring& strFullPath,
     if (entry.bFolder)
         m_vecFolders.push_back(m_vecEntries.size());
     m_vecEntries.push_back(entry);
-    m_bFilesSorted = false;
+    m_abFilesSorted[0] = m_abFilesSorted[1] = false;
 }
 
 bool CDescriptionIndex::Load(const std::wstring& strXmlPath, wchar_t wcDrive)
@@ -135,8 +135,10 @@ bool CDescriptionIndex::Load(const std::wstring& strXmlPath, wchar_t wcDrive)
     m_vecEntries.clear();
     m_strChars.clear();
     m_vecFolders.clear();
-    m_vecFilesBySource.clear();
-    m_bFilesSorted = false;
+    for (bool bByTarget : {false, true}) {
+        m_avecFilesBy[bByTarget].clear();
+        m_abFilesSorted[bByTarget] = false;
+    }
     m_dwFileCount = 0;
     m_bLoaded = false;
     m_pPending.reset();
@@ -211,52 +213,73 @@ bool CDescriptionIndex::FirstPair(std::wstring& strSource, std::wstring& strTarg
     return true;
 }
 
-void CDescriptionIndex::SortFiles() const
+void CDescriptionIndex::SortFiles(bool bByTarget) const
 {
-    if (m_bFilesSorted)
+    std::vector<size_t>& vecFiles = m_avecFilesBy[bByTarget];
+    if (m_abFilesSorted[bByTarget])
         return;
-    m_vecFilesBySource.clear();
+    vecFiles.clear();
     for (size_t i = 0; i < m_vecEntries.size(); ++i)
         if (!m_vecEntries[i].bFolder)
-            m_vecFilesBySource.push_back(i);
-    std::sort(m_vecFilesBySource.begin(), m_vecFilesBySource.end(), [this](size_t iA, size_t iB) {
-        const int iOrder = SourceView(m_vecEntries[iA]).compare(SourceView(m_vecEntries[iB]));
+            vecFiles.push_back(i);
+    std::sort(vecFiles.begin(), vecFiles.end(), [this, bByTarget](size_t iA, size_t iB) {
+        const int iOrder =
+            SideView(m_vecEntries[iA], bByTarget).compare(SideView(m_vecEntries[iB], bByTarget));
         return iOrder < 0 || (iOrder == 0 && iA < iB);
     });
-    m_bFilesSorted = true;
+    m_abFilesSorted[bByTarget] = true;
 }
 
-std::wstring CDescriptionIndex::TargetFor(const std::wstring& strSource)
+size_t CDescriptionIndex::FirstLeadingTo(std::wstring_view svPath, bool bByTarget)
 {
     ReadPending();
-    // The first entry of the description that leads to strSource: the first
-    // file entry of that source, unless a folder entry before it holds it.
-    SortFiles();
-    const std::wstring_view svSource(strSource);
+    // The first entry of the description that leads to the path: the first
+    // file entry of it, unless a folder entry before that one holds it.
+    SortFiles(bByTarget);
+    const std::vector<size_t>& vecFiles = m_avecFilesBy[bByTarget];
     size_t iBest = m_vecEntries.size();
-    const auto it =
-        std::lower_bound(m_vecFilesBySource.begin(), m_vecFilesBySource.end(), svSource,
-                         [this](size_t i, std::wstring_view sv) { return SourceView(m_vecEntries[i]) < sv; });
-    if (it != m_vecFilesBySource.end() && SourceView(m_vecEntries[*it]) == svSource)
+    const auto it = std::lower_bound(vecFiles.begin(), vecFiles.end(), svPath,
+                                     [this, bByTarget](size_t i, std::wstring_view sv) {
+                                         return SideView(m_vecEntries[i], bByTarget) < sv;
+                                     });
+    if (it != vecFiles.end() && SideView(m_vecEntries[*it], bByTarget) == svPath)
         iBest = *it;
     for (size_t iFolder : m_vecFolders) {
         if (iFolder >= iBest)
             break;
-        // The folder walk names a file "<folder>\<sub>\...\<name>".
-        const CEntry& folder = m_vecEntries[iFolder];
-        if (svSource.size() > folder.cchSource + 1 && svSource[folder.cchSource] == L'\\' &&
-            svSource.compare(0, folder.cchSource, SourceView(folder)) == 0) {
-            iBest = iFolder;
-            break;
-        }
+        // The folder walk names a file "<folder>\<sub>\...\<name>" on both
+        // sides; a folder's target holds its final "\" already.
+        const std::wstring_view svFolder = SideView(m_vecEntries[iFolder], bByTarget);
+        const size_t cchPrefix = svFolder.size() + (bByTarget ? 0 : 1);
+        if (svPath.size() > cchPrefix && (bByTarget || svPath[svFolder.size()] == L'\\') &&
+            svPath.compare(0, svFolder.size(), svFolder) == 0)
+            return iFolder;
     }
-    if (iBest == m_vecEntries.size())
+    return iBest;
+}
+
+std::wstring CDescriptionIndex::TargetFor(const std::wstring& strSource)
+{
+    const size_t i = FirstLeadingTo(strSource, false);
+    if (i == m_vecEntries.size())
         return std::wstring();
-    const CEntry& entry = m_vecEntries[iBest];
+    const CEntry& entry = m_vecEntries[i];
     std::wstring strTarget(TargetOf(entry), entry.cchTarget);
     if (entry.bFolder)
         strTarget.append(strSource, entry.cchSource + 1, std::wstring::npos);
     return strTarget;
+}
+
+std::wstring CDescriptionIndex::SourceFor(const std::wstring& strTarget)
+{
+    const size_t i = FirstLeadingTo(strTarget, true);
+    if (i == m_vecEntries.size())
+        return std::wstring();
+    const CEntry& entry = m_vecEntries[i];
+    std::wstring strSource(SourceOf(entry), entry.cchSource);
+    if (entry.bFolder)
+        strSource.append(L"\\").append(strTarget, entry.cchTarget, std::wstring::npos);
+    return strSource;
 }
 
 } // namespace kvtool

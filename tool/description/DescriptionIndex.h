@@ -29,6 +29,8 @@ class CDescriptionIndex {
     // The target of the pair whose source the library reported as
     // strSource; empty when no entry leads to it.
     std::wstring TargetFor(const std::wstring& strSource);
+    // The other way: the source of the pair whose disc copy is strTarget.
+    std::wstring SourceFor(const std::wstring& strTarget);
 
     // The first entry's source and the disc path it is compared with, as the
     // library builds them (a folder's target ends with "\"); false when the
@@ -60,16 +62,22 @@ class CDescriptionIndex {
     const wchar_t* SourceOf(const CEntry& entry) const { return m_strChars.data() + entry.iSource; }
     const wchar_t* TargetOf(const CEntry& entry) const { return SourceOf(entry) + entry.cchSource; }
     std::wstring_view SourceView(const CEntry& entry) const { return {SourceOf(entry), entry.cchSource}; }
-    // The file entries ordered by source, then by position, built on the
-    // first lookup: a run with many reports must not scan every entry for
-    // each one, and a run with none pays nothing.
-    void SortFiles() const;
+    std::wstring_view SideView(const CEntry& entry, bool bTarget) const
+    {
+        return bTarget ? std::wstring_view(TargetOf(entry), entry.cchTarget) : SourceView(entry);
+    }
+    // The file entries ordered by source (or target), then by position, built
+    // on the first lookup: a run with many reports must not scan every entry
+    // for each one, and a run with none pays nothing.
+    void SortFiles(bool bByTarget) const;
+    // The entry a source (or disc) path is reached through; EntryCount() when none.
+    size_t FirstLeadingTo(std::wstring_view svPath, bool bByTarget);
 
     std::vector<CEntry> m_vecEntries;
     std::wstring m_strChars;
-    std::vector<size_t> m_vecFolders; // positions of the folder entries, in order
-    mutable std::vector<size_t> m_vecFilesBySource;
-    mutable bool m_bFilesSorted = false;
+    std::vector<size_t> m_vecFolders;             // positions of the folder entries, in order
+    mutable std::vector<size_t> m_avecFilesBy[2]; // [bByTarget]
+    mutable bool m_abFilesSorted[2] = {};
     DWORD m_dwFileCount = 0;
     bool m_bLoaded = false;
     // The loaded description until its entries are read, and how many it has.

@@ -147,6 +147,9 @@ DWORD CVerifyHost::AnswerProblem(EProblemKind eKind, const std::wstring& strPath
         CProblemReport report;
         try {
             report = DescribeProblem(eKind, strPath, m_output.fnTargetFor);
+            // The line names the disc copy; the events name its source too.
+            if (report.strSource.empty() && !report.strDisc.empty() && m_output.fnSourceFor)
+                report.strSource = m_output.fnSourceFor(report.strDisc);
         } catch (const std::exception&) {
             // Nothing may escape into the library: the report as it came.
             report.eStatus = eKind == EProblemKind::Missing       ? EProblemStatus::Missing

@@ -36,6 +36,7 @@ struct CHostOutput {
     CEventLog* pEventLog = nullptr;                // --events: the run's records, or null
     std::function<bool(std::string&)> fnReadReply; // the answers to prompts
     FnTargetFor fnTargetFor;                       // the disc path of a reported source
+    FnTargetFor fnSourceFor;                       // the other way: the source of a disc path
     // Whether Ctrl-C was pressed; and, for a library that cannot be stopped
     // at that call (revision 1.0 outside a problem), what ends the run there.
     std::function<bool()> fnInterrupted;
