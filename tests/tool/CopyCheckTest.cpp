@@ -445,6 +445,15 @@ TEST(ToolCompare, CopiesNamedOtherwise)
     Tree(src);
     fs::create_directories(dir.Path() / "dest");
     const std::wstring strSrc = WideFromNative(src);
+    // A tree of hard links (cp -al) holds its own copies: compared, not refused.
+    const fs::path linked = dir.Path() / "linked";
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(src)) {
+        const fs::path to = linked / fs::relative(entry.path(), src);
+        if (entry.is_directory())
+            fs::create_directories(to);
+        else
+            fs::create_hard_link(entry.path(), to);
+    }
     const struct {
         std::wstring strSource, strCopy;
         int iExit;
@@ -454,6 +463,8 @@ TEST(ToolCompare, CopiesNamedOtherwise)
         {strSrc, WideFromNative(dir.Path()), 3, {}},
         {WideFromNative(src / "a.txt"), WideFromNative(src / "a.txt"), 3, {}},
         {WideFromNative(src / "a.txt"), WideFromNative(dir.Path() / "dest" / "b.txt"), 1, {"MISSING  b.txt"}},
+        {strSrc + L"/", WideFromNative(linked), 0, {}},
+        {WideFromNative(src / "a.txt"), WideFromNative(linked / "a.txt"), 0, {}},
     };
     for (const auto& c : cases) {
         CToolRun run = RunTool({L"compare", c.strSource, c.strCopy});

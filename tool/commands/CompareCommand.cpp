@@ -127,8 +127,7 @@ wchar_t DriveFor(const std::filesystem::path& copyRoot, std::wstring& strBelow, 
 // A copy that is the source itself would pass whatever it holds.
 void RefuseSelf(const std::filesystem::path& source, const std::filesystem::path& compared)
 {
-    std::error_code ec;
-    if (std::filesystem::equivalent(source, compared, ec))
+    if (IsSamePlace(source, compared))
         throw CUsageError("compare: the copy " + EscapeControls(ShownPath(compared)) +
                           " is the source itself");
 }

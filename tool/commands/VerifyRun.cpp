@@ -137,9 +137,8 @@ struct CRun {
 void RefuseSourcesAsDisc(const CVerifyOptions& opt, const CDescriptionIndex& index)
 {
     std::wstring strSource, strTarget;
-    std::error_code ec;
     if (index.FirstPair(strSource, strTarget) &&
-        std::filesystem::equivalent(NativeFromLibrary(strTarget), NativeFromLibrary(strSource), ec))
+        IsSamePlace(NativeFromLibrary(strTarget), NativeFromLibrary(strSource)))
         throw CUsageError(opt.strCommand + ": drive " + Utf8FromWide(std::wstring(1, opt.wcDrive)) +
                           ": holds the sources themselves (" +
                           EscapeControls(ShownPath(NativeFromLibrary(strTarget))) +

@@ -31,4 +31,13 @@ std::wstring LibraryPathFromArgument(const std::wstring& strArg)
     return LibraryPathOf(AbsoluteNative(strArg));
 }
 
+bool IsSamePlace(const std::filesystem::path& a, const std::filesystem::path& b)
+{
+    std::error_code ec;
+    if (!std::filesystem::equivalent(a, b, ec))
+        return false;
+    return std::filesystem::is_directory(a, ec) ||
+           std::filesystem::equivalent(a.parent_path(), b.parent_path(), ec);
+}
+
 } // namespace kvtool

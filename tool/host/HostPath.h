@@ -19,5 +19,10 @@ std::wstring LibraryPathOf(const std::filesystem::path& pathNative);
 // a drive path stays as it is (the mapping resolves it); anything else is
 // the absolute native path.
 std::wstring LibraryPathFromArgument(const std::wstring& strArg);
+// Whether two paths name one file where it stands: the same folder, or the
+// same file in the same folder, as a mistyped path or a drive mapped to the
+// sources gives. A hard link in another folder is that folder's own file,
+// as in a tree made with cp -al or rsync --link-dest.
+bool IsSamePlace(const std::filesystem::path& a, const std::filesystem::path& b);
 
 } // namespace kvtool
