@@ -447,6 +447,7 @@ TEST(ToolCompare, CopiesNamedOtherwise)
     const std::wstring strSrc = WideFromNative(src);
     // A tree of hard links (cp -al) holds its own copies: compared, not refused.
     const fs::path linked = dir.Path() / "linked";
+    fs::create_directories(linked);
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(src)) {
         const fs::path to = linked / fs::relative(entry.path(), src);
         if (entry.is_directory())
