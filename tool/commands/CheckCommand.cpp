@@ -10,6 +10,7 @@
 #include "host/HostPath.h"
 #include "host/Interrupt.h"
 #include "host/NativeName.h"
+#include "host/ProblemEvent.h"
 #include "host/Sha256.h"
 #include "output/Console.h"
 #include "output/EventLog.h"
@@ -157,10 +158,7 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
             CProblemEvent problem;
             problem.eStatus = eStatus;
             problem.strDetail = strDetail;
-            problem.disc.path = path;
-            std::error_code ecSize;
-            const auto ullSize = std::filesystem::file_size(path, ecSize);
-            problem.disc.llSize = ecSize ? -1 : static_cast<long long>(ullSize);
+            problem.disc = EventFileOf(path, std::wstring());
             problem.disc.strChecksum = strActual;
             // The manifest stands for the source: its digest is all it knows.
             problem.source.strChecksum = strExpected;

@@ -11,6 +11,7 @@
 #include "host/HostPath.h"
 #include "host/Interrupt.h"
 #include "host/NativeName.h"
+#include "host/ProblemEvent.h"
 #include "output/Console.h"
 #include "output/EventLog.h"
 #include "output/ProblemLine.h"
@@ -269,17 +270,9 @@ int RunVerify(const CVerifyOptions& opt)
                 CProblemEvent problem;
                 problem.eStatus = eStatus;
                 problem.strDetail = strDetail;
-                problem.disc.path = path;
-                problem.disc.strWindows = DiscPathOf(path, opt.wcDrive);
-                std::error_code ec;
-                const auto ullSize = std::filesystem::file_size(path, ec);
-                problem.disc.llSize = ec ? -1 : static_cast<long long>(ullSize);
-                if (!source.empty()) {
-                    problem.source.path = source;
-                    problem.source.strWindows = LibraryPathOf(source);
-                    const auto ullSourceSize = std::filesystem::file_size(source, ec);
-                    problem.source.llSize = ec ? -1 : static_cast<long long>(ullSourceSize);
-                }
+                problem.disc = EventFileOf(path, DiscPathOf(path, opt.wcDrive));
+                if (!source.empty())
+                    problem.source = EventFileOf(source, LibraryPathOf(source));
                 eventLog->Problem(problem);
             }
         }

@@ -14,18 +14,7 @@ namespace {
 
 CEventFile FileOf(const std::wstring& strLibrary)
 {
-    CEventFile file;
-    if (strLibrary.empty())
-        return file;
-    file.strWindows = strLibrary;
-    file.path = NativeFromLibrary(strLibrary);
-    std::error_code ec;
-    if (std::filesystem::is_regular_file(file.path, ec)) {
-        const auto ullSize = std::filesystem::file_size(file.path, ec);
-        if (!ec)
-            file.llSize = static_cast<long long>(ullSize);
-    }
-    return file;
+    return strLibrary.empty() ? CEventFile() : EventFileOf(NativeFromLibrary(strLibrary), strLibrary);
 }
 
 std::string ChecksumOf(const CEventFile& file)
@@ -41,6 +30,20 @@ std::string ChecksumOf(const CEventFile& file)
 }
 
 } // namespace
+
+CEventFile EventFileOf(const std::filesystem::path& pathNative, const std::wstring& strWindows)
+{
+    CEventFile file;
+    file.path = pathNative;
+    file.strWindows = strWindows;
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(pathNative, ec)) {
+        const auto ullSize = std::filesystem::file_size(pathNative, ec);
+        if (!ec)
+            file.llSize = static_cast<long long>(ullSize);
+    }
+    return file;
+}
 
 CProblemEvent ProblemEventFor(const CProblemReport& report, const char* pszAnswer)
 {

@@ -9,5 +9,7 @@
 namespace kvtool {
 
 CProblemEvent ProblemEventFor(const CProblemReport& report, const char* pszAnswer);
+// One file of a record: its paths, and its size when it is a regular file.
+CEventFile EventFileOf(const std::filesystem::path& pathNative, const std::wstring& strWindows);
 
 } // namespace kvtool
