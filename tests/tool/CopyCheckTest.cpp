@@ -680,6 +680,35 @@ TEST(ToolCheck, ReadsSha256sumManifestsAndReportsFaults)
     }
 }
 
+// A line another digest tool wrote is not checked and fails the run with
+// what it is; the files it names are not taken for files the manifest
+// leaves out.
+TEST(ToolCheck, LinesOfAnotherDigestFailWithoutExtraFiles)
+{
+    const std::vector<std::pair<std::string, std::string>> vecCases = {
+        {"md5sum", "its digest has 32 hex digits, not 64"},
+        {"sha1sum", "its digest has 40 hex digits, not 64"},
+        {"sha512sum", "its digest has 128 hex digits, not 64"},
+        {"sha1sum --tag", "its digest is SHA1"},
+        {"b2sum --tag", "its digest is BLAKE2b"},
+    };
+    for (const auto& [strTool, strWhat] : vecCases) {
+        SCOPED_TRACE(strTool);
+        kvtest::TempDir dir;
+        const fs::path root = dir.Path() / "root";
+        Tree(root);
+        ASSERT_EQ(0, Shell("cd " + root.string() + " && { sha256sum a.txt; " + strTool +
+                           " docs/b.txt docs/Readme.md; } >../sums"));
+        CToolRun run =
+            RunTool({L"check", WideFromNative(dir.Path() / "sums"), L"--root", WideFromNative(root)});
+        EXPECT_EQ(1, run.iExit) << run.strErr;
+        EXPECT_EQ(std::vector<std::string>(), ProblemLines(run.strOut));
+        EXPECT_EQ("1", SummaryValue(run.strOut, "files checked"));
+        EXPECT_NE(std::string::npos, run.strOut.find("sums:2: not a SHA-256 line (" + strWhat + ")"))
+            << run.strOut;
+    }
+}
+
 // check stops at a short read that reaches the size a file had when opened:
 // sizes around its 256 KiB reads hash as sha256sum hashes them, to the last
 // byte, and the bytes read add up to the files' sizes.

@@ -125,18 +125,25 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     CRunFacts facts;
     facts.pszList = "manifest";
     std::vector<CManifestEntry> vecEntries;
+    std::vector<std::string> vecOtherDigests; // files that lines of another digest name
     std::string strLine;
     for (unsigned uLine = 1; std::getline(in, strLine); ++uLine) {
         if (strLine.empty() || strLine[0] == '#') // sha256sum -c passes over comments too
             continue;
         CManifestEntry entry;
+        std::string strDigest;
         const bool bParsed = ParseManifestLine(strLine, entry);
-        const bool bOutside = bParsed && LeavesRoot(entry.strPath);
+        const bool bOther = !bParsed && OtherDigestLine(strLine, entry, strDigest);
+        const bool bOutside = (bParsed || bOther) && LeavesRoot(entry.strPath);
         if (bParsed && !bOutside)
             vecEntries.push_back(entry);
-        else if (facts.strUnreadable.empty())
+        else if (bOther && !bOutside)
+            vecOtherDigests.push_back(entry.strPath);
+        if ((!bParsed || bOutside) && facts.strUnreadable.empty())
             facts.strUnreadable = EscapeControls(strManifest) + ":" + std::to_string(uLine) + ": " +
-                                  (bOutside ? "a path outside the root" : "not a SHA-256 line");
+                                  (bOutside ? "a path outside the root"
+                                   : bOther ? "not a SHA-256 line (" + strDigest + ")"
+                                            : "not a SHA-256 line");
     }
 
     const auto start = std::chrono::steady_clock::now();
@@ -168,6 +175,14 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     progress.Begin(static_cast<unsigned>(vecEntries.size()), true);
     std::set<std::string> setListed; // as the root spells them
     CCopySpelling spelling(strDrive + L"\\");
+    // A disc matches names as Windows does; the walk below sees its spelling.
+    const auto listed = [&](const std::string& strRel) {
+        const std::string strFound = strDrive.empty() ? std::string() : spelling.Find(strRel);
+        setListed.insert(strFound.empty() ? strRel : strFound);
+    };
+    // Not checked, and the run fails for them; but they are no EXTRA files.
+    for (const std::string& strPath : vecOtherDigests)
+        listed(RelText(NativeFromUtf8(strPath).lexically_normal()));
     unsigned long long ullBytes = 0;
     unsigned uGoneThrough = 0;
     for (const CManifestEntry& entry : vecEntries) {
@@ -179,16 +194,12 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
         std::string strHex, strError;
         unsigned long long ullHashed = 0;
         EHashResult eResult = EHashResult::Ok;
-        if (strDrive.empty()) {
-            setListed.insert(strRel);
+        listed(strRel);
+        if (strDrive.empty())
             eResult = Sha256OfFile(file, strHex, strError, &ullHashed);
-        } else {
-            // A disc matches names as Windows does; the walk below sees its spelling.
-            const std::string strFound = spelling.Find(strRel);
-            setListed.insert(strFound.empty() ? strRel : strFound);
+        else
             eResult =
                 Sha256OfLibraryFile(strDrive + L"\\" + LibraryRelPath(strRel), strHex, strError, &ullHashed);
-        }
         if (eResult != EHashResult::Ok)
             report(StatusOf(eResult), file, eResult == EHashResult::Missing ? std::string() : strError);
         else if (strHex != entry.strHex)

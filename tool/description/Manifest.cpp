@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <iterator>
 #include <stdexcept>
 #include <string_view>
 #include <utility>
@@ -25,7 +26,13 @@ std::string ManifestLine(const std::string& strHex, const std::string& strPath)
     return strOut + "\n";
 }
 
-bool ParseManifestLine(const std::string& strLineRead, CManifestEntry& entry)
+namespace {
+
+// A line in either layout a digest tool writes, whatever its algorithm:
+// "HEX  PATH" ("HEX *PATH") or the tagged "ALGO (PATH) = HEX". svAlgo is
+// the tag's name, empty for the first layout; the hex digits are checked
+// only to be hex.
+bool SplitDigestLine(const std::string& strLineRead, std::string_view& svAlgo, CManifestEntry& entry)
 {
     // A manifest saved with CRLF line ends, as sha256sum -c reads it; a name
     // ending in CR is written escaped, so this CR is never one.
@@ -35,21 +42,29 @@ bool ParseManifestLine(const std::string& strLineRead, CManifestEntry& entry)
     const bool bEscaped = !svLine.empty() && svLine[0] == '\\';
     const std::string_view svBody = svLine.substr(bEscaped ? 1 : 0);
     std::string_view svHex, svPath;
-    constexpr std::string_view svTag = "SHA256 (";
-    if (svBody.substr(0, svTag.size()) == svTag) {
-        // sha256sum --tag: "SHA256 (NAME) = HEX"; the name runs to the last ") = ".
+    const size_t iTagEnd = svBody.find(" (");
+    const bool bTagged =
+        iTagEnd != std::string_view::npos && iTagEnd > 0 &&
+        std::all_of(svBody.begin(), svBody.begin() + static_cast<std::ptrdiff_t>(iTagEnd),
+                    [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-'; });
+    if (bTagged) {
+        // The name runs to the last ") = ", as it may hold one itself.
         const size_t iClose = svBody.rfind(") = ");
-        if (iClose == std::string_view::npos || iClose < svTag.size())
+        if (iClose == std::string_view::npos || iClose < iTagEnd + 2)
             return false;
-        svPath = svBody.substr(svTag.size(), iClose - svTag.size());
+        svAlgo = svBody.substr(0, iTagEnd);
+        svPath = svBody.substr(iTagEnd + 2, iClose - iTagEnd - 2);
         svHex = svBody.substr(iClose + 4);
     } else {
-        if (svBody.size() < 66 || svBody[64] != ' ' || (svBody[65] != ' ' && svBody[65] != '*'))
+        const size_t iSpace = svBody.find(' ');
+        if (iSpace == std::string_view::npos || iSpace + 1 == svBody.size() ||
+            (svBody[iSpace + 1] != ' ' && svBody[iSpace + 1] != '*'))
             return false;
-        svHex = svBody.substr(0, 64);
-        svPath = svBody.substr(66);
+        svAlgo = std::string_view();
+        svHex = svBody.substr(0, iSpace);
+        svPath = svBody.substr(iSpace + 2);
     }
-    if (svHex.size() != 64)
+    if (svHex.empty())
         return false;
     entry.strHex.clear();
     for (char c : svHex) {
@@ -75,6 +90,38 @@ bool ParseManifestLine(const std::string& strLineRead, CManifestEntry& entry)
     if (strPath.empty())
         return false;
     entry.strPath = strPath;
+    return true;
+}
+
+} // namespace
+
+bool ParseManifestLine(const std::string& strLine, CManifestEntry& entry)
+{
+    std::string_view svAlgo;
+    CManifestEntry parsed;
+    if (!SplitDigestLine(strLine, svAlgo, parsed) || (!svAlgo.empty() && svAlgo != "SHA256") ||
+        parsed.strHex.size() != 64)
+        return false;
+    entry = std::move(parsed);
+    return true;
+}
+
+bool OtherDigestLine(const std::string& strLine, CManifestEntry& entry, std::string& strDigest)
+{
+    std::string_view svAlgo;
+    CManifestEntry parsed;
+    if (!SplitDigestLine(strLine, svAlgo, parsed) || svAlgo == "SHA256" ||
+        (svAlgo.empty() && parsed.strHex.size() == 64))
+        return false;
+    // The lengths md5sum, sha1sum, sha224sum, sha384sum and sha512sum (or b2sum) write.
+    static const size_t anLengths[] = {32, 40, 56, 96, 128};
+    if (svAlgo.empty() &&
+        std::find(std::begin(anLengths), std::end(anLengths), parsed.strHex.size()) == std::end(anLengths))
+        return false;
+    strDigest = svAlgo.empty()
+                    ? "its digest has " + std::to_string(parsed.strHex.size()) + " hex digits, not 64"
+                    : "its digest is " + std::string(svAlgo);
+    entry = std::move(parsed);
     return true;
 }
 

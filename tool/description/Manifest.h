@@ -24,6 +24,12 @@ std::string ManifestLine(const std::string& strHex, const std::string& strPath);
 // the form sha256sum --tag writes, "SHA256 (PATH) = <64 hex>". False for a
 // line that is not one of these.
 bool ParseManifestLine(const std::string& strLine, CManifestEntry& entry);
+// A line of another digest's manifest ("<32 hex>  a.txt" as md5sum writes
+// it, "SHA1 (a.txt) = ..."): the file it names, so that the file is not
+// taken for one the manifest leaves out, and what its digest is ("its
+// digest is SHA1"). False for a SHA-256 line and for one that is no
+// digest line at all.
+bool OtherDigestLine(const std::string& strLine, CManifestEntry& entry, std::string& strDigest);
 // Whether a manifest path names something outside the folder it is read
 // below: absolute ("/etc/x", and on Windows "C:x", "\\x"), or with a ".."
 // component. A disc's manifest is checked against that disc alone.
