@@ -154,6 +154,9 @@ const CMaker g_aMakers[] = {
     {"xorriso -as mkisofs -R -o %I %T", false}, // Rock Ridge names only
     {"genisoimage -input-charset utf-8 -J -udf -o %I %T", false},
     {"genisoimage -input-charset utf-8 -J -udf -o %I %T", true},
+    // Read as Windows reads a bridge disc, through UDF: the ISO 9660 tree
+    // alone would have only names like SETUP000.EXE.
+    {"genisoimage -input-charset utf-8 -udf -o %I %T", false},
 };
 
 std::string Command(std::string str, const fs::path& image, const fs::path& tree)
@@ -437,51 +440,68 @@ TEST(DiscImages, ReadingAheadGivesWhatPlainReadsGive)
 }
 
 // A file over 4 GiB is recorded in several extents (ISO level 3).
-TEST(DiscImages, FileOverFourGiBReadsAcrossItsExtents)
+// A file in pieces: ISO 9660 records a file over 4 GiB as several extents,
+// genisoimage's UDF splits one at 1 GiB.
+TEST(DiscImages, FileInPiecesReadsAcrossItsExtents)
 {
-    CScratch scratch;
-    struct statvfs vfs;
-    if (::statvfs(scratch.Path().c_str(), &vfs) != 0 ||
-        static_cast<unsigned long long>(vfs.f_bavail) * vfs.f_frsize < (12ull << 30))
-        GTEST_SKIP() << "needs 12 GiB free in " << scratch.Path() << " for a 5 GiB image";
-    const fs::path tree = scratch.Path() / "tree";
-    fs::create_directories(tree);
-    const unsigned long long cbBig = (5ull << 30) + 12345;
-    {
-        std::ofstream out(tree / "big.bin", std::ios::binary);
-        out.seekp(static_cast<std::streamoff>(cbBig - 4));
-        out << "tail";
+    struct CCase {
+        const char* pszCommand;
+        unsigned long long cbBig;
+        bool bUdfAlone;
+    };
+    const CCase aCases[] = {
+        {"xorriso -as mkisofs -iso-level 3 -R -J -o %I %T", (5ull << 30) + 12345, false},
+        {"genisoimage -input-charset utf-8 -udf -o %I %T", (1300ull << 20) + 4321, true},
+    };
+    for (const CCase& c : aCases) {
+        SCOPED_TRACE(c.pszCommand);
+        const unsigned long long cbBig = c.cbBig;
+        CScratch scratch;
+        struct statvfs vfs;
+        if (::statvfs(scratch.Path().c_str(), &vfs) != 0 ||
+            static_cast<unsigned long long>(vfs.f_bavail) * vfs.f_frsize < cbBig * 2 + (2ull << 30))
+            GTEST_SKIP() << "needs " << (cbBig * 2 >> 30) + 2 << " GiB free in " << scratch.Path();
+        const fs::path tree = scratch.Path() / "tree";
+        fs::create_directories(tree);
+        {
+            std::ofstream out(tree / "big.bin", std::ios::binary);
+            out.seekp(static_cast<std::streamoff>(cbBig - 4));
+            out << "tail";
+        }
+        const fs::path image = scratch.Path() / "big.iso";
+        ASSERT_TRUE(MakeImage(Command(c.pszCommand, image, tree)));
+        if (c.bUdfAlone) {
+            ASSERT_TRUE(DropIsoTree(image));
+        }
+        fs::remove(tree / "big.bin");
+        MapImage(image);
+        HANDLE h = CreateFileW(L"I:\\BIG.BIN", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, h);
+        LARGE_INTEGER size;
+        ASSERT_TRUE(GetFileSizeEx(h, &size));
+        EXPECT_EQ(static_cast<LONGLONG>(cbBig), size.QuadPart);
+        // Read through in 16 KiB steps: every byte is the source's zeros but the tail.
+        unsigned long long cbTotal = 0;
+        bool bZeros = true;
+        std::string strTail;
+        for (;;) {
+            static char ach[16384];
+            DWORD cb = 0;
+            ASSERT_TRUE(ReadFile(h, ach, sizeof ach, &cb, nullptr));
+            if (cb == 0)
+                break;
+            cbTotal += cb;
+            const std::size_t cbZeros =
+                cbTotal > cbBig - 4 ? static_cast<std::size_t>(cb - (cbTotal - (cbBig - 4))) : cb;
+            bZeros = bZeros && std::string(ach, cbZeros) == std::string(cbZeros, '\0');
+            if (cbTotal > cbBig - 4)
+                strTail.append(ach + cbZeros, cb - cbZeros);
+        }
+        CloseHandle(h);
+        EXPECT_EQ(cbBig, cbTotal);
+        EXPECT_TRUE(bZeros);
+        EXPECT_EQ("tail", strTail);
     }
-    const fs::path image = scratch.Path() / "big.iso";
-    ASSERT_TRUE(MakeImage(Command("xorriso -as mkisofs -iso-level 3 -R -J -o %I %T", image, tree)));
-    fs::remove(tree / "big.bin");
-    MapImage(image);
-    HANDLE h = CreateFileW(L"I:\\BIG.BIN", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    LARGE_INTEGER size;
-    ASSERT_TRUE(GetFileSizeEx(h, &size));
-    EXPECT_EQ(static_cast<LONGLONG>(cbBig), size.QuadPart);
-    // Read through in 16 KiB steps: every byte is the source's zeros but the tail.
-    unsigned long long cbTotal = 0;
-    bool bZeros = true;
-    std::string strTail;
-    for (;;) {
-        static char ach[16384];
-        DWORD cb = 0;
-        ASSERT_TRUE(ReadFile(h, ach, sizeof ach, &cb, nullptr));
-        if (cb == 0)
-            break;
-        cbTotal += cb;
-        const std::size_t cbZeros =
-            cbTotal > cbBig - 4 ? static_cast<std::size_t>(cb - (cbTotal - (cbBig - 4))) : cb;
-        bZeros = bZeros && std::string(ach, cbZeros) == std::string(cbZeros, '\0');
-        if (cbTotal > cbBig - 4)
-            strTail.append(ach + cbZeros, cb - cbZeros);
-    }
-    CloseHandle(h);
-    EXPECT_EQ(cbBig, cbTotal);
-    EXPECT_TRUE(bZeros);
-    EXPECT_EQ("tail", strTail);
 }
 
 } // namespace

@@ -101,6 +101,23 @@ CDiscImage::~CDiscImage()
         ::close(m_iFd);
 }
 
+bool CDiscImage::HasUdfVolume()
+{
+    // The volume recognition sequence: ISO 9660's descriptors, then UDF's
+    // "BEA01", "NSR02" or "NSR03", "TEA01", one a sector.
+    for (std::uint64_t iSector = ISO_PVD_SECTOR; iSector < ISO_PVD_SECTOR + 64; ++iSector) {
+        char ach[6];
+        if (ReadAt(iSector * kSector, ach, sizeof ach) != ERROR_SUCCESS)
+            return false;
+        const std::string_view svId(ach + 1, 5);
+        if (svId == "NSR02" || svId == "NSR03")
+            return true;
+        if (svId != "CD001" && svId != "BEA01" && svId != "BOOT2" && svId != "CDW02")
+            return false;
+    }
+    return false;
+}
+
 DWORD CDiscImage::Init()
 {
     // The library says whether this is a volume it knows and gives its
@@ -114,6 +131,15 @@ DWORD CDiscImage::Init()
         // No ISO 9660 tree: a disc written with UDF alone.
         if (!bPvd)
             return InitUdf();
+    }
+    // Windows reads the UDF volume of a bridge disc (most burning programs
+    // write one) rather than its ISO 9660 tree, whose Joliet names are cut
+    // at 64 characters. The ISO 9660 tree serves where that volume cannot
+    // be read.
+    if (HasUdfVolume()) {
+        if (InitUdf() == ERROR_SUCCESS)
+            return ERROR_SUCCESS;
+        CloseUdf();
     }
     iso9660_dir_t root = pvd.root_directory_record;
     // A Joliet descriptor among those that follow holds the names Windows shows.

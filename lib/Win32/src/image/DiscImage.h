@@ -1,8 +1,8 @@
 // A disc image (or a disc in its drive, read as a block device) seen as the
-// file system Windows would show: the names of the Joliet tree when there is
-// one, else those of Rock Ridge, else the plain ISO 9660 ones; a disc with
-// no ISO 9660 tree is read as UDF. Folders are
-// read when first looked into and kept for as long as the image is.
+// file system Windows would show: its UDF volume when it has one (a bridge
+// disc too); else the names of the Joliet tree when there is one, else
+// those of Rock Ridge, else the plain ISO 9660 ones. Folders are read when
+// first looked into and kept for as long as the image is.
 #pragma once
 
 #include <windows.h>
@@ -87,7 +87,9 @@ class CDiscImage {
     DWORD ReadAt(std::uint64_t qwAt, void* pv, std::size_t cb);
     void ListLocked(CImageEntry& folder);
     DWORD ListIsoLocked(const CImageEntry& folder, std::vector<CImageEntry>& vecNew);
-    // A disc with no ISO 9660 tree, read through libudf (UdfImage.cpp).
+    // Whether the volume recognition sequence names a UDF volume.
+    bool HasUdfVolume();
+    // A disc's UDF volume, read through libudf (UdfImage.cpp).
     DWORD InitUdf();
     DWORD ListUdfLocked(const CImageEntry& folder, std::vector<CImageEntry>& vecNew);
     void CloseUdf();

@@ -1,6 +1,6 @@
-// A disc written with UDF alone, with no ISO 9660 tree to read: libudf
-// finds the volume and lists its folders; the bytes of a file are read
-// straight from the image where its one extent lies.
+// A disc's UDF volume, which Windows reads in preference to an ISO 9660
+// tree beside it: libudf finds the volume and lists its folders; the bytes
+// of a file are read straight from the image where its extents lie.
 #include "image/DiscImage.h"
 
 #include "Internal.h"
@@ -147,24 +147,40 @@ bool FolderWalkFits(const udf_t* pUdf, const udf_dirent_t& dir, std::uint64_t qw
     return true;
 }
 
-// Where a file's bytes lie in the image, when they lie in one piece. A file
-// the writer split into pieces, or kept inside its entry, is not read: its
-// reads fail, so it is reported unreadable rather than read wrong.
-bool OneExtent(udf_dirent_t& dirent, CImageExtent& ext)
+// Where a file's bytes lie in the image: the recorded extents its entry's
+// short or long descriptors list, in order (genisoimage splits a file at
+// 1 GiB). A file kept inside its entry, one whose descriptors go on in
+// another block, or with a piece not recorded is not read: its reads fail,
+// so it is reported unreadable rather than read wrong.
+bool FileExtents(const udf_dirent_t& dirent, std::uint64_t qwSize, std::vector<CImageExtent>& vecExtents)
 {
-    if (ext.qwSize == 0)
+    if (qwSize == 0)
         return true;
     const std::uint16_t wFlags = uint16_from_le(dirent.fe.icb_tag.flags) & ICBTAG_FLAG_AD_MASK;
     const std::uint32_t cbDescs = uint32_from_le(dirent.fe.i_alloc_descs);
     const std::uint32_t cbOne = wFlags == ICBTAG_FLAG_AD_SHORT ? 8 : wFlags == ICBTAG_FLAG_AD_LONG ? 16 : 0;
-    if (cbOne == 0 || cbDescs != cbOne || !DescriptorsFit(dirent.fe))
+    if (cbOne == 0 || cbDescs % cbOne != 0 || !DescriptorsFit(dirent.fe))
         return false;
-    std::uint32_t dwStart = 0, dwEnd = 0;
-    if (!udf_get_lba(&dirent.fe, &dwStart, &dwEnd))
-        return false;
-    // An extent past the image's end reads as a damaged disc does: Read says so.
-    ext.qwOffset = (static_cast<std::uint64_t>(dirent.i_part_start) + dwStart) * kBlock;
-    return true;
+    const unsigned char* pbDescs =
+        reinterpret_cast<const unsigned char*>(&dirent.fe.u) + uint32_from_le(dirent.fe.i_extended_attr);
+    constexpr std::uint32_t kRecorded = 0, kLengthMask = 0x3FFFFFFF;
+    std::uint64_t qwLeft = qwSize;
+    for (std::uint32_t ib = 0; ib < cbDescs && qwLeft != 0; ib += cbOne) {
+        // Both kinds start with the length (its top two bits the kind of
+        // extent) and the block within the partition.
+        std::uint32_t adw[2];
+        std::memcpy(adw, pbDescs + ib, sizeof adw);
+        const std::uint32_t dwLength = uint32_from_le(adw[0]);
+        const std::uint32_t cb = dwLength & kLengthMask;
+        if ((dwLength >> 30) != kRecorded || cb == 0)
+            return false;
+        // An extent past the image's end reads as a damaged disc does: Read says so.
+        const std::uint64_t cbTaken = std::min<std::uint64_t>(cb, qwLeft);
+        vecExtents.push_back(
+            {(static_cast<std::uint64_t>(dirent.i_part_start) + uint32_from_le(adw[1])) * kBlock, cbTaken});
+        qwLeft -= cbTaken;
+    }
+    return qwLeft == 0;
 }
 
 } // namespace
@@ -234,13 +250,11 @@ DWORD CDiscImage::ListUdfLocked(const CImageEntry& folder, std::vector<CImageEnt
             if (pChild && !m_mapUdfFolders.emplace(entry.qwId, pChild).second)
                 udf_dirent_free(pChild);
         } else {
-            CImageExtent ext;
-            ext.qwSize = udf_get_file_length(pDirent);
-            entry.qwSize = ext.qwSize;
-            if (OneExtent(*pDirent, ext))
-                entry.vecExtents.push_back(ext);
-            else
+            entry.qwSize = udf_get_file_length(pDirent);
+            if (!FileExtents(*pDirent, entry.qwSize, entry.vecExtents)) {
+                entry.vecExtents.clear();
                 entry.dwReadError = ERROR_CRC;
+            }
         }
         vecNew.push_back(std::move(entry));
     }
