@@ -12,6 +12,7 @@
 #include "host/HostPath.h"
 #include "host/Sha256.h"
 #include "output/Console.h"
+#include "output/ProblemLine.h"
 #include "output/Results.h"
 #include "output/Text.h"
 #include "output/UsageError.h"
@@ -118,13 +119,17 @@ int DescribeCommand(const std::vector<std::wstring>& vecArgs)
         pSums->Commit();
     description.Commit();
 
+    const auto counted = [](unsigned long long n, const char* pszOne, const char* pszMany) {
+        return std::to_string(n) + " " + (n == 1 ? pszOne : pszMany);
+    };
     CFileSink out(stdout);
-    out.Write("wrote " + Utf8FromWide(WideFromNative(description.Path())) + ": " +
-              std::to_string(desc.vecEntries.size()) + " entries, " + std::to_string(desc.ullFileCount) +
-              " files, " + std::to_string(desc.ullMediaSize) + " bytes\n");
+    out.Write("wrote " + EscapeControls(Utf8FromWide(WideFromNative(description.Path()))) + ": " +
+              counted(desc.vecEntries.size(), "entry", "entries") + ", " +
+              counted(desc.ullFileCount, "file", "files") + ", " +
+              counted(desc.ullMediaSize, "byte", "bytes") + "\n");
     if (pSums)
-        out.Write("wrote " + Utf8FromWide(WideFromNative(pSums->Path())) + ": " + std::to_string(nSums) +
-                  " SHA-256 sums\n");
+        out.Write("wrote " + EscapeControls(Utf8FromWide(WideFromNative(pSums->Path()))) + ": " +
+                  counted(nSums, "SHA-256 sum", "SHA-256 sums") + "\n");
     if (out.Failed()) {
         CFileSink(stderr).Write("korvane: " + out.Error() + "\n");
         return EXIT_OTHER;
