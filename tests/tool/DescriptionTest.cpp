@@ -200,6 +200,7 @@ TEST(ToolIndex, TargetsAreBuiltAsTheDriverBuildsThem)
     const std::pair<const wchar_t*, const wchar_t*> aPairs[] = {
         {L"C:\\Data\\setup.exe", L"E:\\Apps\\Tool\\setup.exe"},
         {L"C:\\Data\\Tools\\sub\\x.bin", L"E:\\Apps\\Tools\\sub\\x.bin"},
+        {L"C:\\Data\\Tools", L"E:\\Apps\\Tools"}, // the library reports a folder it cannot list
         {L"C:\\Root.txt", L"E:\\Root.txt"},
     };
     for (const auto& [pszSource, pszTarget] : aPairs) {
@@ -207,7 +208,6 @@ TEST(ToolIndex, TargetsAreBuiltAsTheDriverBuildsThem)
         EXPECT_EQ(pszSource, index.SourceFor(pszTarget));
     }
     EXPECT_EQ(L"", index.TargetFor(L"C:\\Data\\ToolsX\\x.bin")); // only below the folder
-    EXPECT_EQ(L"", index.TargetFor(L"C:\\Data\\Tools"));
     EXPECT_EQ(L"", index.TargetFor(L"C:\\Other.txt"));
     EXPECT_EQ(L"", index.SourceFor(L"E:\\Apps\\ToolsX\\x.bin"));
     EXPECT_EQ(L"", index.SourceFor(L"E:\\Apps\\Tools\\"));
@@ -298,6 +298,12 @@ TEST(ToolIndex, LoadCountsEntriesAndReadsThemOnTheFirstLookup)
     // Read on the first lookup, not before: the same without AddEntry.
     CDescriptionIndex lookupFirst;
     ASSERT_TRUE(lookupFirst.Load(LibraryPathOf(dir.Path() / "Media4.xml"), L'G'));
+    std::vector<std::pair<std::wstring, std::wstring>> vecFolders;
+    lookupFirst.ForEachFolder([&vecFolders](std::wstring_view svSource, std::wstring_view svTarget) {
+        vecFolders.emplace_back(svSource, svTarget);
+    });
+    EXPECT_EQ((std::vector<std::pair<std::wstring, std::wstring>>{{L"C:\\Data\\Tools", L"G:\\Tools\\"}}),
+              vecFolders);
     EXPECT_EQ(L"G:\\One\\a.txt", lookupFirst.TargetFor(L"C:\\Data\\a.txt"));
     EXPECT_EQ(3u, lookupFirst.EntryCount());
 

@@ -147,6 +147,10 @@ TEST(ToolReport, OneLinePerFaultInNativePaths)
         {"longer", L"a.txt", "SIZE", ""},
         {"altered", L"tree/c.txt", "CONTENT", ""},
         {"no source", L"b.txt", "MISSING-SOURCE", "source"},
+        {"no source folder", L"tree", "MISSING-SOURCE", "source"},
+        // The library never looks for a folder that holds nothing.
+        {"empty folder", L"tree/empty", "MISSING", ""},
+        {"file for a folder", L"tree/empty", "MISSING", "a file in its place"},
         {"cut", strLong, "CONTENT", ""},
 #if !defined(_WIN32)
         {"fifo", L"a.txt", "NOT-A-FILE", "a FIFO"},
@@ -170,7 +174,14 @@ TEST(ToolReport, OneLinePerFaultInNativePaths)
             medium.WriteDisc(c.strRel, "abcd");
         else if (strFault == "no source")
             std::filesystem::remove(medium.Source(c.strRel));
-        else if (strFault == "altered")
+        else if (strFault == "no source folder")
+            std::filesystem::remove_all(medium.Source(c.strRel));
+        else if (strFault == "empty folder")
+            std::filesystem::create_directory(medium.Source(c.strRel));
+        else if (strFault == "file for a folder") {
+            std::filesystem::create_directory(medium.Source(c.strRel));
+            medium.WriteDisc(c.strRel, "x");
+        } else if (strFault == "altered")
             medium.WriteDisc(c.strRel, std::string(5000, 'C'));
         else if (strFault == "cut" || strFault == "controls")
             medium.WriteDisc(c.strRel, "SAME SIZE");

@@ -402,6 +402,7 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
 
     CTempFolder temp;
     opt.strXml = LibraryPathOf(WriteDescriptionFile(temp.path, 1, desc));
+    opt.bEmptyFolders = false; // the walk above reported them
     return RunVerify(opt);
 }
 

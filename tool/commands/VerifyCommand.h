@@ -41,6 +41,9 @@ struct CVerifyOptions {
     // Problems the command found itself; printed and counted after a run
     // that was neither stopped nor failed.
     std::vector<CFoundProblem> vecFound;
+    // Whether to look on the disc for the source folders that hold nothing,
+    // which the library never looks for (compare's own walk finds them).
+    bool bEmptyFolders = true;
 };
 
 // --quiet, --status, --events, --events-raw and --log, as every command that verifies

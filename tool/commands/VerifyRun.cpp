@@ -5,6 +5,7 @@
 #include "commands/OutputFiles.h"
 
 #include "description/DescriptionIndex.h"
+#include "description/EmptyFolders.h"
 #include "description/XmlFault.h"
 #include "host/FileSizes.h"
 #include "host/FileState.h"
@@ -146,6 +147,20 @@ void RefuseSourcesAsDisc(const CVerifyOptions& opt, const CDescriptionIndex& ind
                           " is the source itself); map it to the disc");
 }
 
+// A source folder that holds nothing has no file the library would look
+// for below it: whether the disc has it is asked here.
+void FindMissingEmptyFolders(const CDescriptionIndex& index, std::vector<CFoundProblem>& vecFound)
+{
+    for (const CEmptyFolder& folder : EmptySourceFolders(index)) {
+        const DWORD dwAttributes = GetFileAttributesW(folder.strDisc.c_str());
+        if (dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        vecFound.push_back({EProblemStatus::Missing, NativeFromLibrary(folder.strDisc),
+                            dwAttributes == INVALID_FILE_ATTRIBUTES ? std::string() : "a file in its place",
+                            NativeFromLibrary(folder.strSource)});
+    }
+}
+
 } // namespace
 
 int RunVerify(const CVerifyOptions& opt)
@@ -262,8 +277,11 @@ int RunVerify(const CVerifyOptions& opt)
                                              &CVerifyHost::Callback, &host)
                      : korvane.VerifyBurning(opt.wcDrive, opt.strXml.c_str(), &CVerifyHost::Callback, &host);
     host.Finish();
+    std::vector<CFoundProblem> vecFound = opt.vecFound;
+    if (hr == S_OK && !host.Stopped() && opt.bEmptyFolders)
+        FindMissingEmptyFolders(index, vecFound);
     if (hr == S_OK && !host.Stopped())
-        for (const auto& [eStatus, path, strDetail, source] : opt.vecFound) {
+        for (const auto& [eStatus, path, strDetail, source] : vecFound) {
             ++run.auFound[static_cast<int>(eStatus)];
             output.pReport->Write(FormatProblemLine(eStatus, ShownPath(path), strDetail) + "\n");
             if (eventLog) {

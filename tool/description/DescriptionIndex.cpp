@@ -93,6 +93,15 @@ DWORD DecimalValue(const std::wstring& strText)
     return static_cast<DWORD>(bNegative ? 0u - static_cast<DWORD>(ullValue) : static_cast<DWORD>(ullValue));
 }
 
+// A folder's disc path without its final "\", as a report names it; a
+// drive root ("E:\") keeps it.
+std::wstring_view FolderOf(std::wstring_view svTarget)
+{
+    if (svTarget.size() > 3 && svTarget.back() == L'\\')
+        svTarget.remove_suffix(1);
+    return svTarget;
+}
+
 } // namespace
 
 void CDescriptionIndex::AddEntry(wchar_t wcDrive, const std::wstring& strFullPath,
@@ -213,6 +222,36 @@ bool CDescriptionIndex::FirstPair(std::wstring& strSource, std::wstring& strTarg
     return true;
 }
 
+void CDescriptionIndex::ForEachFolder(
+    const std::function<void(std::wstring_view svSource, std::wstring_view svTarget)>& fn) const
+{
+    if (!m_pPending) {
+        for (size_t i : m_vecFolders)
+            fn(SideView(m_vecEntries[i], false), SideView(m_vecEntries[i], true));
+        return;
+    }
+    // Read through without keeping the file entries: a run that reports no
+    // problem must not hold every path of a description of a million.
+    std::wstring astrField[FIELD_COUNT];
+    CZRString strQuery;
+    for (size_t n = 1; n <= m_nPending; ++n) {
+        kvdesc::EntryQuery(strQuery, static_cast<int>(n));
+        CXmlRef<IZRXmlNode> node;
+        if (m_pPending->GetNode(strQuery, node.Out()) < 0 || !node.Get())
+            break;
+        for (std::wstring& strField : astrField)
+            strField.clear();
+        ReadFields(node.Get(), astrField);
+        const DWORD dwAttribute = DecimalValue(astrField[FIELD_ATTRIBUTE]);
+        if (!kvdesc::IsFolderEntry(dwAttribute))
+            continue;
+        CDescriptionIndex one;
+        one.Append(m_wcDrive, astrField[FIELD_FULLPATH], astrField[FIELD_TARGETPATH], astrField[FIELD_NAME],
+                   dwAttribute);
+        one.ForEachFolder(fn);
+    }
+}
+
 void CDescriptionIndex::SortFiles(bool bByTarget) const
 {
     std::vector<size_t>& vecFiles = m_avecFilesBy[bByTarget];
@@ -248,11 +287,15 @@ size_t CDescriptionIndex::FirstLeadingTo(std::wstring_view svPath, bool bByTarge
         if (iFolder >= iBest)
             break;
         // The folder walk names a file "<folder>\<sub>\...\<name>" on both
-        // sides; a folder's target holds its final "\" already.
+        // sides; a folder's target holds its final "\" already. The folder
+        // itself is the entry's too (the library reports a source folder it
+        // cannot list).
         const std::wstring_view svFolder = SideView(m_vecEntries[iFolder], bByTarget);
         const size_t cchPrefix = svFolder.size() + (bByTarget ? 0 : 1);
         if (svPath.size() > cchPrefix && (bByTarget || svPath[svFolder.size()] == L'\\') &&
             svPath.compare(0, svFolder.size(), svFolder) == 0)
+            return iFolder;
+        if (svPath == (bByTarget ? FolderOf(svFolder) : svFolder))
             return iFolder;
     }
     return iBest;
@@ -264,6 +307,8 @@ std::wstring CDescriptionIndex::TargetFor(const std::wstring& strSource)
     if (i == m_vecEntries.size())
         return std::wstring();
     const CEntry& entry = m_vecEntries[i];
+    if (entry.bFolder && strSource.size() == entry.cchSource)
+        return std::wstring(FolderOf(SideView(entry, true)));
     std::wstring strTarget(TargetOf(entry), entry.cchTarget);
     if (entry.bFolder)
         strTarget.append(strSource, entry.cchSource + 1, std::wstring::npos);
@@ -277,7 +322,7 @@ std::wstring CDescriptionIndex::SourceFor(const std::wstring& strTarget)
         return std::wstring();
     const CEntry& entry = m_vecEntries[i];
     std::wstring strSource(SourceOf(entry), entry.cchSource);
-    if (entry.bFolder)
+    if (entry.bFolder && strTarget.size() > entry.cchTarget)
         strSource.append(L"\\").append(strTarget, entry.cchTarget, std::wstring::npos);
     return strSource;
 }

@@ -7,6 +7,7 @@
 
 #include <ZRXml.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -36,6 +37,12 @@ class CDescriptionIndex {
     // library builds them (a folder's target ends with "\"); false when the
     // description has no entry. Reads that entry alone.
     bool FirstPair(std::wstring& strSource, std::wstring& strTarget) const;
+
+    // Each folder entry's source folder (without its final "\") and disc
+    // folder (with it), in the description's order; reads every entry's
+    // fields, keeping none.
+    void ForEachFolder(
+        const std::function<void(std::wstring_view svSource, std::wstring_view svTarget)>& fn) const;
 
     // Adds one entry from its FILE fields, as the library's driver reads them,
     // after those of the loaded description.

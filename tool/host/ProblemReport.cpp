@@ -151,6 +151,12 @@ EProblemStatus StatusOf(EFileState eState, bool bSource)
     }
 }
 
+bool IsFolder(const std::wstring& strLibraryPath)
+{
+    const DWORD dwAttributes = GetFileAttributesW(strLibraryPath.c_str());
+    return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 // Looks at one file of the pair; true when it alone explains the problem.
 bool Explains(const std::wstring& strFile, bool bSource, CProblemReport& report)
 {
@@ -201,6 +207,11 @@ CProblemReport DescribeProblem(EProblemKind eKind, const std::wstring& strReport
         report.strDetail = "source " + ShownPath(NativeFromLibrary(strReported)) + ": " + strReason;
         return report;
     }
+    // A folder entry's source folder that is gone is reported missing too;
+    // the disc's folder is as it should be.
+    if (!strTarget.empty() && eKind == EProblemKind::Missing && IsFolder(report.strDisc) &&
+        Explains(report.strSource, true, report))
+        return report;
     if (Explains(report.strDisc, false, report) || Explains(report.strSource, true, report))
         return report;
 

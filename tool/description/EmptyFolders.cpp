@@ -1,0 +1,62 @@
+#include "description/EmptyFolders.h"
+
+#include "description/DriveWalk.h"
+#include "description/FileWalk.h"
+#include "host/HostPath.h"
+#include "output/Text.h"
+
+#include <set>
+
+namespace kvtool {
+
+namespace {
+
+// "a/b/c" to "a/b"; "a" to "".
+std::string ParentRel(const std::string& strRel)
+{
+    const size_t iSlash = strRel.rfind('/');
+    return iSlash == std::string::npos ? std::string() : strRel.substr(0, iSlash);
+}
+
+} // namespace
+
+std::vector<CEmptyFolder> EmptySourceFolders(const CDescriptionIndex& index)
+{
+    std::vector<CEmptyFolder> vecEmpty;
+    index.ForEachFolder([&vecEmpty](std::wstring_view svSource, std::wstring_view svTarget) {
+        const std::wstring strSource(svSource);
+        std::set<std::string> setFolders{std::string()}; // "" is the entry's own folder
+        std::set<std::string> setHolding;                // folders with an entry in them
+        const auto fnVisit = [&](const CWalkEntry& walked) {
+            setHolding.insert(ParentRel(walked.strRel));
+            if (walked.bFolder)
+                setFolders.insert(walked.strRel);
+            return true;
+        };
+        const FnUnlisted fnUnlisted = [&](const CWalkEntry& folder, const std::string&) {
+            setHolding.insert(folder.strRel);
+        };
+#if !defined(_WIN32)
+        if (IsDrivePath(strSource))
+            WalkDrive(strSource, NativeFromLibraryText(strSource), std::string(), fnVisit, fnUnlisted);
+        else
+#endif
+            WalkTree(NativeFromLibraryText(strSource), fnVisit, fnUnlisted);
+        std::wstring strDisc(svTarget);
+        while (!strDisc.empty() && strDisc.back() == L'\\' && strDisc.size() > 3)
+            strDisc.pop_back();
+        for (const std::string& strRel : setFolders) {
+            if (setHolding.count(strRel))
+                continue;
+            if (strRel.empty())
+                vecEmpty.push_back({strSource, strDisc});
+            else
+                vecEmpty.push_back(
+                    {strSource + L"\\" + LibraryRelPath(strRel),
+                     (strDisc.back() == L'\\' ? strDisc : strDisc + L"\\") + LibraryRelPath(strRel)});
+        }
+    });
+    return vecEmpty;
+}
+
+} // namespace kvtool
