@@ -3,6 +3,7 @@
 #include "ToolRunner.h"
 
 #include "host/HostPath.h"
+#include "host/NativeName.h"
 #include "output/Text.h"
 
 #include <KorvaneRevision.h>
@@ -216,7 +217,7 @@ TEST(ToolDescribe, WritesTheDescriptionFile)
                             WideFromNative(medium.Source(L"tools"))});
     ASSERT_EQ(0, run.iExit) << run.strErr;
     const std::filesystem::path file = medium.Media() / "new" / "Media7.xml";
-    EXPECT_EQ("wrote " + Native8(file) + ": 2 entries, 3 files, 1027 bytes\n", run.strOut);
+    EXPECT_EQ("wrote " + kvtool::ShownPath(file) + ": 2 entries, 3 files, 1027 bytes\n", run.strOut);
     const std::string strXml = kvtest::ReadBytes(file);
     EXPECT_EQ(0u, strXml.find("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Factory>\n"));
     for (const std::string& strPart :

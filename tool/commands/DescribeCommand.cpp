@@ -10,6 +10,7 @@
 #endif
 #include "description/Manifest.h"
 #include "host/HostPath.h"
+#include "host/NativeName.h"
 #include "host/Sha256.h"
 #include "output/Console.h"
 #include "output/ProblemLine.h"
@@ -123,12 +124,12 @@ int DescribeCommand(const std::vector<std::wstring>& vecArgs)
         return std::to_string(n) + " " + (n == 1 ? pszOne : pszMany);
     };
     CFileSink out(stdout);
-    out.Write("wrote " + EscapeControls(Utf8FromWide(WideFromNative(description.Path()))) + ": " +
+    out.Write("wrote " + EscapeControls(ShownPath(description.Path())) + ": " +
               counted(desc.vecEntries.size(), "entry", "entries") + ", " +
               counted(desc.ullFileCount, "file", "files") + ", " +
               counted(desc.ullMediaSize, "byte", "bytes") + "\n");
     if (pSums)
-        out.Write("wrote " + EscapeControls(Utf8FromWide(WideFromNative(pSums->Path()))) + ": " +
+        out.Write("wrote " + EscapeControls(ShownPath(pSums->Path())) + ": " +
                   counted(nSums, "SHA-256 sum", "SHA-256 sums") + "\n");
     if (out.Failed()) {
         CFileSink(stderr).Write("korvane: " + out.Error() + "\n");
