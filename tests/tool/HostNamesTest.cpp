@@ -43,6 +43,34 @@ TEST(ToolHostNames, LinkToADeviceIsReportedNotRead)
     EXPECT_EQ("NOT-A-FILE  " + medium.Disc(L"dir/z.bin").string() + "  (a character device)",
               Lines(run.strOut).at(0));
 }
+
+// A folder entry of a whole drive ("I:\*.*"): its empty folders are looked
+// for on the disc, in any case as Windows would.
+TEST(ToolHostNames, EmptyFoldersOfADriveRootAreLookedFor)
+{
+    const std::pair<const wchar_t*, const char*> aCases[] = {
+        {L"sub/INNER", ""},
+        {L"sub", "MISSING  "},
+    };
+    for (const auto& [pszOnDisc, pszLine] : aCases) {
+        CMedium medium;
+        std::filesystem::create_directories(medium.Source(L"inner"));
+        std::filesystem::create_directories(medium.Disc(pszOnDisc));
+        std::filesystem::create_directories(medium.Media());
+        kvtest::WriteBytes(medium.Media() / "Media1.xml",
+                           "<?xml version=\"1.0\"?><Factory><FILE><FullPath>I:\\*.*</FullPath>"
+                           "<TargetPath>\\sub</TargetPath><Name>sub</Name><Attribute>16</Attribute>"
+                           "</FILE></Factory>");
+        std::vector<std::wstring> vecArgs = medium.VerifyArgs(1);
+        vecArgs.push_back(L"--map");
+        vecArgs.push_back(L"I=" + kvtool::WideFromNative(medium.Source()));
+        CToolRun run = RunTool(vecArgs);
+        const std::string strLine = pszLine;
+        EXPECT_EQ(strLine.empty() ? 0 : 1, run.iExit) << run.strOut << run.strErr;
+        EXPECT_EQ(strLine.empty() ? "summary:" : strLine + medium.Disc(L"sub/inner").string(),
+                  Lines(run.strOut).at(0));
+    }
+}
 #endif
 
 } // namespace

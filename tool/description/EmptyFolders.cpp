@@ -24,7 +24,11 @@ std::vector<CEmptyFolder> EmptySourceFolders(const CDescriptionIndex& index)
 {
     std::vector<CEmptyFolder> vecEmpty;
     index.ForEachFolder([&vecEmpty](std::wstring_view svSource, std::wstring_view svTarget) {
-        const std::wstring strSource(svSource);
+        // The index keeps a drive root as "I:", which alone names the drive's current folder.
+        std::wstring strSource(svSource);
+        if (strSource.size() == 2 && strSource[1] == L':')
+            strSource += L'\\';
+        const std::wstring strBelowSource = strSource.back() == L'\\' ? strSource : strSource + L"\\";
         std::set<std::string> setFolders{std::string()}; // "" is the entry's own folder
         std::set<std::string> setHolding;                // folders with an entry in them
         const auto fnVisit = [&](const CWalkEntry& walked) {
@@ -38,7 +42,8 @@ std::vector<CEmptyFolder> EmptySourceFolders(const CDescriptionIndex& index)
         };
 #if !defined(_WIN32)
         if (IsDrivePath(strSource))
-            WalkDrive(strSource, NativeFromLibraryText(strSource), std::string(), fnVisit, fnUnlisted);
+            WalkDrive(std::wstring(svSource), NativeFromLibraryText(strSource), std::string(), fnVisit,
+                      fnUnlisted);
         else
 #endif
             WalkTree(NativeFromLibraryText(strSource), fnVisit, fnUnlisted);
@@ -52,7 +57,7 @@ std::vector<CEmptyFolder> EmptySourceFolders(const CDescriptionIndex& index)
                 vecEmpty.push_back({strSource, strDisc});
             else
                 vecEmpty.push_back(
-                    {strSource + L"\\" + LibraryRelPath(strRel),
+                    {strBelowSource + LibraryRelPath(strRel),
                      (strDisc.back() == L'\\' ? strDisc : strDisc + L"\\") + LibraryRelPath(strRel)});
         }
     });
