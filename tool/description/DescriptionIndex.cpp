@@ -74,6 +74,25 @@ void ReadFields(IZRXmlNode* pNode, std::wstring (&astrField)[FIELD_COUNT])
     }
 }
 
+// The fields of each entry of a loaded description, in its order, up to
+// the first number that names none.
+void ReadEntries(IZRXml* pXml, size_t nEntries,
+                 const std::function<void(const std::wstring (&astrField)[FIELD_COUNT])>& fnEntry)
+{
+    std::wstring astrField[FIELD_COUNT];
+    CZRString strQuery;
+    for (size_t n = 1; n <= nEntries; ++n) {
+        kvdesc::EntryQuery(strQuery, static_cast<int>(n));
+        CXmlRef<IZRXmlNode> node;
+        if (pXml->GetNode(strQuery, node.Out()) < 0 || !node.Get())
+            break;
+        for (std::wstring& strField : astrField)
+            strField.clear();
+        ReadFields(node.Get(), astrField);
+        fnEntry(astrField);
+    }
+}
+
 // Leading spaces, a sign, digits; the reader's decimal rule, without clamping.
 DWORD DecimalValue(const std::wstring& strText)
 {
@@ -184,19 +203,10 @@ void CDescriptionIndex::ReadPending()
     if (!m_pPending)
         return;
     const std::unique_ptr<IZRXml, CXmlRelease> pXml = std::move(m_pPending);
-    std::wstring astrField[FIELD_COUNT];
-    CZRString strQuery;
-    for (size_t n = 1; n <= m_nPending; ++n) {
-        kvdesc::EntryQuery(strQuery, static_cast<int>(n));
-        CXmlRef<IZRXmlNode> node;
-        if (pXml->GetNode(strQuery, node.Out()) < 0 || !node.Get())
-            break;
-        for (std::wstring& strField : astrField)
-            strField.clear();
-        ReadFields(node.Get(), astrField);
+    ReadEntries(pXml.get(), m_nPending, [this](const std::wstring(&astrField)[FIELD_COUNT]) {
         Append(m_wcDrive, astrField[FIELD_FULLPATH], astrField[FIELD_TARGETPATH], astrField[FIELD_NAME],
                DecimalValue(astrField[FIELD_ATTRIBUTE]));
-    }
+    });
 }
 
 bool CDescriptionIndex::FirstPair(std::wstring& strSource, std::wstring& strTarget) const
@@ -232,24 +242,15 @@ void CDescriptionIndex::ForEachFolder(
     }
     // Read through without keeping the file entries: a run that reports no
     // problem must not hold every path of a description of a million.
-    std::wstring astrField[FIELD_COUNT];
-    CZRString strQuery;
-    for (size_t n = 1; n <= m_nPending; ++n) {
-        kvdesc::EntryQuery(strQuery, static_cast<int>(n));
-        CXmlRef<IZRXmlNode> node;
-        if (m_pPending->GetNode(strQuery, node.Out()) < 0 || !node.Get())
-            break;
-        for (std::wstring& strField : astrField)
-            strField.clear();
-        ReadFields(node.Get(), astrField);
+    ReadEntries(m_pPending.get(), m_nPending, [this, &fn](const std::wstring(&astrField)[FIELD_COUNT]) {
         const DWORD dwAttribute = DecimalValue(astrField[FIELD_ATTRIBUTE]);
         if (!kvdesc::IsFolderEntry(dwAttribute))
-            continue;
+            return;
         CDescriptionIndex one;
         one.Append(m_wcDrive, astrField[FIELD_FULLPATH], astrField[FIELD_TARGETPATH], astrField[FIELD_NAME],
                    dwAttribute);
         one.ForEachFolder(fn);
-    }
+    });
 }
 
 void CDescriptionIndex::SortFiles(bool bByTarget) const
