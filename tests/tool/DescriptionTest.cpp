@@ -302,7 +302,7 @@ TEST(ToolIndex, LoadCountsEntriesAndReadsThemOnTheFirstLookup)
     lookupFirst.ForEachFolder([&vecFolders](std::wstring_view svSource, std::wstring_view svTarget) {
         vecFolders.emplace_back(svSource, svTarget);
     });
-    EXPECT_EQ((std::vector<std::pair<std::wstring, std::wstring>>{{L"C:\\Data\\Tools", L"G:\\Tools\\"}}),
+    EXPECT_EQ((std::vector<std::pair<std::wstring, std::wstring>>{{L"C:\\Data\\Tools", L"G:\\Tools"}}),
               vecFolders);
     EXPECT_EQ(L"G:\\One\\a.txt", lookupFirst.TargetFor(L"C:\\Data\\a.txt"));
     EXPECT_EQ(3u, lookupFirst.EntryCount());

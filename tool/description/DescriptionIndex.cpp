@@ -237,7 +237,7 @@ void CDescriptionIndex::ForEachFolder(
 {
     if (!m_pPending) {
         for (size_t i : m_vecFolders)
-            fn(SideView(m_vecEntries[i], false), SideView(m_vecEntries[i], true));
+            fn(SideView(m_vecEntries[i], false), FolderOf(SideView(m_vecEntries[i], true)));
         return;
     }
     // Read through without keeping the file entries: a run that reports no

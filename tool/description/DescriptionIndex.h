@@ -38,9 +38,9 @@ class CDescriptionIndex {
     // description has no entry. Reads that entry alone.
     bool FirstPair(std::wstring& strSource, std::wstring& strTarget) const;
 
-    // Each folder entry's source folder (without its final "\") and disc
-    // folder (with it), in the description's order; reads every entry's
-    // fields, keeping none.
+    // Each folder entry's source folder and disc folder, both without a
+    // final "\" (a drive root's disc folder keeps it: "E:\"), in the
+    // description's order; reads every entry's fields, keeping none.
     void ForEachFolder(
         const std::function<void(std::wstring_view svSource, std::wstring_view svTarget)>& fn) const;
 

@@ -18,6 +18,14 @@ std::string ParentRel(const std::string& strRel)
     return iSlash == std::string::npos ? std::string() : strRel.substr(0, iSlash);
 }
 
+// The library path of strRel ("a/b", "" for the folder itself) below a folder.
+std::wstring Below(const std::wstring& strFolder, const std::string& strRel)
+{
+    if (strRel.empty())
+        return strFolder;
+    return strFolder + (strFolder.back() == L'\\' ? L"" : L"\\") + LibraryRelPath(strRel);
+}
+
 } // namespace
 
 std::vector<CEmptyFolder> EmptySourceFolders(const CDescriptionIndex& index)
@@ -28,7 +36,6 @@ std::vector<CEmptyFolder> EmptySourceFolders(const CDescriptionIndex& index)
         std::wstring strSource(svSource);
         if (strSource.size() == 2 && strSource[1] == L':')
             strSource += L'\\';
-        const std::wstring strBelowSource = strSource.back() == L'\\' ? strSource : strSource + L"\\";
         std::set<std::string> setFolders{std::string()}; // "" is the entry's own folder
         std::set<std::string> setHolding;                // folders with an entry in them
         const auto fnVisit = [&](const CWalkEntry& walked) {
@@ -47,19 +54,10 @@ std::vector<CEmptyFolder> EmptySourceFolders(const CDescriptionIndex& index)
         else
 #endif
             WalkTree(NativeFromLibraryText(strSource), fnVisit, fnUnlisted);
-        std::wstring strDisc(svTarget);
-        while (!strDisc.empty() && strDisc.back() == L'\\' && strDisc.size() > 3)
-            strDisc.pop_back();
-        for (const std::string& strRel : setFolders) {
-            if (setHolding.count(strRel))
-                continue;
-            if (strRel.empty())
-                vecEmpty.push_back({strSource, strDisc});
-            else
-                vecEmpty.push_back(
-                    {strBelowSource + LibraryRelPath(strRel),
-                     (strDisc.back() == L'\\' ? strDisc : strDisc + L"\\") + LibraryRelPath(strRel)});
-        }
+        const std::wstring strDisc(svTarget);
+        for (const std::string& strRel : setFolders)
+            if (!setHolding.count(strRel))
+                vecEmpty.push_back({Below(strSource, strRel), Below(strDisc, strRel)});
     });
     return vecEmpty;
 }
