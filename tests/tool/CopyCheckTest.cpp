@@ -69,6 +69,7 @@ struct CCompareCase {
     bool bIgnoreCase;
     int iExit;
     std::vector<std::string> vecLines; // "STATUS  rel", rel below the copy
+    std::function<void(const fs::path&)> fnSource = [](const fs::path&) {};
 };
 
 } // namespace
@@ -154,6 +155,13 @@ TEST(ToolCompare, EachFaultOneLineAndExitStatus)
        true,
        1,
        {"CONTENT  docs/README.md"}},
+      {"two source names, one file on a copy that ignores case",
+       [](const fs::path&) {},
+       true,
+       1,
+       {"MISSING  docs/B.txt  (its name differs from docs/b.txt's only in case: the copy holds one file for "
+        "both)"},
+       [](const fs::path& s) { fs::copy_file(s / "docs/b.txt", s / "docs/B.txt"); }},
 #endif
     };
     for (const CCompareCase& test : vecCases) {
@@ -161,6 +169,7 @@ TEST(ToolCompare, EachFaultOneLineAndExitStatus)
         kvtest::TempDir dir;
         DeepTree(dir.Path() / "src");
         DeepTree(dir.Path() / "copy");
+        test.fnSource(dir.Path() / "src");
         test.fnDamage(dir.Path() / "copy");
         std::vector<std::wstring> vecArgs = {L"compare", WideFromNative(dir.Path() / "src") + L"/",
                                              WideFromNative(dir.Path() / "copy")};
@@ -178,6 +187,7 @@ TEST(ToolCompare, EachFaultOneLineAndExitStatus)
         kvtest::TempDir dir;
         DeepTree(dir.Path() / "src");
         DeepTree(dir.Path() / "copy");
+        test.fnSource(dir.Path() / "src");
         test.fnDamage(dir.Path() / "copy");
         const fs::path image = dir.Path() / "copy.iso";
         ASSERT_EQ(0, std::system(("xorriso -as mkisofs -R -J -o '" + image.string() + "' '" +

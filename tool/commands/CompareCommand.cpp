@@ -303,6 +303,13 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
     std::set<std::string> setExpected; // the files and folders the source has, as the copy spells them
     if (!strWalked.empty() && strWalked != "-")
         setExpected.insert(strWalked + "/");
+    // With --ignore-case two source names may find one file of the copy, as
+    // on a file system that folds case: it is the copy of one of them, the
+    // one of its own spelling first. The other is not on the copy.
+    std::map<std::string, std::string> mapClaimed; // copy file -> source path compared with it
+    for (const CSourceFile& file : vecSourceFiles)
+        if (mapCopyEntries.count(file.strRel))
+            mapClaimed.emplace(file.strRel, file.strRel);
     for (const CSourceFile& file : vecSourceFiles) {
         const std::string& strRel = file.strRel;
         std::string strCopyRel = strRel;
@@ -327,6 +334,16 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
                     InsertFolders(strRel, setExpected);
                     opt.vecFound.push_back({EProblemStatus::Missing,
                                             copyRoot / NativePath(WideFromUtf8(strRel)), std::string(),
+                                            std::filesystem::path(file.strNative)});
+                    continue;
+                }
+                const auto [itClaim, bFirst] = mapClaimed.emplace(strFound, strRel);
+                if (!bFirst) {
+                    InsertFolders(strRel, setExpected);
+                    opt.vecFound.push_back({EProblemStatus::Missing,
+                                            copyRoot / NativePath(WideFromUtf8(strRel)),
+                                            "its name differs from " + EscapeControls(itClaim->second) +
+                                                "'s only in case: the copy holds one file for both",
                                             std::filesystem::path(file.strNative)});
                     continue;
                 }

@@ -47,7 +47,9 @@ const CCommandHelp s_aHelp[] = {
                 "      be a disc image or a disc's device (Linux), read unmounted. One line\n"
                 "      per problem: MISSING, SIZE, CONTENT, ... and EXTRA for files only on\n"
                 "      the copy; then verify's summary. A name that differs only in case is\n"
-                "      MISSING and EXTRA unless --ignore-case makes it the same file.\n"},
+                "      MISSING and EXTRA unless --ignore-case makes it the same file;\n"
+                "      then two source names that find one file of the copy are one file\n"
+                "      there, and the second is MISSING.\n"},
     {"check", "  korvane check MANIFEST [--root DIR] [--quiet | --status] [--events FILE|-]\n"
               "      Verifies the files below DIR (default: MANIFEST's folder) against a\n"
               "      SHA-256 manifest alone; the lines and summary as verify's. On Linux\n"
