@@ -35,7 +35,7 @@ int Main(const std::vector<std::wstring>& vecArgs)
 #if defined(_WIN32)
 int wmain(int argc, wchar_t** argv)
 {
-    return Main(std::vector<std::wstring>(argv + 1, argv + argc));
+    kvtool::EndProcess(Main(std::vector<std::wstring>(argv + 1, argv + argc)));
 }
 #else
 int main(int argc, char** argv)
@@ -51,6 +51,6 @@ int main(int argc, char** argv)
         }
         vecArgs.push_back(kvtool::WideFromUtf8(argv[i]));
     }
-    return Main(vecArgs);
+    kvtool::EndProcess(Main(vecArgs));
 }
 #endif

@@ -385,4 +385,64 @@ TEST(ToolInterrupt, FirstCtrlCPrintsTheSummaryAndExits130)
     EXPECT_TRUE(Contains(strOut, "MISSING  ")) << strOut;
     EXPECT_EQ("130 (interrupted)", ExitLine(strOut)) << strOut;
 }
+
+// A reader that leaves early (korvane ... | head): the run stops, removes
+// its temporary files and ends by SIGPIPE, with no error of its own.
+TEST(ToolInterrupt, ReaderThatLeavesEndsTheRunBySigpipeLeavingNothing)
+{
+    kvtest::TempDir dir;
+    kvtest::WriteBytes(dir.Path() / "src" / "a.txt", "alpha");
+    kvtest::WriteBytes(dir.Path() / "src" / "b.txt", "beta");
+    kvtest::WriteBytes(dir.Path() / "copy" / "a.txt", "alpha");
+    kvtest::WriteBytes(dir.Path() / "input.txt", std::string(100000, 'x'));
+    const std::string strSrc = (dir.Path() / "src").string() + "/";
+    const std::string strCopy = (dir.Path() / "copy").string();
+    const struct {
+        const char* pszName;
+        std::vector<std::string> vecArgs;
+        const char* pszErr; // on standard error
+    } aCases[] = {
+        {"a problem line to a pipe nobody reads", {"compare", strSrc, strCopy}, ""},
+        // The first write is at the run's start, where the run cannot be aborted;
+        // the report is on standard error then.
+        {"events to a pipe nobody reads",
+         {"compare", "--events", "-", strSrc, strCopy},
+         "exit status:   141 (standard output's reader has gone)\n"},
+        {"the sum of standard input", {"checksum", "-"}, ""},
+    };
+    for (const auto& test : aCases) {
+        SCOPED_TRACE(test.pszName);
+        kvtest::TempDir temp; // the run's TMPDIR
+        const std::filesystem::path err = dir.Path() / "err.txt";
+        std::vector<std::string> vecArgs = {ToolPath().string()};
+        vecArgs.insert(vecArgs.end(), test.vecArgs.begin(), test.vecArgs.end());
+        std::vector<char*> vecArgv;
+        for (std::string& strArg : vecArgs)
+            vecArgv.push_back(strArg.data());
+        vecArgv.push_back(nullptr);
+        int aiOut[2];
+        ASSERT_EQ(0, pipe(aiOut));
+        close(aiOut[0]); // the reader is gone before the first write
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            signal(SIGPIPE, SIG_DFL);
+            setenv("TMPDIR", temp.Path().c_str(), 1);
+            dup2(open((dir.Path() / "input.txt").c_str(), O_RDONLY), 0);
+            dup2(aiOut[1], 1);
+            dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+            execv(vecArgv[0], vecArgv.data());
+            _exit(127);
+        }
+        close(aiOut[1]);
+        int iStatus = 0;
+        ASSERT_EQ(pid, waitpid(pid, &iStatus, 0));
+        ASSERT_TRUE(WIFSIGNALED(iStatus)) << "exit " << WEXITSTATUS(iStatus);
+        EXPECT_EQ(SIGPIPE, WTERMSIG(iStatus));
+        const std::string strErr = kvtest::ReadBytes(err);
+        EXPECT_FALSE(Contains(strErr, "cannot write")) << strErr;
+        EXPECT_TRUE(Contains(strErr, test.pszErr)) << strErr;
+        EXPECT_TRUE(std::filesystem::is_empty(temp.Path()));
+    }
+}
 #endif

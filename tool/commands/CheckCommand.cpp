@@ -245,6 +245,7 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     facts.llFilesListed = sum.llFilesListed;
     facts.ullFilesChecked = sum.uFilesChecked;
     facts.uProblems = sum.uProblemPairs;
+    facts.bReaderGone = OutputReaderGone();
     for (const CFileSink* pSink : {&out, &err, eventSink.get()})
         if (pSink && pSink->Failed() && facts.strWriteError.empty())
             facts.strWriteError = pSink->Error();
@@ -259,8 +260,9 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     pOut->Write(FormatSummary(sum));
     // The summary itself may be what could not be written: say it where it can be read.
     if (out.Failed()) {
-        CFileSink(stderr).Write("korvane: " + out.Error() + "\n");
-        return sum.verdict.iExit == EXIT_INTERRUPTED ? EXIT_INTERRUPTED : EXIT_OTHER;
+        TellWriteFailure(out);
+        const bool bStopped = sum.verdict.iExit == EXIT_INTERRUPTED || sum.verdict.iExit == EXIT_READER_GONE;
+        return bStopped ? sum.verdict.iExit : EXIT_OTHER;
     }
     return sum.verdict.iExit;
 }

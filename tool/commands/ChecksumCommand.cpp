@@ -76,6 +76,8 @@ int ChecksumCommand(const std::vector<std::wstring>& vecArgs)
     CFileSink err(stderr);
     int iExit = EXIT_OK;
     for (const std::wstring& strFile : args.Positionals()) {
+        if (OutputReaderGone())
+            break; // nobody reads the sums
         if (strFile == L"-") {
             CSpooledInput input;
             out.Write(ChecksumLine(KorvaneFileChecksum(LibraryPathOf(input.Path()).c_str()), strFile));
@@ -100,7 +102,7 @@ int ChecksumCommand(const std::vector<std::wstring>& vecArgs)
         out.Write(ChecksumLine(dwSum, strFile));
     }
     if (out.Failed()) {
-        err.Write("korvane: " + out.Error() + "\n");
+        TellWriteFailure(out);
         return EXIT_OTHER;
     }
     return iExit;

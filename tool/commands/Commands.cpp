@@ -27,7 +27,7 @@ int WriteOut(const std::string& strText)
     out.Write(strText);
     if (!out.Failed())
         return EXIT_OK;
-    CFileSink(stderr).Write("korvane: " + out.Error() + "\n");
+    TellWriteFailure(out);
     return EXIT_OTHER;
 }
 

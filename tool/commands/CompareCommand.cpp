@@ -2,6 +2,7 @@
 
 #include "commands/CommandLine.h"
 #include "commands/DescribeCommand.h"
+#include "commands/TempFolder.h"
 #include "description/FileTime.h"
 #include "description/DriveWalk.h"
 #include "description/FileWalk.h"
@@ -25,11 +26,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <functional>
 #include <cwctype>
 #include <map>
-#include <random>
 #include <set>
 #include <system_error>
 
@@ -45,25 +44,6 @@ struct CSourceFile {
     bool bLooked = false; // ullSize and strWriteTime hold what WriteTimeText gives
     std::uintmax_t ullSize = 0;
     std::wstring strWriteTime;
-};
-
-// The private folder of the description, removed on every way out.
-struct CTempFolder {
-    std::filesystem::path path;
-    CTempFolder()
-    {
-        std::random_device rd;
-        auto ullTicks =
-            static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
-        path = std::filesystem::temp_directory_path() /
-               ("korvane-compare-" + std::to_string((ullTicks ^ rd()) % 1000000000ULL));
-        std::filesystem::create_directories(path);
-    }
-    ~CTempFolder()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
 };
 
 bool EndsInSeparator(const std::wstring& str)
@@ -417,8 +397,10 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
                 {EProblemStatus::Extra, std::filesystem::path(strNative), std::string(), {}});
     }
 
-    CTempFolder temp;
-    opt.strXml = LibraryPathOf(WriteDescriptionFile(temp.path, 1, desc));
+    // The description's private folder.
+    const std::filesystem::path temp = MakeTempFolder("compare");
+    const CTempFolderGuard guard({temp});
+    opt.strXml = LibraryPathOf(WriteDescriptionFile(temp, 1, desc));
     opt.bEmptyFolders = false; // the walk above reported them
     return RunVerify(opt);
 }

@@ -2,6 +2,7 @@
 
 #include "commands/CommandLine.h"
 #include "commands/DescribeCommand.h"
+#include "commands/TempFolder.h"
 #include "commands/VerifyCommand.h"
 #include "description/MediaDescription.h"
 #include "host/DriveMap.h"
@@ -10,10 +11,8 @@
 #include "output/Text.h"
 #include "output/UsageError.h"
 
-#include <chrono>
 #include <cwctype>
 #include <fstream>
-#include <random>
 #include <system_error>
 
 namespace kvtool {
@@ -36,37 +35,6 @@ std::string Pattern(size_t iSize, unsigned uSeed)
     for (size_t i = 0; i < iSize; ++i)
         str[i] = static_cast<char>((i * 31 + uSeed) % 251);
     return str;
-}
-
-// Removes the demo's folders on every way out.
-class CFolderGuard {
-  public:
-    CFolderGuard(std::vector<std::filesystem::path> vecFolders, bool bKeep)
-        : m_vecFolders(std::move(vecFolders)), m_bKeep(bKeep)
-    {
-    }
-    ~CFolderGuard()
-    {
-        if (m_bKeep)
-            return;
-        std::error_code ec;
-        for (const std::filesystem::path& folder : m_vecFolders)
-            std::filesystem::remove_all(folder, ec);
-    }
-    CFolderGuard(const CFolderGuard&) = delete;
-    CFolderGuard& operator=(const CFolderGuard&) = delete;
-
-  private:
-    std::vector<std::filesystem::path> m_vecFolders;
-    bool m_bKeep;
-};
-
-std::wstring UniqueName()
-{
-    std::random_device rd;
-    auto ullTicks =
-        static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
-    return L"korvane-demo-" + std::to_wstring((ullTicks ^ rd()) % 100000000ULL);
 }
 
 #if !defined(_WIN32)
@@ -127,8 +95,8 @@ int DemoCommand(const std::vector<std::wstring>& vecArgs)
     if (!args.Positionals().empty())
         throw CUsageError("demo: unexpected argument '" + Utf8FromWide(args.Positionals().front()) + "'");
 
-    const std::filesystem::path work = std::filesystem::temp_directory_path() / UniqueName();
-    std::vector<std::filesystem::path> vecOwned = {work};
+    const std::filesystem::path work = MakeTempFolder("demo");
+    CTempFolderGuard guard({work}, args.Has(L"keep"));
     std::filesystem::path disc = work / "disc";
     wchar_t wcDrive = 0;
     std::wstring strTarget; // where the disc folder lies below its drive's root
@@ -137,7 +105,7 @@ int DemoCommand(const std::vector<std::wstring>& vecArgs)
         wcDrive = ParseDriveLetter(*pstrDrive);
         std::wstring strName = work.filename().wstring();
         disc = std::filesystem::path(std::wstring(1, wcDrive) + L":\\" + strName);
-        vecOwned.push_back(disc);
+        guard.Add(disc);
         strTarget = L"\\" + strName;
     } else {
         // The temporary folder's own drive serves as the disc drive.
@@ -151,7 +119,6 @@ int DemoCommand(const std::vector<std::wstring>& vecArgs)
     wcDrive = args.Has(L"drive") ? ParseDriveLetter(*args.Value(L"drive")) : FreeLetter();
     strTarget = L"\\";
 #endif
-    CFolderGuard guard(vecOwned, args.Has(L"keep"));
     CDemoTree tree = BuildDemoTree(work / "source", disc);
 #if !defined(_WIN32)
     ApplyMapping({wcDrive, WideFromNative(disc)});

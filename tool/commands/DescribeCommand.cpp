@@ -132,7 +132,7 @@ int DescribeCommand(const std::vector<std::wstring>& vecArgs)
         out.Write("wrote " + EscapeControls(ShownPath(pSums->Path())) + ": " +
                   counted(nSums, "SHA-256 sum", "SHA-256 sums") + "\n");
     if (out.Failed()) {
-        CFileSink(stderr).Write("korvane: " + out.Error() + "\n");
+        TellWriteFailure(out);
         return EXIT_OTHER;
     }
     return EXIT_OK;

@@ -69,6 +69,8 @@ const char* const s_pszExitStatus =
     "  3    bad usage, or E_INVALIDARG\n"
     "  4    a write failed, or any other error\n"
     "  130  interrupted by Ctrl-C\n"
+    "  141  standard output's reader went away (a pipe closed, as by head);\n"
+    "       on Linux the process then ends by SIGPIPE\n"
     "'korvane COMMAND --help' shows one command; 'korvane --version' the versions.\n";
 
 } // namespace

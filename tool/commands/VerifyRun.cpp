@@ -3,6 +3,7 @@
 #include "commands/VerifyCommand.h"
 
 #include "commands/OutputFiles.h"
+#include "commands/TempFolder.h"
 
 #include "description/DescriptionIndex.h"
 #include "description/EmptyFolders.h"
@@ -127,6 +128,7 @@ struct CRun {
         facts.uProblems = sum.uProblemPairs;
         facts.bSkipAccepts = opt.eOnError == EOnError::Skip;
         facts.bInterrupted = host.Stopped();
+        facts.bReaderGone = OutputReaderGone();
         facts.strWriteError = strWriteError;
         sum.verdict = JudgeRun(facts);
         return sum;
@@ -250,8 +252,8 @@ int RunVerify(const CVerifyOptions& opt)
         if (pEventLog)
             pEventLog->Summary(sum);
         pReport->Write(FormatSummary(sum));
-        std::fflush(nullptr);
-        std::_Exit(EXIT_INTERRUPTED);
+        RemoveTempFolders();
+        EndProcessNow(EXIT_INTERRUPTED);
     };
     CVerifyHost host(KORVANE_REVISION, opt.eOnError, output);
     host.Tracker().SetSizeProbe([&index](const std::wstring& strSource) {
@@ -305,8 +307,8 @@ int RunVerify(const CVerifyOptions& opt)
         report.Write(FormatSummary(sum));
     // The summary itself may be what could not be written: say it where it can be read.
     if (report.Failed()) {
-        CFileSink(stderr).Write("korvane: " + report.Error() + "\n");
-        if (sum.verdict.iExit != EXIT_INTERRUPTED)
+        TellWriteFailure(report);
+        if (sum.verdict.iExit != EXIT_INTERRUPTED && sum.verdict.iExit != EXIT_READER_GONE)
             return EXIT_OTHER;
     }
     return sum.verdict.iExit;

@@ -1,5 +1,7 @@
 #include "host/Interrupt.h"
 
+#include "output/Console.h"
+
 #include <csignal>
 
 #if !defined(_WIN32)
@@ -42,7 +44,7 @@ void CatchInterrupt()
 
 bool Interrupted()
 {
-    return g_iInterrupted != 0;
+    return g_iInterrupted != 0 || OutputReaderGone();
 }
 
 } // namespace kvtool

@@ -8,6 +8,7 @@ namespace kvtool {
 // Installs the handler for SIGINT. On Linux a blocking read (the prompt's)
 // returns early instead of being resumed.
 void CatchInterrupt();
+// Ctrl-C was pressed, or standard output's reader has gone.
 bool Interrupted();
 
 } // namespace kvtool

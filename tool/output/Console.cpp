@@ -3,6 +3,7 @@
 #include "output/Text.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
@@ -17,6 +18,12 @@
 
 namespace kvtool {
 
+namespace {
+
+bool g_bOutputGone = false;
+
+} // namespace
+
 void CFileSink::Write(const std::string& strUtf8)
 {
     if (Failed())
@@ -26,10 +33,51 @@ void CFileSink::Write(const std::string& strUtf8)
     if (std::fflush(m_pFile) == 0 && bWritten)
         return;
     const int iError = errno ? errno : EIO;
+    if (iError == EPIPE && m_pFile == stdout)
+        g_bOutputGone = m_bOutputGone = true;
     std::string strName = m_strName;
     if (strName.empty())
         strName = m_pFile == stdout ? "standard output" : m_pFile == stderr ? "standard error" : "a file";
     m_strError = "cannot write to " + strName + ": " + SystemMessage(iError);
+}
+
+void TellWriteFailure(const CFileSink& sink)
+{
+    if (sink.Failed() && !sink.OutputGone())
+        CFileSink(stderr).Write("korvane: " + sink.Error() + "\n");
+}
+
+bool OutputReaderGone()
+{
+    return g_bOutputGone;
+}
+
+namespace {
+
+void EndAsReaderGone()
+{
+#if !defined(_WIN32)
+    if (!g_bOutputGone)
+        return;
+    std::signal(SIGPIPE, SIG_DFL);
+    std::raise(SIGPIPE);
+#endif
+}
+
+} // namespace
+
+void EndProcess(int iExit)
+{
+    std::fflush(nullptr);
+    EndAsReaderGone();
+    std::exit(iExit);
+}
+
+void EndProcessNow(int iExit)
+{
+    std::fflush(nullptr);
+    EndAsReaderGone();
+    std::_Exit(iExit);
 }
 
 std::string SystemMessage(int iError)
@@ -92,7 +140,12 @@ void SetEnvironment(const std::string& strName, const std::wstring& strValue)
     _wputenv((WideFromUtf8(strName) + L"=" + strValue).c_str());
 }
 #else
-void PrepareProcess() {}
+void PrepareProcess()
+{
+    // A reader that leaves (korvane compare ... | head) must not end the
+    // process before it removes its temporary files: the write fails instead.
+    std::signal(SIGPIPE, SIG_IGN);
+}
 
 bool IsTerminal(FILE* pFile)
 {

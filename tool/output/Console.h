@@ -29,12 +29,28 @@ class CFileSink : public CTextSink {
     bool Failed() const { return !m_strError.empty(); }
     // "cannot write to standard output: No space left on device".
     const std::string& Error() const { return m_strError; }
+    // The stream is standard output and its reader has gone (a pipe closed, as by head).
+    bool OutputGone() const { return m_bOutputGone; }
 
   private:
     FILE* m_pFile;
     std::string m_strName;
     std::string m_strError;
+    bool m_bOutputGone = false;
 };
+
+// A failed write said on standard error, "korvane: cannot write to ...";
+// nothing when standard output's reader has gone, which is no news to it.
+void TellWriteFailure(const CFileSink& sink);
+// Whether a write found standard output's reader gone: nobody reads the
+// run's lines, so a run stops as at Ctrl-C.
+bool OutputReaderGone();
+// Ends the process with iExit, or, once standard output's reader has gone,
+// by SIGPIPE as a program ends in a pipe whose reader left (Linux; the
+// signal is ignored before, so that a run removes its temporary files
+// first). EndProcessNow runs no destructors and no exit handlers.
+[[noreturn]] void EndProcess(int iExit);
+[[noreturn]] void EndProcessNow(int iExit);
 
 // Swallows everything: what --quiet and --status leave out.
 class CNullSink : public CTextSink {
@@ -52,7 +68,8 @@ class CStringSink : public CTextSink {
 };
 
 // Binary standard streams, UTF-8 console, and on Windows no "no disk in
-// drive" message boxes: a verifier meets empty drives.
+// drive" message boxes: a verifier meets empty drives. On Linux SIGPIPE is
+// ignored (see EndProcess).
 void PrepareProcess();
 bool IsTerminal(FILE* pFile);
 // The width of the terminal on standard error: its window size, else

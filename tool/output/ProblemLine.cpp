@@ -110,6 +110,8 @@ std::string FormatProblemLine(EProblemStatus eStatus, const std::string& strPath
 
 CVerdict JudgeRun(const CRunFacts& facts)
 {
+    if (facts.bReaderGone)
+        return {EXIT_READER_GONE, "standard output's reader has gone"};
     if (facts.bInterrupted)
         return {EXIT_INTERRUPTED, "interrupted"};
     if (!facts.strWriteError.empty())

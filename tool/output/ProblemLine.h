@@ -37,6 +37,7 @@ struct CRunFacts {
     unsigned uProblems = 0;    // file pairs with a problem
     bool bSkipAccepts = false; // --on-error skip: a skipped problem does not fail the run
     bool bInterrupted = false; // Ctrl-C
+    bool bReaderGone = false;  // standard output's reader left, and the run stopped for it
     std::string strWriteError; // a write that failed; empty: none did
 };
 

@@ -14,7 +14,9 @@ enum EExitCode {
     EXIT_ABORTED = 2,
     EXIT_USAGE = 3,
     EXIT_OTHER = 4,
-    EXIT_INTERRUPTED = 130
+    EXIT_INTERRUPTED = 130,
+    // 128 + SIGPIPE: as the shell shows a program that a pipe's closing ended.
+    EXIT_READER_GONE = 141
 };
 
 // "S_OK", "E_FAIL", ... or empty for a code without a name here.
