@@ -104,11 +104,13 @@ CToolRun RunTool(const std::vector<std::wstring>& vecArgs, const std::string& st
     vecCommand.push_back(L'\0');
     BOOL bStarted =
         CreateProcessW(nullptr, vecCommand.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    const DWORD dwStartError = bStarted ? 0 : GetLastError();
     CloseHandle(hIn);
     CloseHandle(hOut);
     CloseHandle(hErr);
     if (!bStarted)
-        throw std::runtime_error("cannot start " + ToolPath().string());
+        throw std::runtime_error("cannot start " + ToolPath().string() + " (error " +
+                                 std::to_string(dwStartError) + ")");
     WaitForSingleObject(pi.hProcess, INFINITE);
     DWORD dwExit = 0;
     GetExitCodeProcess(pi.hProcess, &dwExit);
