@@ -126,6 +126,10 @@ TEST(ToolUsage, BadCommandLinesGiveOneLineAndExit3)
          "give the folder below the disc's root"},
         {{L"describe", L"--number", L"1", L"--out", strMedia, L"--target", L"E:\\Apps", L"a.txt"},
          "give the folder below the disc's root"},
+        {{L"describe", L"--number", L"1", L"--out", strMedia, L"--target", L"\\Apps*\\x", L"a.txt"},
+         "a name on a disc cannot hold"},
+        {{L"describe", L"--number", L"1", L"--out", strMedia, L"--target", L"\\a|b", L"a.txt"},
+         "a name on a disc cannot hold"},
         {{L"checksum"}, "no FILE given"},
         {{L"demo", L"extra"}, "unexpected argument 'extra'"},
 #if defined(_WIN32)

@@ -21,6 +21,7 @@
 #include <DescriptionRules.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <memory>
 #include <system_error>
 
@@ -40,6 +41,8 @@ namespace {
 
 // The folder on the disc is named below its root; "." and ".." name no
 // folder of a disc, and a drive there would be read as a folder's name.
+// Nor can a name on a disc hold what Windows keeps out of names: the
+// library would look every file up under a wildcard or an invalid name.
 void RefuseTarget(const std::wstring& strTarget)
 {
     const std::wstring strTidy = NormalizeTargetPath(strTarget);
@@ -49,6 +52,11 @@ void RefuseTarget(const std::wstring& strTarget)
         if (strName == L"." || strName == L".." || strName.find(L':') != std::wstring::npos)
             throw CUsageError("describe: --target " + Utf8FromWide(strTarget) +
                               ": give the folder below the disc's root, as \\Apps\\Tools");
+        if (std::any_of(strName.begin(), strName.end(),
+                        [](wchar_t c) { return c < 0x20 || std::wcschr(L"*?\"<>|", c); }))
+            throw CUsageError("describe: --target: a name on a disc cannot hold * ? \" < > | or control "
+                              "characters, as " +
+                              EscapeControls(Utf8FromWide(strName)) + " does");
         iStart = iEnd + 1;
     }
 }
