@@ -162,6 +162,12 @@ TEST(ToolCompare, EachFaultOneLineAndExitStatus)
        {"MISSING  docs/B.txt  (its name differs from docs/b.txt's only in case: the copy holds one file for "
         "both)"},
        [](const fs::path& s) { fs::copy_file(s / "docs/b.txt", s / "docs/B.txt"); }},
+      {"a \"?\" of a source name, no wildcard on a copy that ignores case",
+       [](const fs::path& c) { kvtest::WriteBytes(c / "docs/aX.txt", "x"); },
+       true,
+       1,
+       {"MISSING  docs/a?.txt", "EXTRA  docs/aX.txt"},
+       [](const fs::path& s) { kvtest::WriteBytes(s / "docs/a?.txt", "x"); }},
 #endif
     };
     for (const CCompareCase& test : vecCases) {

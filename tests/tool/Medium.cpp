@@ -52,7 +52,8 @@ std::vector<std::wstring> CMedium::DriveArgs() const
 
 std::wstring CMedium::DiscPath(const std::wstring& strRel) const
 {
-    return std::wstring(1, m_wcLetter) + L":" + m_strBelow + L"\\" + Backslashed(strRel);
+    return std::wstring(1, m_wcLetter) + L":" + m_strBelow + L"\\" +
+           kvtool::LibraryRelPath(kvtool::Utf8FromWide(strRel));
 }
 
 std::wstring CMedium::SourcePath(const std::wstring& strRel) const

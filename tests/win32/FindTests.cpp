@@ -270,14 +270,33 @@ TEST(Find, HostNamesWindowsCannotHold)
         {"bad\xff.txt", L"bad\xDCFF.txt", false},
         {"x\\y.txt", L"x\xF05Cy.txt", true},
         {"pua\xef\x81\x9c.txt", L"pua\xDCEF\xDC81\xDC9C.txt", false},
+        // Not wildcards, nor a drive, nor anything else Windows keeps out of names.
+        {"a?b.txt",
+         L"a\xF03F"
+         L"b.txt",
+         true},
+        {"a*.txt", L"a\xF02A.txt", true},
+        {"c:d\"e<f>g|h",
+         L"c\xF03A"
+         L"d\xF022"
+         L"e\xF03C"
+         L"f\xF03E"
+         L"g\xF07C"
+         L"h",
+         true},
+        {"pua\xef\x80\xbf.txt", L"pua\xDCEF\xDC80\xDCBF.txt", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pszHost);
         TestDrive drive;
         kvtest::WriteBytes(drive.Native(L"u") / c.pszHost, "the file");
         kvtest::WriteBytes(drive.Native(L"u") / "x" / "y.txt", "another");
+        kvtest::WriteBytes(drive.Native(L"u") / "aXb.txt", "another");
         std::vector<std::wstring> vec = List(drive.Win(L"u\\*.*"));
         EXPECT_NE(vec.end(), std::find(vec.begin(), vec.end(), c.strListed));
+        if (c.bOpens) { // a search for the name finds it alone
+            EXPECT_EQ(std::vector<std::wstring>{c.strListed}, List(drive.Win(L"u\\" + c.strListed)));
+        }
         HANDLE h = CreateFileW(drive.Win(L"u\\" + c.strListed).c_str(), GENERIC_READ, FILE_SHARE_READ,
                                nullptr, OPEN_EXISTING, 0, nullptr);
         EXPECT_EQ(c.bOpens, h != INVALID_HANDLE_VALUE);

@@ -1,6 +1,9 @@
 #include "output/Text.h"
 
 #include <kvutf/Utf.h>
+#if !defined(_WIN32)
+#include <kvwin32.h>
+#endif
 
 #include <algorithm>
 #include <climits>
@@ -38,7 +41,6 @@ std::wstring WideFromNative(const std::filesystem::path& path)
 #if !defined(_WIN32)
 namespace {
 
-constexpr wchar_t kwcBackslashInName = 0xF05C; // the Win32 layer's own
 // The layer's own for a byte that is not UTF-8: U+DC00 and the byte.
 constexpr wchar_t kwcFirstByteNotUtf8 = 0xDC80;
 constexpr wchar_t kwcLastByteNotUtf8 = 0xDCFF;
@@ -50,7 +52,7 @@ std::wstring LibraryTextFromUtf8(const std::string& strNative)
 {
     std::wstring str = WideFromUtf8(strNative);
 #if !defined(_WIN32)
-    std::replace(str.begin(), str.end(), L'\\', kwcBackslashInName);
+    std::transform(str.begin(), str.end(), str.begin(), kvwin32::NameStandIn);
 #endif
     return str;
 }
@@ -70,7 +72,7 @@ std::string Utf8FromLibraryText(const std::wstring& strText)
     return Utf8FromWide(strText);
 #else
     std::wstring str = strText;
-    std::replace(str.begin(), str.end(), kwcBackslashInName, L'\\');
+    std::transform(str.begin(), str.end(), str.begin(), kvwin32::NameCharacter);
     return Utf8FromWide(str);
 #endif
 }
@@ -92,7 +94,7 @@ std::filesystem::path NativeFromLibraryText(const std::wstring& strText)
         if (IsByteNotUtf8(c))
             strHost += static_cast<char>(c - 0xDC00);
         else
-            kvutf::AppendUtf8(strHost, c == kwcBackslashInName ? U'\\' : static_cast<char32_t>(c));
+            kvutf::AppendUtf8(strHost, static_cast<char32_t>(kvwin32::NameCharacter(c)));
     }
     return std::filesystem::path(strHost);
 #endif

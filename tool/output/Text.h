@@ -18,11 +18,11 @@ std::filesystem::path NativePath(const std::wstring& strPath);
 std::wstring WideFromNative(const std::filesystem::path& path);
 
 // Native names and paths as the library takes them, and back. No Windows
-// name holds a "\"; on Linux one that does goes to the library with U+F05C
-// in its place, as the Win32 layer lists it, so that it is not read as a
-// separator. The layer lists the bytes of a Linux name that are not UTF-8
-// as U+DC80..U+DCFF, and NativeFromLibraryText gives those bytes back.
-// Elsewhere these are the conversions above.
+// name holds \ * ? : " < > |; on Linux a name that does goes to the library
+// with U+F000 plus the character in its place, as the Win32 layer lists it,
+// so that it is read neither as a separator nor as a wildcard. The layer lists the bytes of a Linux name that
+// are not UTF-8 as U+DC80..U+DCFF, and NativeFromLibraryText gives those bytes back. Elsewhere these are the
+// conversions above.
 std::wstring LibraryTextOf(const std::filesystem::path& path);
 std::wstring LibraryTextFromUtf8(const std::string& strNative);
 std::filesystem::path NativeFromLibraryText(const std::wstring& strText);

@@ -29,6 +29,13 @@ KVWIN32_API std::string MapPath(const wchar_t* pszPath);
 // that the next such lookup starts cold.
 KVWIN32_API void ForgetFolderListings();
 
+// No Windows name holds \ * ? : " < > |: in a host name the layer lists
+// each as the private-use character U+F000 plus it (as Cygwin and WSL list
+// them), and in a path the stand-in names the character again. The stand-in
+// for c, and the character that c stands in for; c itself where there is none.
+KVWIN32_API wchar_t NameStandIn(wchar_t c);
+KVWIN32_API wchar_t NameCharacter(wchar_t c);
+
 #ifdef KVWIN32_TEST_SEAMS
 KVWIN32_API void SetFaultHook(PFNFAULTHOOK pfnHook, void* pContext);
 

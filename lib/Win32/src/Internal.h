@@ -19,22 +19,25 @@ class CDiscImage;
 
 // ---- Text -----------------------------------------------------------------
 
-// No Windows name holds a "\", which would be read as a separator; a host
-// name that does is shown with this private-use character in its place, as
-// Cygwin and WSL show it, and the character names the "\" again on the way
-// back.
-constexpr wchar_t kwcBackslashInName = 0xF05C;
+// No Windows name holds \ * ? : " < > | (a separator, wildcards, a drive
+// or stream, a quote, redirections): a host name that does is shown with the
+// private-use character U+F000 plus that character in its place, as Cygwin
+// and WSL show it, and the stand-in names the character again on the way
+// back. So a "?" of a host name is never taken for a wildcard.
+wchar_t StandInFor(char32_t c);   // 0: c needs none
+char32_t CharacterFor(wchar_t c); // 0: c stands in for none
 
-// Appends the UTF-8 form of cch wide characters (kwcBackslashInName as "\").
-// False when one of them is not a Unicode scalar value (a surrogate, or
-// above U+10FFFF); what was appended before it is then of no use.
+// Appends the UTF-8 form of cch wide characters (stand-ins as what they
+// stand for). False when one of them is not a Unicode scalar value (a
+// surrogate, or above U+10FFFF); what was appended before it is then of no
+// use.
 bool AppendUtf8(std::string& strOut, const wchar_t* pch, std::size_t cch);
 
-// The wide form of a host name ("\" as kwcBackslashInName). Bytes that are
-// not valid UTF-8 become U+DC80..U+DCFF, which AppendUtf8 refuses: such a
-// name can be listed but never opened, so it cannot pass unnoticed. So does
-// a name that holds kwcBackslashInName itself (U+DCEF U+DC81 U+DC9C), which
-// would otherwise open another file.
+// The wide form of a host name (with stand-ins). Bytes that are not valid
+// UTF-8 become U+DC80..U+DCFF, which AppendUtf8 refuses: such a name can be
+// listed but never opened, so it cannot pass unnoticed. So does a name that
+// holds a stand-in itself (U+F05C as U+DCEF U+DC81 U+DC9C), which would
+// otherwise open another file.
 std::wstring DecodeUtf8(const char* psz);
 
 // ---- Paths ----------------------------------------------------------------
