@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 
 #if !defined(_WIN32)
@@ -420,6 +421,16 @@ TEST(ToolInterrupt, ReaderThatLeavesEndsTheRunBySigpipeLeavingNothing)
         for (std::string& strArg : vecArgs)
             vecArgv.push_back(strArg.data());
         vecArgv.push_back(nullptr);
+        // Made before the fork: the child only opens, duplicates and executes.
+        std::vector<std::string> vecEnv = {"TMPDIR=" + temp.Path().string()};
+        for (char** ppsz = environ; *ppsz; ++ppsz)
+            if (std::strncmp(*ppsz, "TMPDIR=", 7) != 0)
+                vecEnv.push_back(*ppsz);
+        std::vector<char*> vecEnvp;
+        for (std::string& strVar : vecEnv)
+            vecEnvp.push_back(strVar.data());
+        vecEnvp.push_back(nullptr);
+        const std::string strInput = (dir.Path() / "input.txt").string();
         int aiOut[2];
         ASSERT_EQ(0, pipe(aiOut));
         close(aiOut[0]); // the reader is gone before the first write
@@ -427,11 +438,10 @@ TEST(ToolInterrupt, ReaderThatLeavesEndsTheRunBySigpipeLeavingNothing)
         ASSERT_GE(pid, 0);
         if (pid == 0) {
             signal(SIGPIPE, SIG_DFL);
-            setenv("TMPDIR", temp.Path().c_str(), 1);
-            dup2(open((dir.Path() / "input.txt").c_str(), O_RDONLY), 0);
+            dup2(open(strInput.c_str(), O_RDONLY), 0);
             dup2(aiOut[1], 1);
             dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
-            execv(vecArgv[0], vecArgv.data());
+            execve(vecArgv[0], vecArgv.data(), vecEnvp.data());
             _exit(127);
         }
         close(aiOut[1]);
