@@ -1,8 +1,10 @@
 #include "commands/ChecksumCommand.h"
 
 #include "commands/CommandLine.h"
+#include "commands/TempFolder.h"
 #include "host/FileState.h"
 #include "host/HostPath.h"
+#include "host/NativeName.h"
 #include "output/Console.h"
 #include "output/ProblemLine.h"
 #include "output/Results.h"
@@ -11,7 +13,6 @@
 
 #include <KorvaneChecksum.h>
 
-#include <chrono>
 #include <cstdio>
 #include <stdexcept>
 #include <system_error>
@@ -28,40 +29,31 @@ std::string ChecksumLine(unsigned long ulChecksum, const std::wstring& strShownP
 namespace {
 
 // Standard input copied to a file of its own, which the library can open
-// by name; removed when done.
+// by name, in a private folder removed on every way out.
 class CSpooledInput {
   public:
-    CSpooledInput()
+    CSpooledInput() : m_folder(MakeTempFolder("stdin")), m_guard({m_folder}), m_path(m_folder / "input")
     {
-        std::error_code ec;
-        m_path =
-            std::filesystem::temp_directory_path(ec) /
-            ("korvane-stdin-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
         FILE* pOut = OpenForWriting(WideFromNative(m_path));
         if (!pOut)
             throw std::runtime_error("checksum: cannot make a temporary file for standard input");
         char ach[65536];
         size_t n;
-        bool bOk = true;
+        bool bWritten = true;
         while ((n = std::fread(ach, 1, sizeof ach, stdin)) > 0)
-            bOk = bOk && std::fwrite(ach, 1, n, pOut) == n;
-        bOk = !std::ferror(stdin) && std::fclose(pOut) == 0 && bOk;
-        if (!bOk) {
-            Remove();
+            bWritten = bWritten && std::fwrite(ach, 1, n, pOut) == n;
+        bWritten = std::fclose(pOut) == 0 && bWritten;
+        if (std::ferror(stdin))
             throw std::runtime_error("checksum: cannot read standard input");
-        }
+        if (!bWritten)
+            throw std::runtime_error("checksum: cannot write the copy of standard input in " +
+                                     EscapeControls(ShownPath(m_folder)));
     }
-    ~CSpooledInput() { Remove(); }
-    CSpooledInput(const CSpooledInput&) = delete;
-    CSpooledInput& operator=(const CSpooledInput&) = delete;
     const std::filesystem::path& Path() const { return m_path; }
 
   private:
-    void Remove()
-    {
-        std::error_code ec;
-        std::filesystem::remove(m_path, ec);
-    }
+    std::filesystem::path m_folder;
+    CTempFolderGuard m_guard;
     std::filesystem::path m_path;
 };
 

@@ -96,7 +96,7 @@ int DemoCommand(const std::vector<std::wstring>& vecArgs)
         throw CUsageError("demo: unexpected argument '" + Utf8FromWide(args.Positionals().front()) + "'");
 
     const std::filesystem::path work = MakeTempFolder("demo");
-    CTempFolderGuard guard({work}, args.Has(L"keep"));
+    CTempFolderGuard guard({work});
     std::filesystem::path disc = work / "disc";
     wchar_t wcDrive = 0;
     std::wstring strTarget; // where the disc folder lies below its drive's root
@@ -145,6 +145,9 @@ int DemoCommand(const std::vector<std::wstring>& vecArgs)
     opt.iNumber = 1;
     opt.strFolder = LibraryPathOf(work / "media");
     opt.eOnError = EOnError::Skip;
+    // Kept only from here: a usage error above leaves nothing to look at.
+    if (args.Has(L"keep"))
+        guard.Keep();
     int iExit = RunVerify(opt);
     if (args.Has(L"keep"))
         out.Write("demo: kept " + Shown(work) + "\n");

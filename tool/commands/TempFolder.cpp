@@ -1,9 +1,16 @@
 #include "commands/TempFolder.h"
 
+#include "host/NativeName.h"
+#include "output/ProblemLine.h"
+
 #include <algorithm>
-#include <chrono>
 #include <random>
+#include <stdexcept>
 #include <system_error>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 namespace kvtool {
 
@@ -19,18 +26,41 @@ std::vector<CTempFolderGuard*>& Guards()
 
 std::filesystem::path MakeTempFolder(const std::string& strKind)
 {
+    std::error_code ecBase;
+    const std::filesystem::path base = std::filesystem::temp_directory_path(ecBase);
+    if (ecBase)
+        throw std::runtime_error(
+            "cannot make a temporary folder: the folder for temporary files (TMPDIR, TMP or "
+            "TEMP) cannot be used: " +
+            ecBase.message());
+#if defined(_WIN32)
+    // The temporary folder is the user's own here; only the name must be new.
     std::random_device rd;
-    const auto ullTicks =
-        static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
-    const std::filesystem::path path =
-        std::filesystem::temp_directory_path() /
-        ("korvane-" + strKind + "-" + std::to_string((ullTicks ^ rd()) % 1000000000ULL));
-    std::filesystem::create_directories(path);
-    return path;
+    std::error_code ec;
+    for (int iTry = 0; iTry < 100; ++iTry) {
+        static const char kszLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+        std::string strName = "korvane-" + strKind + "-";
+        for (int i = 0; i < 6; ++i)
+            strName += kszLetters[rd() % (sizeof kszLetters - 1)];
+        const std::filesystem::path path = base / strName;
+        if (std::filesystem::create_directory(path, ec))
+            return path;
+        if (ec && ec != std::errc::file_exists)
+            break;
+    }
+    throw std::runtime_error("cannot make a temporary folder in " + EscapeControls(ShownPath(base)) + ": " +
+                             (ec ? ec.message() : "every name tried is taken"));
+#else
+    std::string strTemplate = (base / ("korvane-" + strKind + "-XXXXXX")).string();
+    if (!::mkdtemp(strTemplate.data()))
+        throw std::runtime_error("cannot make a temporary folder in " + EscapeControls(ShownPath(base)) +
+                                 ": " + std::strerror(errno));
+    return strTemplate;
+#endif
 }
 
-CTempFolderGuard::CTempFolderGuard(std::vector<std::filesystem::path> vecFolders, bool bKeep)
-    : m_vecFolders(std::move(vecFolders)), m_bKeep(bKeep)
+CTempFolderGuard::CTempFolderGuard(std::vector<std::filesystem::path> vecFolders)
+    : m_vecFolders(std::move(vecFolders))
 {
     Guards().push_back(this);
 }
