@@ -90,8 +90,8 @@ int DescribeCommand(const std::vector<std::wstring>& vecArgs)
 #else
     // A source given as a drive path is read through the drive's mapping: a
     // folder, or what a disc image holds.
-    for (const std::wstring& strMap : args.Values(L"map"))
-        ApplyMapping(ParseMapping(strMap));
+    for (const CDriveMapping& mapping : ParseMappings(args.Values(L"map")))
+        ApplyMapping(mapping);
     CMediaDescription desc;
     for (const std::wstring& strSource : args.Positionals()) {
         if (IsDrivePath(strSource) || (strSource.size() == 2 && strSource[1] == L':')) {

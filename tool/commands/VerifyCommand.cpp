@@ -75,8 +75,7 @@ CVerifyOptions ParseVerifyOptions(const std::vector<std::wstring>& vecArgs, int 
         throw CUsageError(
             "verify: --map is for Linux; on Windows give a drive that exists (subst makes one)");
 #endif
-    for (const std::wstring& strMap : vecMaps)
-        opt.vecMappings.push_back(ParseMapping(strMap));
+    opt.vecMappings = ParseMappings(vecMaps);
     return opt;
 }
 

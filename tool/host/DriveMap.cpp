@@ -37,6 +37,20 @@ CDriveMapping ParseMapping(const std::wstring& strText)
     return mapping;
 }
 
+std::vector<CDriveMapping> ParseMappings(const std::vector<std::wstring>& vecTexts)
+{
+    std::vector<CDriveMapping> vecMappings;
+    for (size_t i = 0; i < vecTexts.size(); ++i) {
+        vecMappings.push_back(ParseMapping(vecTexts[i]));
+        for (size_t j = 0; j < i; ++j)
+            if (vecMappings[j].wcLetter == vecMappings[i].wcLetter)
+                throw CUsageError("--map gives drive " +
+                                  Utf8FromWide(std::wstring(1, vecMappings[i].wcLetter)) + ": twice ('" +
+                                  Utf8FromWide(vecTexts[j]) + "', '" + Utf8FromWide(vecTexts[i]) + "')");
+    }
+    return vecMappings;
+}
+
 std::string DriveVariable(wchar_t wcLetter)
 {
     return std::string("KORVANE_DRIVE_") + static_cast<char>(std::towupper(wcLetter));

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace kvtool {
 
@@ -16,6 +17,9 @@ struct CDriveMapping {
 wchar_t ParseDriveLetter(const std::wstring& strText);
 // "E=/media/cdrom"; the folder must exist. Throws CUsageError.
 CDriveMapping ParseMapping(const std::wstring& strText);
+// Every --map of a command; one letter given twice is refused (CUsageError):
+// the later mapping would silently win over the one the user meant.
+std::vector<CDriveMapping> ParseMappings(const std::vector<std::wstring>& vecTexts);
 // "KORVANE_DRIVE_E".
 std::string DriveVariable(wchar_t wcLetter);
 void ApplyMapping(const CDriveMapping& mapping);
