@@ -138,6 +138,8 @@ TEST(ToolUsage, BadCommandLinesGiveOneLineAndExit3)
         {{L"verify", L"--drive", L"E", L"--map", L"E=/nonexistent/korvane", L"--xml", strXml},
          "no such folder"},
         {{L"verify", L"--drive", L"E", L"--map", L"E", L"--xml", strXml}, "--map needs LETTER=FOLDER"},
+        {{L"verify", L"--drive", L"E", L"--map", L"E=/dev/null", L"--xml", strXml},
+         "not a folder, a disc image or a disc's device"},
         {{L"verify", L"--drive", L"E", L"--map", L"E=/", L"--map", L"e:=/tmp", L"--xml", strXml},
          "--map gives drive E: twice ('E=/', 'e:=/tmp')"},
         {{L"verify", L"--drive", L"E", L"--map", L"E=" + strXml, L"--xml", strXml},

@@ -32,7 +32,9 @@ CDriveMapping ParseMapping(const std::wstring& strText)
     const std::filesystem::file_status status = std::filesystem::status(folder, ec);
     if (!std::filesystem::is_directory(status) && !std::filesystem::is_regular_file(status) &&
         !std::filesystem::is_block_file(status))
-        throw CUsageError("--map " + Utf8FromWide(strText) + ": no such folder");
+        throw CUsageError("--map " + Utf8FromWide(strText) +
+                          (std::filesystem::exists(status) ? ": not a folder, a disc image or a disc's device"
+                                                           : ": no such folder"));
     mapping.strFolder = WideFromNative(folder);
     return mapping;
 }
