@@ -93,7 +93,8 @@ wchar_t DriveFor(const std::filesystem::path& copyRoot, std::wstring& strBelow, 
 #if defined(_WIN32)
     const std::wstring strRoot = LibraryPathOf(copyRoot);
     if (!IsDrivePath(strRoot))
-        throw CUsageError("compare: the copy is not on a drive letter");
+        throw CUsageError("compare: the copy " + EscapeControls(ShownPath(copyRoot)) +
+                          " is not on a drive letter; give it one (net use X: \\\\server\\share, or subst)");
     (void)opt;
     strBelow = NormalizeTargetPath(strRoot.substr(2));
     return static_cast<wchar_t>(towupper(strRoot[0]));
