@@ -676,15 +676,21 @@ TEST(ToolCheck, ReadsSha256sumManifestsAndReportsFaults)
          {"NOT-A-FILE  a.txt  (a FIFO)"},
          "2"},
     };
-    // With "./" from find, without, and in the --tag form; after a comment.
-    for (const char* pszList :
-         {"$(find . -type f)", "a.txt docs/b.txt docs/Readme.md", "--tag a.txt docs/b.txt docs/Readme.md"}) {
+    // With "./" from find, without, and in the --tag form; after a comment,
+    // or after the byte order mark a Windows editor may put first.
+    const std::pair<const char*, const char*> aLists[] = {
+        {"echo \\# sums", "$(find . -type f)"},
+        {"echo \\# sums", "a.txt docs/b.txt docs/Readme.md"},
+        {"echo \\# sums", "--tag a.txt docs/b.txt docs/Readme.md"},
+        {"printf \"\\357\\273\\277\"", "a.txt docs/b.txt docs/Readme.md"},
+    };
+    for (const auto& [pszFirst, pszList] : aLists) {
         for (const CCase& test : vecCases) {
-            SCOPED_TRACE(std::string(test.pszName) + ", " + pszList);
+            SCOPED_TRACE(std::string(test.pszName) + ", " + pszFirst + ", " + pszList);
             kvtest::TempDir dir;
             const fs::path root = dir.Path() / "root";
             Tree(root);
-            ASSERT_EQ(0, Shell("cd " + root.string() + " && { echo \\# sums; sha256sum " + pszList +
+            ASSERT_EQ(0, Shell("cd " + root.string() + " && { " + pszFirst + "; sha256sum " + pszList +
                                "; } >../sums"));
             test.fnDamage(root);
             CToolRun run =

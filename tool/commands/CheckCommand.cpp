@@ -128,6 +128,8 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     std::vector<std::string> vecOtherDigests; // files that lines of another digest name
     std::string strLine;
     for (unsigned uLine = 1; std::getline(in, strLine); ++uLine) {
+        if (uLine == 1 && strLine.compare(0, 3, "\xEF\xBB\xBF") == 0)
+            strLine.erase(0, 3);                  // UTF-8's byte order mark, as Windows editors may write it
         if (strLine.empty() || strLine[0] == '#') // sha256sum -c passes over comments too
             continue;
         CManifestEntry entry;
