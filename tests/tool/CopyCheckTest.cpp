@@ -448,6 +448,12 @@ TEST(ToolCompare, FolderWithoutSlashIsExpectedBelowTheCopy)
         RunTool({L"compare", WideFromNative(dir.Path() / "src") + L"/", WideFromNative(dir.Path() / "dest")});
     EXPECT_EQ(1, run.iExit);
     EXPECT_EQ(5u, ProblemLines(run.strOut).size()) << run.strOut; // three MISSING, other.txt and src EXTRA
+    // Given without the slash against a copy of its contents: the slash is named.
+    run = RunTool(
+        {L"compare", WideFromNative(dir.Path() / "src"), WideFromNative(dir.Path() / "dest" / "src")});
+    EXPECT_EQ(1, run.iExit);
+    EXPECT_NE(std::string::npos, run.strErr.find(" is not there; to compare what ")) << run.strErr;
+    EXPECT_NE(std::string::npos, run.strErr.find("end SOURCE with '/'")) << run.strErr;
 }
 
 // Copies named in other ways than a folder's contents: the source itself

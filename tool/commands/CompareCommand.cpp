@@ -261,6 +261,13 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
         if (!bCopyImage) {
             if (std::filesystem::is_directory(regionRoot, ec))
                 WalkTree(regionRoot, fnAdd, fnUnlisted);
+            else if (!strRegion.empty() && !opt.bStatus)
+                // Every file will be MISSING: most often the final '/' was meant.
+                CFileSink(stderr).Write("korvane: compare: " + EscapeControls(ShownPath(regionRoot)) +
+                                        " is not there; to compare what " +
+                                        EscapeControls(Utf8FromWide(strSourceArg)) + " holds with what " +
+                                        EscapeControls(Utf8FromWide(args.Positionals()[1])) +
+                                        " holds, end SOURCE with '/'\n");
             opt.vecReadFolders.push_back(regionRoot);
         }
 #if !defined(_WIN32)
