@@ -219,10 +219,16 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
         eventLog->End(static_cast<long long>(vecEntries.size()));
     if (!facts.bInterrupted) {
         const std::string strManifestRel = RelText(manifest.lexically_relative(root));
+        // Burned with the manifest, and no file of the disc's own.
+        std::string strDescriptionRel = DescriptionBeside(RelText(manifest.filename()));
+        if (!strDescriptionRel.empty())
+            strDescriptionRel =
+                RelText((manifest.parent_path() / strDescriptionRel).lexically_relative(root));
         const auto fnVisit = [&](const CWalkEntry& walked) {
             if (walked.bFolder)
                 return true;
-            if (!setListed.count(walked.strRel) && walked.strRel != strManifestRel)
+            if (!setListed.count(walked.strRel) && walked.strRel != strManifestRel &&
+                walked.strRel != strDescriptionRel)
                 report(EProblemStatus::Extra, walked.Path(), std::string());
             return false;
         };

@@ -154,6 +154,20 @@ std::string ManifestFileName(int iNumber)
     return "Media" + std::to_string(iNumber) + ".sha256";
 }
 
+std::string DescriptionBeside(const std::string& strManifestName)
+{
+    const std::string strStart = "Media", strEnd = ".sha256";
+    if (strManifestName.size() <= strStart.size() + strEnd.size() ||
+        strManifestName.rfind(strStart, 0) != 0 ||
+        strManifestName.compare(strManifestName.size() - strEnd.size(), strEnd.size(), strEnd) != 0)
+        return std::string();
+    const std::string strNumber =
+        strManifestName.substr(strStart.size(), strManifestName.size() - strStart.size() - strEnd.size());
+    if (strNumber.find_first_not_of("0123456789") != std::string::npos)
+        return std::string();
+    return strStart + strNumber + ".xml";
+}
+
 std::string ManifestText(const CMediaDescription& desc, size_t& nFiles)
 {
     std::vector<CDescribedFile> vecFiles;

@@ -36,6 +36,9 @@ bool OtherDigestLine(const std::string& strLine, CManifestEntry& entry, std::str
 bool LeavesRoot(const std::string& strPath);
 // "Media<N>.sha256".
 std::string ManifestFileName(int iNumber);
+// For "Media<N>.sha256" the description describe writes beside it,
+// "Media<N>.xml", which goes on the disc with it; "" for another name.
+std::string DescriptionBeside(const std::string& strManifestName);
 // The manifest of the files a description lists, their paths below the
 // disc root; nFiles is how many it holds. Throws std::runtime_error naming
 // the file or folder that cannot be read.
