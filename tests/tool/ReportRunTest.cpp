@@ -321,31 +321,27 @@ TEST(ToolWrites, FailedWritesEndWithExit4)
     }
 }
 
-TEST(ToolInterrupt, FirstCtrlCPrintsTheSummaryAndExits130)
+// Starts the program and presses Ctrl-C (a real SIGINT) once standard
+// error shows strCue; iExit is -1 when it was still running ten seconds on.
+CToolRun InterruptWhenShown(const std::vector<std::string>& vecArgsIn, const std::string& strCue)
 {
-    CMedium medium;
-    BuildGood(medium);
-    std::filesystem::remove(medium.Disc(L"a.txt"));
-    std::vector<std::string> vecArgs = {ToolPath().string()};
-    for (const std::wstring& strArg : medium.VerifyArgs(1, {L"--on-error", L"ask"}))
-        vecArgs.push_back(Utf8FromWide(strArg));
+    std::vector<std::string> vecArgs = vecArgsIn;
     std::vector<char*> vecArgv;
     for (std::string& strArg : vecArgs)
         vecArgv.push_back(strArg.data());
     vecArgv.push_back(nullptr);
-
     kvtest::TempDir io;
     const std::filesystem::path out = io.Path() / "out.txt";
+    const std::string strOutPath = out.string();
+    CToolRun run;
     int aiIn[2], aiErr[2];
-    ASSERT_EQ(0, pipe(aiIn));
-    ASSERT_EQ(0, pipe(aiErr));
+    if (pipe(aiIn) != 0 || pipe(aiErr) != 0)
+        return run;
     const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
     if (pid == 0) {
         dup2(aiIn[0], 0);
         dup2(aiErr[1], 2);
-        int iOut = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(iOut, 1);
+        dup2(open(strOutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
         close(aiIn[1]);
         close(aiErr[0]);
         execv(vecArgv[0], vecArgv.data());
@@ -353,18 +349,15 @@ TEST(ToolInterrupt, FirstCtrlCPrintsTheSummaryAndExits130)
     }
     close(aiIn[0]);
     close(aiErr[1]);
-    // Wait for the prompt: the run is then waiting inside the library's call.
-    std::string strErr;
     char ach[256];
     pollfd fd = {aiErr[0], POLLIN, 0};
-    while (!Contains(strErr, "? ") && poll(&fd, 1, 10000) > 0) {
+    while (!Contains(run.strErr, strCue) && poll(&fd, 1, 10000) > 0) {
         ssize_t n = read(aiErr[0], ach, sizeof ach);
         if (n <= 0)
             break;
-        strErr.append(ach, static_cast<size_t>(n));
+        run.strErr.append(ach, static_cast<size_t>(n));
     }
-    ASSERT_TRUE(Contains(strErr, "? ")) << strErr;
-    usleep(200000); // into the read that waits for the answer
+    usleep(200000); // into the wait or the read that follows the cue
     kill(pid, SIGINT);
     int iStatus = 0;
     pid_t waited = 0;
@@ -373,18 +366,54 @@ TEST(ToolInterrupt, FirstCtrlCPrintsTheSummaryAndExits130)
         if (waited == 0)
             usleep(50000);
     }
-    if (waited == 0) { // still waiting after ten seconds: the Ctrl-C was not heard
+    if (waited == 0) { // the Ctrl-C was not heard
         kill(pid, SIGKILL);
         waitpid(pid, &iStatus, 0);
-        FAIL() << "the run did not stop";
-    }
+    } else if (WIFEXITED(iStatus))
+        run.iExit = WEXITSTATUS(iStatus);
     close(aiIn[1]);
     close(aiErr[0]);
-    ASSERT_TRUE(WIFEXITED(iStatus));
-    EXPECT_EQ(130, WEXITSTATUS(iStatus));
-    const std::string strOut = kvtest::ReadBytes(out);
-    EXPECT_TRUE(Contains(strOut, "MISSING  ")) << strOut;
-    EXPECT_EQ("130 (interrupted)", ExitLine(strOut)) << strOut;
+    run.strOut = kvtest::ReadBytes(out);
+    return run;
+}
+
+// The first Ctrl-C stops the run where it is (at the prompt inside the
+// library's call; inside the digest of a large file) with its summary.
+TEST(ToolInterrupt, FirstCtrlCPrintsTheSummaryAndExits130)
+{
+    CMedium medium;
+    BuildGood(medium);
+    std::filesystem::remove(medium.Disc(L"a.txt"));
+    std::vector<std::string> vecVerify = {ToolPath().string()};
+    for (const std::wstring& strArg : medium.VerifyArgs(1, {L"--on-error", L"ask"}))
+        vecVerify.push_back(Utf8FromWide(strArg));
+    // Sparse, so it costs no space, yet its digest takes seconds.
+    kvtest::TempDir dir;
+    {
+        std::ofstream big(dir.Path() / "big.bin", std::ios::binary);
+        big.seekp((8LL << 30) - 1);
+        big.put('x');
+    }
+    kvtest::WriteBytes(dir.Path() / "sums", std::string(64, '0') + "  big.bin\n");
+    const struct {
+        const char* pszName;
+        std::vector<std::string> vecArgs;
+        const char* pszCue;
+        const char* pszOut; // a line the summary must hold
+    } aCases[] = {
+        {"verify at its prompt", vecVerify, "? ", "MISSING  "},
+        {"check inside a large file",
+         {ToolPath().string(), "check", (dir.Path() / "sums").string()},
+         "begin:",
+         "files checked: 0"},
+    };
+    for (const auto& test : aCases) {
+        SCOPED_TRACE(test.pszName);
+        const CToolRun run = InterruptWhenShown(test.vecArgs, test.pszCue);
+        ASSERT_EQ(130, run.iExit) << run.strErr << run.strOut;
+        EXPECT_TRUE(Contains(run.strOut, test.pszOut)) << run.strOut;
+        EXPECT_EQ("130 (interrupted)", ExitLine(run.strOut)) << run.strOut;
+    }
 }
 
 // A reader that leaves early (korvane ... | head): the run stops, removes

@@ -202,6 +202,10 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
         else
             eResult =
                 Sha256OfLibraryFile(strDrive + L"\\" + LibraryRelPath(strRel), strHex, strError, &ullHashed);
+        if (eResult == EHashResult::Interrupted) {
+            facts.bInterrupted = true;
+            break;
+        }
         if (eResult != EHashResult::Ok)
             report(StatusOf(eResult), file, eResult == EHashResult::Missing ? std::string() : strError);
         else if (strHex != entry.strHex)
@@ -215,6 +219,8 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
         if (eventLog)
             eventLog->Progress(uGoneThrough, static_cast<unsigned>(vecEntries.size()), true);
     }
+    // Ctrl-C after the last file still leaves the walk for EXTRA files undone.
+    facts.bInterrupted = facts.bInterrupted || Interrupted();
     if (eventLog && !facts.bInterrupted)
         eventLog->End(static_cast<long long>(vecEntries.size()));
     if (!facts.bInterrupted) {
@@ -225,8 +231,11 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
             strDescriptionRel =
                 RelText((manifest.parent_path() / strDescriptionRel).lexically_relative(root));
         const auto fnVisit = [&](const CWalkEntry& walked) {
-            if (walked.bFolder)
-                return true;
+            if (walked.bFolder) {
+                // After Ctrl-C the folders not yet walked stay so, and the run says it.
+                facts.bInterrupted = facts.bInterrupted || Interrupted();
+                return !facts.bInterrupted;
+            }
             if (!setListed.count(walked.strRel) && walked.strRel != strManifestRel &&
                 walked.strRel != strDescriptionRel)
                 report(EProblemStatus::Extra, walked.Path(), std::string());

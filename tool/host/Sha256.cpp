@@ -1,6 +1,7 @@
 #include "host/Sha256.h"
 
 #include "host/FileState.h"
+#include "host/Interrupt.h"
 
 #include <openssl/evp.h>
 
@@ -53,6 +54,10 @@ EHashResult Digest(const std::function<long(unsigned char*, std::size_t)>& fnRea
     }
     unsigned long long ullBytes = 0;
     for (;;) {
+        if (Interrupted()) {
+            strError = "interrupted";
+            return EHashResult::Interrupted;
+        }
         const long n = fnRead(pBuffer.get(), cbBuffer);
         if (n < 0)
             return EHashResult::Unreadable;

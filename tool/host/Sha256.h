@@ -9,7 +9,9 @@
 
 namespace kvtool {
 
-enum class EHashResult { Ok, Missing, NotAFile, Unreadable };
+// Interrupted: Ctrl-C (or standard output's reader gone) while the file was
+// read, so that a large file does not hold the run; strError says so.
+enum class EHashResult { Ok, Missing, NotAFile, Unreadable, Interrupted };
 
 // 64 lower-case hex digits in strHex, and the number of bytes hashed in
 // *pullBytes when given; on failure strError holds the system's reason.

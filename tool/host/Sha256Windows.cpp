@@ -3,6 +3,7 @@
 #include "host/Sha256.h"
 
 #include "host/FileState.h"
+#include "host/Interrupt.h"
 
 #include "output/Text.h"
 
@@ -128,6 +129,10 @@ EHashResult Sha256OfFile(const std::filesystem::path& path, std::string& strHex,
     static thread_local std::vector<unsigned char> vecBuffer(256 * 1024);
     unsigned long long ullBytes = 0;
     for (;;) {
+        if (Interrupted()) {
+            strError = "interrupted";
+            return EHashResult::Interrupted;
+        }
         DWORD cbRead = 0;
         if (!ReadFile(file.Get(), vecBuffer.data(), static_cast<DWORD>(vecBuffer.size()), &cbRead, nullptr)) {
             strError = ErrorText(GetLastError());
