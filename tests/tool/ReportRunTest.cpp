@@ -338,6 +338,8 @@ CToolRun InterruptWhenShown(const std::vector<std::string>& vecArgsIn, const std
     if (pipe(aiIn) != 0 || pipe(aiErr) != 0)
         return run;
     const pid_t pid = fork();
+    if (pid < 0)
+        return run; // no kill(-1) below
     if (pid == 0) {
         dup2(aiIn[0], 0);
         dup2(aiErr[1], 2);
