@@ -175,6 +175,17 @@ TEST(ToolUsage, UnmappedDriveOnLinux)
     EXPECT_EQ("korvane: verify: drive Q: is not mapped; give --map Q=FOLDER or set KORVANE_DRIVE_Q (see "
               "'korvane help')\n",
               run.strErr);
+    // A description made on Windows: its sources on a drive not mapped here.
+    const std::filesystem::path xml = medium.Media() / "Media1.xml";
+    std::string strXml = kvtest::ReadBytes(xml);
+    const std::string strFull = "<FullPath>" + Utf8FromWide(medium.SourcePath(L"a.txt")) + "</FullPath>";
+    ASSERT_NE(std::string::npos, strXml.find(strFull)) << strXml;
+    strXml.replace(strXml.find(strFull), strFull.size(), "<FullPath>Q:\\a.txt</FullPath>");
+    kvtest::WriteBytes(xml, strXml);
+    run = RunTool(medium.VerifyArgs(1));
+    EXPECT_EQ(1, run.iExit);
+    EXPECT_TRUE(Contains(run.strOut, "  (source Q:/a.txt: drive Q: is not mapped; give --map Q=FOLDER)\n"))
+        << run.strOut;
 }
 #endif
 

@@ -69,6 +69,20 @@ bool IsDriveMapped(wchar_t wcLetter)
     return GetEnvironment(DriveVariable(wcLetter), strValue);
 }
 
+std::string UnmappedDriveNote(const std::wstring& strLibraryPath)
+{
+#if defined(_WIN32)
+    (void)strLibraryPath;
+#else
+    if (IsDrivePath(strLibraryPath) && !IsDriveMapped(strLibraryPath[0])) {
+        const std::string strLetter =
+            Utf8FromWide(std::wstring(1, static_cast<wchar_t>(std::towupper(strLibraryPath[0]))));
+        return ": drive " + strLetter + ": is not mapped; give --map " + strLetter + "=FOLDER";
+    }
+#endif
+    return std::string();
+}
+
 CDriveMapping MapFreeDrive(const std::string& strCommand, const std::wstring& strFolder)
 {
     for (wchar_t wc = L'K'; wc <= L'Z'; ++wc)

@@ -26,6 +26,10 @@ void ApplyMapping(const CDriveMapping& mapping);
 // Whether the Win32 layer will find a folder for the letter: it reads the
 // variable with the letter in upper case, whatever case the path has.
 bool IsDriveMapped(wchar_t wcLetter);
+// For a library path on a drive the Win32 layer does not map (a description
+// made on Windows, "C:\Users\..."), ": drive C: is not mapped; give --map
+// C=FOLDER"; else, and always on Windows, "".
+std::string UnmappedDriveNote(const std::wstring& strLibraryPath);
 // Maps the first free letter from K on to the folder (or disc image) for
 // the run; throws CUsageError("COMMAND: every drive letter from K to Z is
 // mapped already").

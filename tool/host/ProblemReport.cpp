@@ -169,7 +169,7 @@ bool Explains(const std::wstring& strFile, bool bSource, CProblemReport& report)
     report.eStatus = StatusOf(eState, bSource);
     if (bSource)
         report.strDetail = "source " + ShownPath(NativeFromLibrary(strFile)) +
-                           (eState == EFileState::Absent ? std::string() : ": " + strReason);
+                           (eState == EFileState::Absent ? UnmappedDriveNote(strFile) : ": " + strReason);
     else if (eState != EFileState::Absent)
         report.strDetail = strReason;
     return true;
