@@ -618,10 +618,12 @@ TEST(ToolCheck, ManifestFromDescribeFindsEachFault)
         EXPECT_EQ(test.vecLines.empty() ? 0 : 1, run.iExit) << run.strOut << run.strErr;
         EXPECT_EQ(Below(test.vecLines, root), ProblemLines(run.strOut));
 #if !defined(_WIN32)
-        // The same tree burned to an xorriso image, checked without mounting it.
+        // The same tree burned to an xorriso image with the manifest and the
+        // description at its top, checked without mounting it: they are no EXTRA files.
         const fs::path image = dir.Path() / "src.iso";
         ASSERT_EQ(0, std::system(("xorriso -as mkisofs -R -J -o '" + image.string() + "' '" + root.string() +
-                                  "' >/dev/null 2>&1")
+                                  "' '" + (dir.Path() / "m" / "Media7.sha256").string() + "' '" +
+                                  (dir.Path() / "m" / "Media7.xml").string() + "' >/dev/null 2>&1")
                                      .c_str()));
         run = RunTool(
             {L"check", WideFromNative(dir.Path() / "m" / "Media7.sha256"), L"--root", WideFromNative(image)});

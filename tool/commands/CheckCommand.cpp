@@ -224,20 +224,23 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     if (eventLog && !facts.bInterrupted)
         eventLog->End(static_cast<long long>(vecEntries.size()));
     if (!facts.bInterrupted) {
-        const std::string strManifestRel = RelText(manifest.lexically_relative(root));
-        // Burned with the manifest, and no file of the disc's own.
-        std::string strDescriptionRel = DescriptionBeside(RelText(manifest.filename()));
-        if (!strDescriptionRel.empty())
-            strDescriptionRel =
-                RelText((manifest.parent_path() / strDescriptionRel).lexically_relative(root));
+        // The manifest and the description describe wrote beside it, where they
+        // lie below the root and at its top, where they are burned with the disc.
+        const std::string strName = RelText(manifest.filename());
+        const std::filesystem::path below = manifest.parent_path().lexically_relative(root);
+        std::set<std::string> setBurnedWith;
+        for (const std::string& strFile : {strName, DescriptionBeside(strName)})
+            if (!strFile.empty()) {
+                setBurnedWith.insert(strFile);
+                setBurnedWith.insert(RelText((below / strFile).lexically_normal()));
+            }
         const auto fnVisit = [&](const CWalkEntry& walked) {
             if (walked.bFolder) {
                 // After Ctrl-C the folders not yet walked stay so, and the run says it.
                 facts.bInterrupted = facts.bInterrupted || Interrupted();
                 return !facts.bInterrupted;
             }
-            if (!setListed.count(walked.strRel) && walked.strRel != strManifestRel &&
-                walked.strRel != strDescriptionRel)
+            if (!setListed.count(walked.strRel) && !setBurnedWith.count(walked.strRel))
                 report(EProblemStatus::Extra, walked.Path(), std::string());
             return false;
         };
