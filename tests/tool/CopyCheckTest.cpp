@@ -63,6 +63,15 @@ void DeepTree(const fs::path& root)
     fs::create_directories(root / "e1" / "e2");
 }
 
+// The summary's entries for a compare of this source: one per file.
+std::string ListedText(const fs::path& source)
+{
+    size_t n = 0;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(source))
+        n += entry.is_regular_file() ? 1 : 0;
+    return std::to_string(n) + " (" + std::to_string(n) + (n == 1 ? " file" : " files") + " listed)";
+}
+
 struct CCompareCase {
     const char* pszName;
     std::function<void(const fs::path&)> fnDamage; // on the copy
@@ -184,6 +193,8 @@ TEST(ToolCompare, EachFaultOneLineAndExitStatus)
         CToolRun run = RunTool(vecArgs);
         EXPECT_EQ(test.iExit, run.iExit) << run.strErr;
         EXPECT_EQ(Below(test.vecLines, dir.Path() / "copy"), ProblemLines(run.strOut));
+        // Every source file counts as listed, whatever the copy lacks.
+        EXPECT_EQ(ListedText(dir.Path() / "src"), SummaryValue(run.strOut, "entries"));
     }
 #if !defined(_WIN32)
     // The same copies as disc images, made by xorriso: the image's files are

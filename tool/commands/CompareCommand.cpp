@@ -310,6 +310,7 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
             opt.vecFound.push_back({EProblemStatus::Unreadable, std::filesystem::path(file.strNative),
                                     "its name is not UTF-8, so it was not compared",
                                     std::filesystem::path(file.strNative)});
+            ++opt.llWithheld;
             continue;
         }
 #endif
@@ -323,6 +324,8 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
                     opt.vecFound.push_back({EProblemStatus::Missing,
                                             copyRoot / NativePath(WideFromUtf8(strRel)), std::string(),
                                             std::filesystem::path(file.strNative)});
+                    ++opt.llWithheld;
+                    ++opt.uWithheldChecked;
                     continue;
                 }
                 const auto [itClaim, bFirst] = mapClaimed.emplace(strFound, strRel);
@@ -333,6 +336,8 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
                                             "its name differs from " + EscapeControls(itClaim->second) +
                                                 "'s only in case: the copy holds one file for both",
                                             std::filesystem::path(file.strNative)});
+                    ++opt.llWithheld;
+                    ++opt.uWithheldChecked;
                     continue;
                 }
                 strCopyRel = strFound;

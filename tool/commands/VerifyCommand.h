@@ -41,6 +41,11 @@ struct CVerifyOptions {
     // Problems the command found itself; printed and counted after a run
     // that was neither stopped nor failed.
     std::vector<CFoundProblem> vecFound;
+    // Source files the command judged itself and kept out of the description
+    // (compare: a name the copy spells otherwise): listed, and those found
+    // missing checked, as the library counts its own.
+    long long llWithheld = 0;
+    unsigned uWithheldChecked = 0;
     // Whether to look on the disc for the source folders that hold nothing,
     // which the library never looks for (compare's own walk finds them).
     bool bEmptyFolders = true;

@@ -106,8 +106,12 @@ struct CRun {
             sum.llFilesListed = host.EndCount();
         else if (host.HasBegun() && KORVANE_REVISION < 11)
             sum.llFilesListed = host.BeginTotal();
+        if (index.IsLoaded()) {
+            sum.llEntries += opt.llWithheld;
+            sum.llFilesListed += opt.llWithheld;
+        }
         const CProblemTracker& tracker = host.Tracker();
-        sum.uFilesChecked = tracker.PairsCompared();
+        sum.uFilesChecked = tracker.PairsCompared() + (index.IsLoaded() ? opt.uWithheldChecked : 0);
         sum.uReports = tracker.Reports();
         sum.uProblemPairs = tracker.ProblemPairs();
         for (int i = 0; i < kiProblemStatuses; ++i) {
