@@ -1,11 +1,11 @@
 #include "host/ProblemReport.h"
 
+#include "host/DriveMap.h"
 #include "host/FileSizes.h"
 #include "host/FileState.h"
 #include "host/NativeName.h"
 #include "output/Text.h"
 #if !defined(_WIN32)
-#include "host/DriveMap.h"
 #include "host/HostPath.h"
 #include "output/Console.h"
 
