@@ -298,6 +298,16 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
     for (const CSourceFile& file : vecSourceFiles)
         if (mapCopyEntries.count(file.strRel))
             mapClaimed.emplace(file.strRel, file.strRel);
+    // A source file compare judges itself, kept out of the description: its
+    // folders are still the source's (not EXTRA for this); listed, and
+    // checked when found missing, as the library counts its own pairs.
+    const auto fnWithhold = [&](const CSourceFile& file, EProblemStatus eStatus, std::filesystem::path path,
+                                std::string strDetail) {
+        InsertFolders(file.strRel, setExpected);
+        opt.vecFound.push_back({eStatus, std::move(path), std::move(strDetail), file.strNative});
+        ++opt.llWithheld;
+        opt.uWithheldChecked += eStatus == EProblemStatus::Missing ? 1 : 0;
+    };
     for (const CSourceFile& file : vecSourceFiles) {
         const std::string& strRel = file.strRel;
         std::string strCopyRel = strRel;
@@ -305,12 +315,9 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
         // A description holds text: a path that is not UTF-8 cannot reach the
         // library, which would report it missing. Not compared, and said so.
         if (!IsUtf8(file.strNative)) {
-            InsertFolders(strRel, setExpected);
             setExpected.insert(strRel);
-            opt.vecFound.push_back({EProblemStatus::Unreadable, std::filesystem::path(file.strNative),
-                                    "its name is not UTF-8, so it was not compared",
-                                    std::filesystem::path(file.strNative)});
-            ++opt.llWithheld;
+            fnWithhold(file, EProblemStatus::Unreadable, file.strNative,
+                       "its name is not UTF-8, so it was not compared");
             continue;
         }
 #endif
@@ -318,26 +325,16 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
             // The library would find a name spelled otherwise: a match only with --ignore-case.
             const std::string strFound = spelling.Find(strRel);
             if (!strFound.empty() && strFound != strRel) {
+                const std::filesystem::path missing = copyRoot / NativePath(WideFromUtf8(strRel));
                 if (!bFold) {
-                    // Its folders are still the source's: not EXTRA for this.
-                    InsertFolders(strRel, setExpected);
-                    opt.vecFound.push_back({EProblemStatus::Missing,
-                                            copyRoot / NativePath(WideFromUtf8(strRel)), std::string(),
-                                            std::filesystem::path(file.strNative)});
-                    ++opt.llWithheld;
-                    ++opt.uWithheldChecked;
+                    fnWithhold(file, EProblemStatus::Missing, missing, std::string());
                     continue;
                 }
                 const auto [itClaim, bFirst] = mapClaimed.emplace(strFound, strRel);
                 if (!bFirst) {
-                    InsertFolders(strRel, setExpected);
-                    opt.vecFound.push_back({EProblemStatus::Missing,
-                                            copyRoot / NativePath(WideFromUtf8(strRel)),
-                                            "its name differs from " + EscapeControls(itClaim->second) +
-                                                "'s only in case: the copy holds one file for both",
-                                            std::filesystem::path(file.strNative)});
-                    ++opt.llWithheld;
-                    ++opt.uWithheldChecked;
+                    fnWithhold(file, EProblemStatus::Missing, missing,
+                               "its name differs from " + EscapeControls(itClaim->second) +
+                                   "'s only in case: the copy holds one file for both");
                     continue;
                 }
                 strCopyRel = strFound;
