@@ -862,7 +862,6 @@ TEST(ToolCheck, DefaultRootIsTheManifestsFolderWhichIsNotExtra)
     EXPECT_EQ(1, run.iExit);
     EXPECT_EQ("0", SummaryValue(run.strOut, "files checked"));
     EXPECT_NE(std::string::npos, run.strOut.find("up.sha256:1: a path outside the root")) << run.strOut;
-
 }
 // A folder that cannot be listed fails the run and is named with the reason:
 // its files were never compared, or what it holds beyond the list is unknown.
