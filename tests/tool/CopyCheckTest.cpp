@@ -63,12 +63,18 @@ void DeepTree(const fs::path& root)
     fs::create_directories(root / "e1" / "e2");
 }
 
-// The summary's entries for a compare of this source: one per file.
-std::string ListedText(const fs::path& source)
+size_t FilesBelow(const fs::path& source)
 {
     size_t n = 0;
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(source))
         n += entry.is_regular_file() ? 1 : 0;
+    return n;
+}
+
+// The summary's entries for a compare of this source: one per file.
+std::string ListedText(const fs::path& source)
+{
+    const size_t n = FilesBelow(source);
     return std::to_string(n) + " (" + std::to_string(n) + (n == 1 ? " file" : " files") + " listed)";
 }
 
@@ -193,8 +199,11 @@ TEST(ToolCompare, EachFaultOneLineAndExitStatus)
         CToolRun run = RunTool(vecArgs);
         EXPECT_EQ(test.iExit, run.iExit) << run.strErr;
         EXPECT_EQ(Below(test.vecLines, dir.Path() / "copy"), ProblemLines(run.strOut));
-        // Every source file counts as listed, whatever the copy lacks.
+        // Every source file counts as listed, whatever the copy lacks, at the end line too.
         EXPECT_EQ(ListedText(dir.Path() / "src"), SummaryValue(run.strOut, "entries"));
+        EXPECT_NE(std::string::npos,
+                  run.strErr.find("end: " + std::to_string(FilesBelow(dir.Path() / "src")) + " files listed"))
+            << run.strErr;
     }
 #if !defined(_WIN32)
     // The same copies as disc images, made by xorriso: the image's files are

@@ -245,6 +245,7 @@ int RunVerify(const CVerifyOptions& opt)
     output.fnTargetFor = [&index](const std::wstring& strSource) { return index.TargetFor(strSource); };
     output.fnSourceFor = [&index](const std::wstring& strTarget) { return index.SourceFor(strTarget); };
     output.fnInterrupted = Interrupted;
+    output.llListedBeside = opt.llWithheld;
     // A library that cannot be stopped where Ctrl-C finds it: the run ends there.
     CRun* pRun = nullptr;
     CTextSink* pReport = output.pReport;

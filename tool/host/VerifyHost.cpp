@@ -96,9 +96,10 @@ DWORD CVerifyHost::OnCommand(UINT uiCmd, const wchar_t* pszParam1, DWORD dwParam
         m_dwEndCount = dwParam2;
         m_progress.End();
         if (m_progress.Lines())
-            m_output.pProgress->Write("end: " + std::to_string(dwParam2) + " files listed\n");
+            m_output.pProgress->Write("end: " + std::to_string(dwParam2 + m_output.llListedBeside) +
+                                      " files listed\n");
         if (m_output.pEventLog)
-            m_output.pEventLog->End(dwParam2);
+            m_output.pEventLog->End(dwParam2 + m_output.llListedBeside);
         break;
     case CRCVERIF_FILEERROR: {
         const std::wstring strPath = MayBeCut(strParam1) ? CompleteCutPath(strParam1) : strParam1;

@@ -37,6 +37,7 @@ struct CHostOutput {
     std::function<bool(std::string&)> fnReadReply; // the answers to prompts
     FnTargetFor fnTargetFor;                       // the disc path of a reported source
     FnTargetFor fnSourceFor;                       // the other way: the source of a disc path
+    long long llListedBeside = 0;                  // files the command judged itself (compare), listed too
     // Whether Ctrl-C was pressed; and, for a library that cannot be stopped
     // at that call (revision 1.0 outside a problem), what ends the run there.
     std::function<bool()> fnInterrupted;
