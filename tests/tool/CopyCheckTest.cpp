@@ -645,10 +645,13 @@ TEST(ToolCheck, ManifestFromDescribeFindsEachFault)
                                   "' '" + (dir.Path() / "m" / "Media7.sha256").string() + "' '" +
                                   (dir.Path() / "m" / "Media7.xml").string() + "' >/dev/null 2>&1")
                                      .c_str()));
-        run = RunTool(
-            {L"check", WideFromNative(dir.Path() / "m" / "Media7.sha256"), L"--root", WideFromNative(image)});
-        EXPECT_EQ(test.vecLines.empty() ? 0 : 1, run.iExit) << run.strOut << run.strErr;
-        EXPECT_EQ(Below(test.vecLines, image), ProblemLines(run.strOut));
+        // The manifest given by its path on the disc alone is read from the image.
+        for (const std::wstring& strManifest :
+             {WideFromNative(dir.Path() / "m" / "Media7.sha256"), std::wstring(L"Media7.sha256")}) {
+            run = RunTool({L"check", strManifest, L"--root", WideFromNative(image)});
+            EXPECT_EQ(test.vecLines.empty() ? 0 : 1, run.iExit) << run.strOut << run.strErr;
+            EXPECT_EQ(Below(test.vecLines, image), ProblemLines(run.strOut));
+        }
 #endif
     }
 }

@@ -29,6 +29,7 @@
 #include <fstream>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <system_error>
 
 namespace kvtool {
@@ -64,6 +65,22 @@ std::wstring DriveForRoot(const std::filesystem::path& root)
     return strDrive;
 }
 
+// The whole of a file on such a drive; false when it cannot be read.
+bool ReadOnDrive(const std::wstring& strLibraryPath, std::string& strBytes)
+{
+    HANDLE h = CreateFileW(strLibraryPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    const std::unique_ptr<void, decltype(&CloseHandle)> closer(h, &CloseHandle);
+    char buffer[64 * 1024];
+    for (DWORD cb = 0;; strBytes.append(buffer, cb))
+        if (!ReadFile(h, buffer, sizeof buffer, &cb, nullptr))
+            return false;
+        else if (cb == 0)
+            return true;
+}
+
 #endif
 
 } // namespace
@@ -80,12 +97,9 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     const bool bStatus = args.Has(L"status");
     if (bQuiet && bStatus)
         throw CUsageError("check: give --quiet or --status, not both");
-    const std::filesystem::path manifest = AbsoluteNative(args.Positionals().front());
-    const std::string strManifest = ShownPath(manifest);
-    std::ifstream in(manifest, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("check: cannot open " + EscapeControls(strManifest) + ": " +
-                                 std::strerror(errno));
+    std::filesystem::path manifest = AbsoluteNative(args.Positionals().front());
+    std::ifstream file(manifest, std::ios::binary);
+    const int iOpenError = errno;
     const std::filesystem::path root =
         args.Has(L"root") ? AbsoluteNative(*args.Value(L"root")) : manifest.parent_path();
     std::error_code ec;
@@ -95,6 +109,32 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
 #endif
     if (strDrive.empty() && !std::filesystem::is_directory(root, ec))
         throw CUsageError("check: root " + EscapeControls(ShownPath(root)) + " is not a folder");
+    std::istringstream onDisc;
+    std::istream* pIn = &file;
+    if (!file) {
+        const std::filesystem::path given = NativePath(args.Positionals().front()).lexically_normal();
+        const std::string strGiven = RelText(given);
+        bool bOnDisc = false;
+#if !defined(_WIN32)
+        // A manifest burned with the disc, on an image or a device that is not
+        // mounted: the path as given is read below the root.
+        std::string strBytes;
+        if (iOpenError == ENOENT && !strDrive.empty() && given.is_relative() &&
+            strGiven.rfind("..", 0) != 0 &&
+            ReadOnDrive(strDrive + L"\\" + LibraryRelPath(strGiven), strBytes)) {
+            manifest = root / given;
+            onDisc.str(std::move(strBytes));
+            pIn = &onDisc;
+            bOnDisc = true;
+        }
+#endif
+        if (!bOnDisc)
+            throw std::runtime_error(
+                "check: cannot open " + EscapeControls(ShownPath(manifest)) + ": " +
+                std::strerror(iOpenError) +
+                (strDrive.empty() ? std::string() : ", nor " + EscapeControls(ShownPath(root / given))));
+    }
+    const std::string strManifest = ShownPath(manifest);
 
     std::wstring strEvents;
     if (const std::wstring* pstrEvents = args.Value(L"events"))
@@ -127,7 +167,7 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     std::vector<CManifestEntry> vecEntries;
     std::vector<std::string> vecOtherDigests; // files that lines of another digest name
     std::string strLine;
-    for (unsigned uLine = 1; std::getline(in, strLine); ++uLine) {
+    for (unsigned uLine = 1; std::getline(*pIn, strLine); ++uLine) {
         if (uLine == 1 && strLine.compare(0, 3, "\xEF\xBB\xBF") == 0)
             strLine.erase(0, 3);                  // UTF-8's byte order mark, as Windows editors may write it
         if (strLine.empty() || strLine[0] == '#') // sha256sum -c passes over comments too

@@ -53,7 +53,9 @@ const CCommandHelp s_aHelp[] = {
     {"check", "  korvane check MANIFEST [--root DIR] [--quiet | --status] [--events FILE|-]\n"
               "      Verifies the files below DIR (default: MANIFEST's folder) against a\n"
               "      SHA-256 manifest alone; the lines and summary as verify's. On Linux\n"
-              "      DIR may be a disc image or a disc's device, read unmounted.\n"},
+              "      DIR may be a disc image or a disc's device, read unmounted; a\n"
+              "      MANIFEST not found here is then read from it (check Media1.sha256\n"
+              "      --root /dev/sr0).\n"},
     {"demo", "  korvane demo [--drive X] [--keep] [--events FILE|-] [--events-raw FILE|-]\n"
              "               [--log FILE]\n"
              "      Builds a sample medium with two faults and verifies it.\n"},
