@@ -114,7 +114,7 @@ TEST(ToolUsage, BadCommandLinesGiveOneLineAndExit3)
         {verify({L"--number", L"one", L"--folder", strMedia}), "--number one is not a number"},
         {verify({L"--xml", strXml, L"--on-error", L"maybe"}),
          "--on-error takes ask, continue, skip, fail or abort"},
-        {verify({L"--number", L"2", L"--folder", strMedia}), "Media2.xml not found"},
+        {verify({L"--number", L"2", L"--folder", strMedia}), "/Media2.xml not found"}, // the native path
         {verify({L"--xml", strMedia}), "is a folder; give --xml the file in it"},
         {verify({L"--xml", strXml, L"stray"}), "unexpected argument 'stray'"},
         {{L"describe", L"--number", L"1", L"--out", strMedia, L"a.txt"}, "--target is missing"},

@@ -190,10 +190,11 @@ int RunVerify(const CVerifyOptions& opt)
         opt.bByNumber ? kvdesc::DescriptionPath(opt.strFolder, opt.iNumber) : opt.strXml;
     const DWORD dwListAttributes = GetFileAttributesW(strDescription.c_str());
     if (dwListAttributes == INVALID_FILE_ATTRIBUTES)
-        throw CUsageError("verify: description file " + EscapeControls(Utf8FromWide(strDescription)) +
-                          " not found");
+        throw CUsageError("verify: description file " +
+                          EscapeControls(ShownPath(NativeFromLibrary(strDescription))) + " not found");
     if (dwListAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        throw CUsageError("verify: description file " + EscapeControls(Utf8FromWide(strDescription)) +
+        throw CUsageError("verify: description file " +
+                          EscapeControls(ShownPath(NativeFromLibrary(strDescription))) +
                           " is a folder; give --xml the file in it, or --number N --folder for it");
 
     CDescriptionIndex index;
