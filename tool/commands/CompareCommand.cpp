@@ -46,6 +46,24 @@ struct CSourceFile {
     std::wstring strWriteTime;
 };
 
+#if !defined(_WIN32)
+// The copy of a source file, its names as the source's bytes spell them
+// (strRel has one name for each of the last names of strNative).
+std::filesystem::path CopyOf(const std::filesystem::path& copyRoot, const CSourceFile& file)
+{
+    std::vector<std::filesystem::path> vecNames;
+    std::filesystem::path native(file.strNative);
+    for (std::size_t n = std::count(file.strRel.begin(), file.strRel.end(), '/') + 1; n > 0; --n) {
+        vecNames.push_back(native.filename());
+        native = native.parent_path();
+    }
+    std::filesystem::path copy = copyRoot;
+    for (auto it = vecNames.rbegin(); it != vecNames.rend(); ++it)
+        copy /= *it;
+    return copy;
+}
+#endif
+
 bool EndsInSeparator(const std::wstring& str)
 {
     return !str.empty() && (str.back() == L'/' || str.back() == L'\\' ||
@@ -316,7 +334,7 @@ int CompareCommand(const std::vector<std::wstring>& vecArgs)
         // library, which would report it missing. Not compared, and said so.
         if (!IsUtf8(file.strNative)) {
             setExpected.insert(strRel);
-            fnWithhold(file, EProblemStatus::Unreadable, file.strNative,
+            fnWithhold(file, EProblemStatus::Unreadable, CopyOf(copyRoot, file),
                        "its name is not UTF-8, so it was not compared");
             continue;
         }
