@@ -130,6 +130,7 @@ TEST(ToolUsage, BadCommandLinesGiveOneLineAndExit3)
          "a name on a disc cannot hold"},
         {{L"describe", L"--number", L"1", L"--out", strMedia, L"--target", L"\\a|b", L"a.txt"},
          "a name on a disc cannot hold"},
+        {{L"check", strMedia}, "is a folder; give the manifest file in it"},
         {{L"checksum"}, "no FILE given"},
         {{L"demo", L"extra"}, "unexpected argument 'extra'"},
 #if defined(_WIN32)
@@ -138,6 +139,7 @@ TEST(ToolUsage, BadCommandLinesGiveOneLineAndExit3)
         {{L"verify", L"--drive", L"E", L"--map", L"E=/nonexistent/korvane", L"--xml", strXml},
          "no such folder"},
         {{L"verify", L"--drive", L"E", L"--map", L"E", L"--xml", strXml}, "--map needs LETTER=FOLDER"},
+        {{L"check", L"/dev/null"}, "is not a file; give --root"},
         {{L"verify", L"--drive", L"E", L"--map", L"E=/dev/null", L"--xml", strXml},
          "not a folder, a disc image or a disc's device"},
         {{L"verify", L"--drive", L"E", L"--map", L"E=/", L"--map", L"e:=/tmp", L"--xml", strXml},

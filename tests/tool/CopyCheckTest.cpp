@@ -860,6 +860,9 @@ TEST(ToolCheck, DefaultRootIsTheManifestsFolderWhichIsNotExtra)
     kvtest::WriteBytes(dir.Path() / "empty.sha256", "\n");
     run = RunTool({L"check", WideFromNative(dir.Path() / "empty.sha256")});
     EXPECT_EQ(1, run.iExit) << "a manifest without files must not pass";
+    // Said so, and not drowned in every file of the root as EXTRA.
+    EXPECT_EQ(std::vector<std::string>{}, ProblemLines(run.strOut));
+    EXPECT_NE(std::string::npos, run.strOut.find("the manifest lists no entries")) << run.strOut;
     // An events file below the root would be read as one more file.
     run = RunTool({L"check", WideFromNative(dir.Path() / "MANIFEST.sha256"), L"--events",
                    WideFromNative(dir.Path() / "docs" / "ev.jsonl")});

@@ -98,11 +98,20 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     if (bQuiet && bStatus)
         throw CUsageError("check: give --quiet or --status, not both");
     std::filesystem::path manifest = AbsoluteNative(args.Positionals().front());
+    std::error_code ec;
+    const std::filesystem::file_status manifestStatus = std::filesystem::status(manifest, ec);
+    if (std::filesystem::is_directory(manifestStatus))
+        throw CUsageError("check: " + EscapeControls(ShownPath(manifest)) +
+                          " is a folder; give the manifest file in it");
+    // A pipe (<(...)) or a device has no folder that could be the root.
+    if (std::filesystem::exists(manifestStatus) && !std::filesystem::is_regular_file(manifestStatus) &&
+        !args.Has(L"root"))
+        throw CUsageError("check: " + EscapeControls(ShownPath(manifest)) +
+                          " is not a file; give --root, the folder or disc it describes");
     std::ifstream file(manifest, std::ios::binary);
     const int iOpenError = errno;
     const std::filesystem::path root =
         args.Has(L"root") ? AbsoluteNative(*args.Value(L"root")) : manifest.parent_path();
-    std::error_code ec;
     std::wstring strDrive; // the drive a disc image is read through; "" for a folder
 #if !defined(_WIN32)
     strDrive = DriveForRoot(root);
@@ -263,7 +272,9 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     facts.bInterrupted = facts.bInterrupted || Interrupted();
     if (eventLog && !facts.bInterrupted)
         eventLog->End(static_cast<long long>(vecEntries.size()));
-    if (!facts.bInterrupted) {
+    // A manifest that names no file is the wrong one: everything below the
+    // root would be EXTRA, and the reason lost among those lines.
+    if (!facts.bInterrupted && !(vecEntries.empty() && vecOtherDigests.empty())) {
         // The manifest and the description describe wrote beside it, where they
         // lie below the root and at its top, where they are burned with the disc.
         const std::string strName = RelText(manifest.filename());
