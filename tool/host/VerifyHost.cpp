@@ -95,11 +95,14 @@ DWORD CVerifyHost::OnCommand(UINT uiCmd, const wchar_t* pszParam1, DWORD dwParam
         m_bEnded = true;
         m_dwEndCount = dwParam2;
         m_progress.End();
-        if (m_progress.Lines())
-            m_output.pProgress->Write("end: " + std::to_string(dwParam2 + m_output.llListedBeside) +
-                                      " files listed\n");
-        if (m_output.pEventLog)
-            m_output.pEventLog->End(dwParam2 + m_output.llListedBeside);
+        {
+            const long long llListed = dwParam2 + m_output.llListedBeside;
+            if (m_progress.Lines())
+                m_output.pProgress->Write("end: " + std::to_string(llListed) +
+                                          (llListed == 1 ? " file listed\n" : " files listed\n"));
+            if (m_output.pEventLog)
+                m_output.pEventLog->End(llListed);
+        }
         break;
     case CRCVERIF_FILEERROR: {
         const std::wstring strPath = MayBeCut(strParam1) ? CompleteCutPath(strParam1) : strParam1;
