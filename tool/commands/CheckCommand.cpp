@@ -122,11 +122,11 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     std::istream* pIn = &file;
     if (!file) {
         const std::filesystem::path given = NativePath(args.Positionals().front()).lexically_normal();
-        const std::string strGiven = RelText(given);
         bool bOnDisc = false;
 #if !defined(_WIN32)
         // A manifest burned with the disc, on an image or a device that is not
         // mounted: the path as given is read below the root.
+        const std::string strGiven = RelText(given);
         std::string strBytes;
         if (iOpenError == ENOENT && !strDrive.empty() && given.is_relative() &&
             strGiven.rfind("..", 0) != 0 &&
