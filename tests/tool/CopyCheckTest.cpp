@@ -587,6 +587,19 @@ TEST(ToolManifest, LinesBothWays)
     };
     for (const auto& [strPath, bOutside] : vecOutside)
         EXPECT_EQ(bOutside, kvtool::LeavesRoot(strPath)) << strPath;
+
+    // The description burned beside a manifest, spelled as the disc shows it.
+    const std::vector<std::pair<std::string, std::string>> vecBeside = {
+        {"Media1.sha256", "Media1.xml"},
+        {"MEDIA12.SHA256", "MEDIA12.XML"},
+        {"media3.sha256", "media3.xml"},
+        {"Media.sha256", ""},
+        {"Mediax.sha256", ""},
+        {"Media1.sha256.txt", ""},
+        {"sums.sha256", ""},
+    };
+    for (const auto& [strManifest, strDescription] : vecBeside)
+        EXPECT_EQ(strDescription, kvtool::DescriptionBeside(strManifest)) << strManifest;
 }
 
 // describe --sums writes what check reads, on every platform and with the

@@ -156,16 +156,20 @@ std::string ManifestFileName(int iNumber)
 
 std::string DescriptionBeside(const std::string& strManifestName)
 {
-    const std::string strStart = "Media", strEnd = ".sha256";
-    if (strManifestName.size() <= strStart.size() + strEnd.size() ||
-        strManifestName.rfind(strStart, 0) != 0 ||
-        strManifestName.compare(strManifestName.size() - strEnd.size(), strEnd.size(), strEnd) != 0)
+    // Any case: a plain ISO 9660 disc shows "MEDIA1.SHA256", or "media1.sha256" once mounted.
+    const auto fnSameText = [](const std::string& strText, const char* psz) {
+        return std::equal(strText.begin(), strText.end(), psz, psz + std::strlen(psz),
+                          [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+    };
+    const std::size_t nStart = 5, nEnd = 7; // "media", ".sha256"
+    if (strManifestName.size() <= nStart + nEnd || !fnSameText(strManifestName.substr(0, nStart), "media") ||
+        !fnSameText(strManifestName.substr(strManifestName.size() - nEnd), ".sha256"))
         return std::string();
-    const std::string strNumber =
-        strManifestName.substr(strStart.size(), strManifestName.size() - strStart.size() - strEnd.size());
+    const std::string strNumber = strManifestName.substr(nStart, strManifestName.size() - nStart - nEnd);
     if (strNumber.find_first_not_of("0123456789") != std::string::npos)
         return std::string();
-    return strStart + strNumber + ".xml";
+    const bool bUpper = strManifestName.compare(strManifestName.size() - nEnd, nEnd, ".SHA256") == 0;
+    return strManifestName.substr(0, nStart) + strNumber + (bUpper ? ".XML" : ".xml");
 }
 
 std::string ManifestText(const CMediaDescription& desc, size_t& nFiles)

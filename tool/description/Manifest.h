@@ -38,6 +38,7 @@ bool LeavesRoot(const std::string& strPath);
 std::string ManifestFileName(int iNumber);
 // For "Media<N>.sha256" the description describe writes beside it,
 // "Media<N>.xml", which goes on the disc with it; "" for another name.
+// Any case is taken, and ".XML" given for ".SHA256".
 std::string DescriptionBeside(const std::string& strManifestName);
 // The manifest of the files a description lists, their paths below the
 // disc root; nFiles is how many it holds. Throws std::runtime_error naming
