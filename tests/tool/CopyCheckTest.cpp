@@ -665,6 +665,10 @@ TEST(ToolCheck, ManifestFromDescribeFindsEachFault)
             EXPECT_EQ(test.vecLines.empty() ? 0 : 1, run.iExit) << run.strOut << run.strErr;
             EXPECT_EQ(Below(test.vecLines, image), ProblemLines(run.strOut));
         }
+        run = RunTool({L"check", L"Media8.sha256", L"--root", WideFromNative(image)});
+        EXPECT_EQ(4, run.iExit);
+        EXPECT_NE(std::string::npos, run.strErr.find(", nor " + (image / "Media8.sha256").string()))
+            << run.strErr;
 #endif
     }
 }

@@ -121,27 +121,27 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
     std::istringstream onDisc;
     std::istream* pIn = &file;
     if (!file) {
-        const std::filesystem::path given = NativePath(args.Positionals().front()).lexically_normal();
-        bool bOnDisc = false;
+        std::string strAlso; // where else it was looked for
 #if !defined(_WIN32)
         // A manifest burned with the disc, on an image or a device that is not
         // mounted: the path as given is read below the root.
+        const std::filesystem::path given = NativePath(args.Positionals().front()).lexically_normal();
         const std::string strGiven = RelText(given);
-        std::string strBytes;
         if (iOpenError == ENOENT && !strDrive.empty() && given.is_relative() &&
-            strGiven.rfind("..", 0) != 0 &&
-            ReadOnDrive(strDrive + L"\\" + LibraryRelPath(strGiven), strBytes)) {
-            manifest = root / given;
-            onDisc.str(std::move(strBytes));
-            pIn = &onDisc;
-            bOnDisc = true;
+            strGiven.rfind("..", 0) != 0) {
+            std::string strBytes;
+            if (ReadOnDrive(strDrive + L"\\" + LibraryRelPath(strGiven), strBytes)) {
+                manifest = root / given;
+                onDisc.str(std::move(strBytes));
+                pIn = &onDisc;
+            } else {
+                strAlso = ", nor " + EscapeControls(ShownPath(root / given));
+            }
         }
 #endif
-        if (!bOnDisc)
-            throw std::runtime_error(
-                "check: cannot open " + EscapeControls(ShownPath(manifest)) + ": " +
-                std::strerror(iOpenError) +
-                (strDrive.empty() ? std::string() : ", nor " + EscapeControls(ShownPath(root / given))));
+        if (pIn != &onDisc)
+            throw std::runtime_error("check: cannot open " + EscapeControls(ShownPath(manifest)) + ": " +
+                                     std::strerror(iOpenError) + strAlso);
     }
     const std::string strManifest = ShownPath(manifest);
 
