@@ -65,20 +65,26 @@ std::wstring DriveForRoot(const std::filesystem::path& root)
     return strDrive;
 }
 
-// The whole of a file on such a drive; false when it cannot be read.
-bool ReadOnDrive(const std::wstring& strLibraryPath, std::string& strBytes)
+// The whole of a file on such a drive; false when it is not there or cannot
+// be read, bMissing telling which.
+bool ReadOnDrive(const std::wstring& strLibraryPath, std::string& strBytes, bool& bMissing)
 {
     HANDLE h = CreateFileW(strLibraryPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                            nullptr);
+    const DWORD dwError = GetLastError();
+    bMissing =
+        h == INVALID_HANDLE_VALUE && (dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     const std::unique_ptr<void, decltype(&CloseHandle)> closer(h, &CloseHandle);
     char buffer[64 * 1024];
-    for (DWORD cb = 0;; strBytes.append(buffer, cb))
-        if (!ReadFile(h, buffer, sizeof buffer, &cb, nullptr))
-            return false;
-        else if (cb == 0)
+    DWORD cb = 0;
+    while (ReadFile(h, buffer, sizeof buffer, &cb, nullptr)) {
+        if (cb == 0)
             return true;
+        strBytes.append(buffer, cb);
+    }
+    return false;
 }
 
 #endif
@@ -130,12 +136,15 @@ int CheckCommand(const std::vector<std::wstring>& vecArgs)
         if (iOpenError == ENOENT && !strDrive.empty() && given.is_relative() &&
             strGiven.rfind("..", 0) != 0) {
             std::string strBytes;
-            if (ReadOnDrive(strDrive + L"\\" + LibraryRelPath(strGiven), strBytes)) {
+            bool bMissing = false;
+            const std::string strOnDisc = EscapeControls(ShownPath(root / given));
+            if (ReadOnDrive(strDrive + L"\\" + LibraryRelPath(strGiven), strBytes, bMissing)) {
                 manifest = root / given;
                 onDisc.str(std::move(strBytes));
                 pIn = &onDisc;
             } else {
-                strAlso = ", nor " + EscapeControls(ShownPath(root / given));
+                // What a damaged disc says on Linux.
+                strAlso = bMissing ? ", nor " + strOnDisc : "; " + strOnDisc + ": " + SystemMessage(EIO);
             }
         }
 #endif
