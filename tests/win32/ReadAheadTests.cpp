@@ -141,8 +141,10 @@ TEST(ReadAhead, AnswersAreThoseOfPlainReadsForEverySize)
 {
     TestDrive drive;
     const std::size_t aSizes[] = {
-        1,      kBlock - 1, kBlock,          kBlock + 1,          2 * kBlock,     kAhead - 1,
-        kAhead, kAhead + 1, kAhead + kBlock, kAhead + kBlock + 1, 3 * kAhead + 5, 4 * kAhead + kBlock - 1};
+        1, kBlock - 1, kBlock, kBlock + 1, 2 * kBlock, kAhead - 1, kAhead, kAhead + 1, kAhead + kBlock,
+        kAhead + kBlock + 1, 3 * kAhead + 5, 4 * kAhead + kBlock - 1,
+        // Pieces read on the layer's worker thread: ending inside one, at one's end.
+        6 * kAhead + kBlock + 3, 8 * kAhead};
     // Whole blocks, smaller ones, ones that do not divide the read-ahead,
     // and ones as large as it, which are read straight into the caller's buffer.
     const DWORD aRequests[] = {kBlock, 4096, 5000, 100000, kAhead, kAhead + 1};
@@ -223,13 +225,15 @@ TEST(ReadAhead, ShrinkingAndRewritingAreSeenOnceTheReadAheadIsOld)
         {17, 0, 0},                  // emptied
         {2, 0, kBlock},              // the block after the position rewritten
         {1, 0, kAhead * 2 - kBlock}, // all that follows rewritten
+        {2, kAhead * 3, 0},          // cut past the piece read on the worker
+        {20, 0, kAhead * 2},         // rewritten over that piece and beyond
     };
     TestDrive drive;
     int iCase = 0;
     for (const CCase& c : aCases) {
         for (bool bWait : {true, false}) {
             const std::wstring strName = L"change" + std::to_wstring(iCase) + (bWait ? L"w" : L"") + L".bin";
-            const std::string old = Pattern(kAhead * 2, 5);
+            const std::string old = Pattern(kAhead * 4, 5);
             drive.Write(strName, old);
             HANDLE h = OpenRead(drive.Win(strName));
             ASSERT_NE(INVALID_HANDLE_VALUE, h);
@@ -297,9 +301,10 @@ TEST(ReadAhead, FaultsComeAtTheirBlockAndReadingGoesOnAfterThem)
         {EFault::Once, kAhead},
         {EFault::Shortened, kBlock * 3},
         {EFault::Shortened, kAhead - kBlock},
+        {EFault::FromHereOn, kAhead * 3 + 5}, // inside a piece read on the worker
     };
     TestDrive drive;
-    const std::string bytes = Pattern(kAhead * 2, 8);
+    const std::string bytes = Pattern(kAhead * 4, 8);
     drive.Write(L"bad.bin", bytes);
     for (const CCase& c : aCases) {
         const std::string strWhat =
@@ -354,6 +359,39 @@ TEST(ReadAhead, FaultsComeAtTheirBlockAndReadingGoesOnAfterThem)
         }
         EXPECT_TRUE(CloseHandle(h));
     }
+}
+
+TEST(ReadAhead, HandlesReadingOnTogetherGetTheirOwnBytes)
+{
+    // One worker thread reads the next piece for every handle: handles read
+    // on two threads at once, and handles closed while it reads for them.
+    TestDrive drive;
+    const DWORD cbFile = 5 * kAhead + 1;
+    for (int i = 0; i < 4; ++i)
+        drive.Write(L"t" + std::to_wstring(i) + L".bin", Pattern(cbFile, 10 + i));
+    std::string astrGot[4];
+    auto readFiles = [&](int iFirst) {
+        for (int i = iFirst; i < 4; i += 2) {
+            HANDLE h = OpenRead(drive.Win(L"t" + std::to_wstring(i) + L".bin"));
+            astrGot[i] = Joined(ReadToEnd(h, kBlock));
+            CloseHandle(h);
+        }
+    };
+    std::thread other(readFiles, 1);
+    readFiles(0);
+    other.join();
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ("", Difference(Pattern(cbFile, 10 + i), astrGot[i])) << "file " << i;
+
+    for (int cReads = 2; cReads < 40; cReads += 3) {
+        HANDLE h = OpenRead(drive.Win(L"t0.bin"));
+        for (int i = 0; i < cReads; ++i)
+            Read(h, kBlock);
+        EXPECT_TRUE(CloseHandle(h)) << "closed after " << cReads << " reads";
+    }
+    HANDLE h = OpenRead(drive.Win(L"t3.bin"));
+    EXPECT_EQ("", Difference(Pattern(cbFile, 13), Joined(ReadToEnd(h, kBlock)))) << "a handle after those";
+    EXPECT_TRUE(CloseHandle(h));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // File handles: CreateFileW, ReadFile, WriteFile, CloseHandle, synchronous
 // and over plain descriptors.
 #include "Internal.h"
+#include "Prefetch.h"
 #include "ReadAhead.h"
 
 #include <fcntl.h>
@@ -26,6 +27,7 @@ class CFileObject : public CHandleObject {
     }
     ~CFileObject() override
     {
+        m_prefetch.Cancel(); // the worker may be reading the descriptor
         // Not retried on EINTR: the descriptor is gone either way.
         ::close(m_iFd);
     }
@@ -51,6 +53,7 @@ class CFileObject : public CHandleObject {
     ULONGLONG m_qwPosition = 0;
 
     CReadAhead m_ahead;
+    CPrefetch m_prefetch; // uses m_ahead's spare buffer
 };
 
 BOOL Fail(DWORD dwError)
@@ -115,14 +118,23 @@ DWORD ReadRegular(CFileObject& file, char* pch, DWORD dwToRead, int& iErr)
         if (bFirstBuffer)
             ::posix_fadvise(file.m_iFd, 0, 0, POSIX_FADV_SEQUENTIAL);
         ssize_t cb;
-        if (bAhead) {
-            const CReadAhead::Clock::time_point tBefore = CReadAhead::Clock::now();
+        CReadAhead::Clock::time_point tRead;
+        if (bAhead && file.m_prefetch.Take(qwAt, tRead) && CReadAhead::IsFresh(tRead)) {
+            cb = kReadAheadSize;
+            file.m_ahead.FilledSpare(tRead, kReadAheadSize, pch + dwDone, cbWant);
+        } else if (bAhead) {
+            tRead = CReadAhead::Clock::now();
             cb = ::pread(file.m_iFd, file.m_ahead.Buffer(), kReadAheadSize, static_cast<off_t>(qwAt));
             if (cb > 0)
-                file.m_ahead.Filled(tBefore, static_cast<DWORD>(cb), pch + dwDone, cbWant);
+                file.m_ahead.Filled(tRead, static_cast<DWORD>(cb), pch + dwDone, cbWant);
         } else {
             cb = ::pread(file.m_iFd, pch + dwDone, cbWant, static_cast<off_t>(qwAt));
         }
+        // The piece after a whole one, if the file's size at opening holds
+        // it whole, is read on the worker while the caller takes this one.
+        if (bAhead && cb == static_cast<ssize_t>(kReadAheadSize) &&
+            qwAt + 2ull * kReadAheadSize <= file.m_qwRegularSize && file.m_ahead.Spare())
+            file.m_prefetch.Start(file.m_iFd, qwAt + kReadAheadSize, file.m_ahead.Spare(), kReadAheadSize);
         if (cb > 0) {
             dwDone += std::min(cbWant, static_cast<DWORD>(cb));
             if (dwDone < dwToRead && qwAt + static_cast<ULONGLONG>(cb) >= file.m_qwRegularSize)

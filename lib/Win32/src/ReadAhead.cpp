@@ -54,13 +54,20 @@ CReadAhead::~CReadAhead()
 {
     if (m_pBuffer)
         ReadAheadPool().Give(std::move(m_pBuffer));
+    if (m_pSpare)
+        ReadAheadPool().Give(std::move(m_pSpare));
+}
+
+bool CReadAhead::IsFresh(Clock::time_point tRead)
+{
+    return Clock::now() - tRead <= kReadAheadMaxAge;
 }
 
 DWORD CReadAhead::TakeFresh(char* pch, DWORD cb)
 {
     if (m_ibNext == m_cbFilled || cb == 0)
         return 0;
-    if (Clock::now() - m_tRead > kReadAheadMaxAge) {
+    if (!IsFresh(m_tRead)) {
         m_ibNext = m_cbFilled = 0;
         return 0;
     }
@@ -91,6 +98,19 @@ DWORD CReadAhead::Filled(Clock::time_point tRead, DWORD cbFilled, char* pch, DWO
     m_ibNext = cbTaken;
     m_cbFilled = cbFilled;
     return cbTaken;
+}
+
+char* CReadAhead::Spare()
+{
+    if (!m_pSpare && !m_bNoMemory)
+        m_pSpare = ReadAheadPool().Take();
+    return m_pSpare.get();
+}
+
+DWORD CReadAhead::FilledSpare(Clock::time_point tRead, DWORD cbFilled, char* pch, DWORD cbWant)
+{
+    std::swap(m_pBuffer, m_pSpare);
+    return Filled(tRead, cbFilled, pch, cbWant);
 }
 
 void CReadAhead::CallDone(DWORD cbAsked, DWORD cbDone)

@@ -43,10 +43,21 @@ class CReadAhead {
     // A call asked for cbAsked and got cbDone: whether the handle reads on.
     void CallDone(DWORD cbAsked, DWORD cbDone);
 
+    // A second buffer of kReadAheadSize, for the next piece while the
+    // caller takes this one; null when there is no memory for it.
+    char* Spare();
+    // The spare buffer holds the next cbFilled bytes, read at tRead or
+    // later: it becomes the buffer, and the first bytes go to pch as with
+    // Filled.
+    DWORD FilledSpare(Clock::time_point tRead, DWORD cbFilled, char* pch, DWORD cbWant);
+    // Whether bytes read at tRead may still be handed out.
+    static bool IsFresh(Clock::time_point tRead);
+
   private:
     // m_pBuffer[m_ibNext, m_cbFilled) are the file's bytes from the handle's
     // position on, read at m_tRead or later.
     CAlignedBuffer m_pBuffer;
+    CAlignedBuffer m_pSpare;
     DWORD m_ibNext = 0;
     DWORD m_cbFilled = 0;
     Clock::time_point m_tRead;

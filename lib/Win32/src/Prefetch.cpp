@@ -1,0 +1,183 @@
+// One worker thread for the whole process serves every handle's next
+// piece, in the order asked; it is made on first use and never ends, so a
+// handle pays no thread of its own.
+#include "Prefetch.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+namespace kvwin32 {
+namespace detail {
+namespace {
+
+using CJob = CPrefetch::CJob;
+using EState = CJob::EState;
+
+// A handoff through the kernel (a futex wait and wake, a switch of tasks)
+// costs more than reading a piece, so both sides first wait this long
+// without sleeping: about the time a piece takes to read.
+constexpr auto kSpinTime = std::chrono::microseconds(100);
+
+inline void CpuRelax()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
+
+// Spins until bDone() or kSpinTime has passed; whether bDone() held.
+template <class Pred> bool SpinFor(Pred bDone)
+{
+    const auto tEnd = CPrefetch::Clock::now() + kSpinTime;
+    for (unsigned i = 0;; ++i) {
+        if (bDone())
+            return true;
+        CpuRelax();
+        if ((i & 63) == 63 && CPrefetch::Clock::now() > tEnd)
+            return false;
+    }
+}
+
+class CWorker {
+  public:
+    // Null when the thread cannot be made.
+    static CWorker* Get()
+    {
+        static CWorker* const s_pWorker = Make(); // never destroyed: handles may outlive statics
+        return s_pWorker;
+    }
+
+    void Post(CJob& job)
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            job.eState = EState::Queued;
+            job.pNext = nullptr;
+            *m_ppTail = &job;
+            m_ppTail = &job.pNext;
+            m_bQueued.store(true, std::memory_order_release);
+        }
+        m_cvWork.notify_one();
+    }
+
+    // Whether the job ran: one still queued is taken off the queue instead.
+    bool Finish(CJob& job)
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (job.eState == EState::Queued) {
+                Unlink(job);
+                job.eState = EState::Idle;
+                return false;
+            }
+        }
+        auto bDone = [&job] { return job.eState.load(std::memory_order_acquire) == EState::Done; };
+        if (!SpinFor(bDone)) {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_cvDone.wait(lock, bDone);
+        }
+        job.eState = EState::Idle;
+        return true;
+    }
+
+  private:
+    static CWorker* Make()
+    {
+        CWorker* pWorker = new CWorker;
+        try {
+            std::thread(&CWorker::Run, pWorker).detach();
+        } catch (const std::system_error&) {
+            delete pWorker;
+            return nullptr;
+        }
+        return pWorker;
+    }
+
+    void Unlink(CJob& job)
+    {
+        CJob** pp = &m_pHead;
+        while (*pp != &job)
+            pp = &(*pp)->pNext;
+        *pp = job.pNext;
+        if (m_ppTail == &job.pNext)
+            m_ppTail = pp;
+        m_bQueued.store(m_pHead != nullptr, std::memory_order_relaxed);
+    }
+
+    [[noreturn]] void Run()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            if (!m_pHead) {
+                lock.unlock();
+                SpinFor([this] { return m_bQueued.load(std::memory_order_acquire); });
+                lock.lock();
+            }
+            m_cvWork.wait(lock, [this] { return m_pHead != nullptr; });
+            CJob& job = *m_pHead;
+            Unlink(job);
+            job.eState = EState::Running;
+            lock.unlock();
+            job.tRead = CPrefetch::Clock::now();
+            ssize_t cb;
+            do {
+                cb = ::pread(job.iFd, job.pch, job.cb, static_cast<off_t>(job.qwAt));
+            } while (cb < 0 && errno == EINTR);
+            job.cbRead = cb;
+            lock.lock();
+            job.eState.store(EState::Done, std::memory_order_release);
+            m_cvDone.notify_all();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_cvWork;
+    std::condition_variable m_cvDone;
+    CJob* m_pHead = nullptr;
+    CJob** m_ppTail = &m_pHead;
+    std::atomic<bool> m_bQueued{false}; // m_pHead is set: read while spinning
+};
+
+} // namespace
+
+bool CPrefetch::Start(int iFd, ULONGLONG qwAt, char* pch, DWORD cb)
+{
+    Cancel();
+    CWorker* pWorker = CWorker::Get();
+    if (!pWorker)
+        return false;
+    m_job.iFd = iFd;
+    m_job.qwAt = qwAt;
+    m_job.pch = pch;
+    m_job.cb = cb;
+    pWorker->Post(m_job);
+    m_bPosted = true;
+    return true;
+}
+
+bool CPrefetch::Take(ULONGLONG qwAt, Clock::time_point& tRead)
+{
+    if (!m_bPosted)
+        return false;
+    m_bPosted = false;
+    const bool bRan = CWorker::Get()->Finish(m_job);
+    tRead = m_job.tRead;
+    // A short read (the end, or a file that shrank) or a failed one is
+    // read again by the caller, who then hears the end or the error itself.
+    return bRan && m_job.qwAt == qwAt && m_job.cbRead == static_cast<long long>(m_job.cb);
+}
+
+void CPrefetch::Cancel()
+{
+    if (m_bPosted)
+        CWorker::Get()->Finish(m_job);
+    m_bPosted = false;
+}
+
+} // namespace detail
+} // namespace kvwin32
