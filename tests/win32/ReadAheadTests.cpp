@@ -25,7 +25,9 @@ using kvtest::TestDrive;
 namespace {
 
 constexpr DWORD kBlock = 16384;
-constexpr DWORD kAhead = 256 * 1024;
+constexpr DWORD kAhead = 512 * 1024;
+// Requests this large are read straight into the caller's buffer.
+constexpr DWORD kDirect = 256 * 1024;
 // Longer than bytes read ahead are kept: a read after it sees the file as it is.
 constexpr std::chrono::milliseconds kPastReadAhead(20);
 
@@ -146,8 +148,8 @@ TEST(ReadAhead, AnswersAreThoseOfPlainReadsForEverySize)
         // Pieces read on the layer's worker thread: ending inside one, at one's end.
         6 * kAhead + kBlock + 3, 8 * kAhead};
     // Whole blocks, smaller ones, ones that do not divide the read-ahead,
-    // and ones as large as it, which are read straight into the caller's buffer.
-    const DWORD aRequests[] = {kBlock, 4096, 5000, 100000, kAhead, kAhead + 1};
+    // and ones of 256 KiB or more, which are read straight into the caller's buffer.
+    const DWORD aRequests[] = {kBlock, 4096, 5000, 100000, kDirect - 1, kDirect, kAhead + 1};
     for (std::size_t cb : aSizes) {
         const std::wstring strName = L"f" + std::to_wstring(cb) + L".bin";
         drive.Write(strName, Pattern(cb, static_cast<int>(cb)));

@@ -23,6 +23,9 @@ using EState = CJob::EState;
 // without sleeping: about the time a piece takes to read.
 constexpr auto kSpinTime = std::chrono::microseconds(100);
 
+// Pauses before the first yield: a few microseconds.
+constexpr unsigned kPauses = 256;
+
 inline void CpuRelax()
 {
 #if defined(__x86_64__) || defined(__i386__)
@@ -30,15 +33,21 @@ inline void CpuRelax()
 #endif
 }
 
-// Spins until bDone() or kSpinTime has passed; whether bDone() held.
+// Spins until bDone() or kSpinTime has passed; whether bDone() held. Past
+// the first microseconds it yields too: on a machine whose other cores are
+// busy the side it waits for may need this very core.
 template <class Pred> bool SpinFor(Pred bDone)
 {
     const auto tEnd = CPrefetch::Clock::now() + kSpinTime;
     for (unsigned i = 0;; ++i) {
         if (bDone())
             return true;
-        CpuRelax();
-        if ((i & 63) == 63 && CPrefetch::Clock::now() > tEnd)
+        if (i < kPauses) {
+            CpuRelax();
+            continue;
+        }
+        std::this_thread::yield();
+        if (CPrefetch::Clock::now() > tEnd)
             return false;
     }
 }

@@ -80,7 +80,7 @@ DWORD CReadAhead::TakeFresh(char* pch, DWORD cb)
 bool CReadAhead::ShouldReadAhead(DWORD cbWant, ULONGLONG qwAt, ULONGLONG qwEnd, bool& bFirstBuffer)
 {
     bFirstBuffer = false;
-    if (!m_bReadingOn || cbWant >= kReadAheadSize || qwAt + cbWant >= qwEnd || m_bNoMemory)
+    if (!m_bReadingOn || cbWant >= kDirectReadSize || qwAt + cbWant >= qwEnd || m_bNoMemory)
         return false;
     if (!m_pBuffer) {
         m_pBuffer = ReadAheadPool().Take();
