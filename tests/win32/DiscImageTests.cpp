@@ -387,12 +387,12 @@ TEST(DiscImages, DamageIsReportedTruthfully)
     EXPECT_EQ(DWORD(ERROR_UNRECOGNIZED_VOLUME), GetLastError());
 }
 
-// Files on an image are read ahead 512 KiB at a time once a handle reads
+// Files on an image are read ahead 1 MiB at a time once a handle reads
 // on: every request still gets what a plain read of the image gives, and
 // on an image cut short the error comes at the request that reaches the cut.
 TEST(DiscImages, ReadingAheadGivesWhatPlainReadsGive)
 {
-    constexpr std::size_t kBlock = 16384, kAhead = 512 * 1024;
+    constexpr std::size_t kBlock = 16384, kAhead = 1024 * 1024;
     CScratch scratch;
     const fs::path tree = scratch.Path() / "tree";
     fs::create_directories(tree);

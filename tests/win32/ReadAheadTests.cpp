@@ -25,7 +25,7 @@ using kvtest::TestDrive;
 namespace {
 
 constexpr DWORD kBlock = 16384;
-constexpr DWORD kAhead = 512 * 1024;
+constexpr DWORD kAhead = 1024 * 1024;
 // Requests this large are read straight into the caller's buffer.
 constexpr DWORD kDirect = 256 * 1024;
 // Longer than bytes read ahead are kept: a read after it sees the file as it is.

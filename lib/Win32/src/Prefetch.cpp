@@ -52,6 +52,31 @@ template <class Pred> bool SpinFor(Pred bDone)
     }
 }
 
+// A wait that spun in vain is followed by kSleepsAfterMiss waits that
+// sleep at once: the side waited for is short of a core (the machine is
+// busy), and spinning would only take more from it.
+constexpr unsigned kSleepsAfterMiss = 16;
+
+class CSpinPolicy {
+  public:
+    // Whether bDone() came true while spinning; false: sleep on it.
+    template <class Pred> bool Spin(Pred bDone)
+    {
+        const unsigned cSleeps = m_cSleeps.load(std::memory_order_relaxed);
+        if (cSleeps != 0) {
+            m_cSleeps.store(cSleeps - 1, std::memory_order_relaxed);
+            return false;
+        }
+        if (SpinFor(bDone))
+            return true;
+        m_cSleeps.store(kSleepsAfterMiss, std::memory_order_relaxed);
+        return false;
+    }
+
+  private:
+    std::atomic<unsigned> m_cSleeps{0}; // a hint: a lost update costs nothing
+};
+
 class CWorker {
   public:
     // Null when the thread cannot be made.
@@ -86,7 +111,7 @@ class CWorker {
             }
         }
         auto bDone = [&job] { return job.eState.load(std::memory_order_acquire) == EState::Done; };
-        if (!SpinFor(bDone)) {
+        if (!m_callerSpin.Spin(bDone)) {
             std::unique_lock<std::mutex> lock(m_mutex);
             m_cvDone.wait(lock, bDone);
         }
@@ -124,7 +149,7 @@ class CWorker {
         for (;;) {
             if (!m_pHead) {
                 lock.unlock();
-                SpinFor([this] { return m_bQueued.load(std::memory_order_acquire); });
+                m_workerSpin.Spin([this] { return m_bQueued.load(std::memory_order_acquire); });
                 lock.lock();
             }
             m_cvWork.wait(lock, [this] { return m_pHead != nullptr; });
@@ -150,6 +175,8 @@ class CWorker {
     CJob* m_pHead = nullptr;
     CJob** m_ppTail = &m_pHead;
     std::atomic<bool> m_bQueued{false}; // m_pHead is set: read while spinning
+    CSpinPolicy m_callerSpin;
+    CSpinPolicy m_workerSpin;
 };
 
 } // namespace
