@@ -101,6 +101,9 @@ DWORD ReadAsItComes(CFileObject& file, char* pch, DWORD dwToRead, int& iErr)
     return dwDone;
 }
 
+// One piece for the read-ahead's worker; pSource is the CFileObject.
+long long ReadPiece(void* pSource, ULONGLONG qwAt, char* pch, DWORD cb);
+
 // The same answers from a regular file, read ahead once the handle reads
 // on: what is still fresh in the buffer first, then the file. Bytes beyond
 // the buffer, and so the end of the file, always come from the file itself,
@@ -134,7 +137,8 @@ DWORD ReadRegular(CFileObject& file, char* pch, DWORD dwToRead, int& iErr)
         // it whole, is read on the worker while the caller takes this one.
         if (bAhead && cb == static_cast<ssize_t>(kReadAheadSize) &&
             qwAt + 2ull * kReadAheadSize <= file.m_qwRegularSize && file.m_ahead.Spare())
-            file.m_prefetch.Start(file.m_iFd, qwAt + kReadAheadSize, file.m_ahead.Spare(), kReadAheadSize);
+            file.m_prefetch.Start(&ReadPiece, &file, qwAt + kReadAheadSize, file.m_ahead.Spare(),
+                                  kReadAheadSize);
         if (cb > 0) {
             dwDone += std::min(cbWant, static_cast<DWORD>(cb));
             if (dwDone < dwToRead && qwAt + static_cast<ULONGLONG>(cb) >= file.m_qwRegularSize)
@@ -148,6 +152,15 @@ DWORD ReadRegular(CFileObject& file, char* pch, DWORD dwToRead, int& iErr)
     }
     file.m_ahead.CallDone(dwToRead, dwDone);
     return dwDone;
+}
+
+long long ReadPiece(void* pSource, ULONGLONG qwAt, char* pch, DWORD cb)
+{
+    ssize_t cbRead;
+    do {
+        cbRead = ::pread(static_cast<CFileObject*>(pSource)->m_iFd, pch, cb, static_cast<off_t>(qwAt));
+    } while (cbRead < 0 && errno == EINTR);
+    return cbRead;
 }
 
 std::shared_ptr<CFileObject> LookupFile(HANDLE h)

@@ -3,9 +3,6 @@
 // handle pays no thread of its own.
 #include "Prefetch.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
@@ -158,11 +155,7 @@ class CWorker {
             job.eState = EState::Running;
             lock.unlock();
             job.tRead = CPrefetch::Clock::now();
-            ssize_t cb;
-            do {
-                cb = ::pread(job.iFd, job.pch, job.cb, static_cast<off_t>(job.qwAt));
-            } while (cb < 0 && errno == EINTR);
-            job.cbRead = cb;
+            job.cbRead = job.pfnRead(job.pSource, job.qwAt, job.pch, job.cb);
             lock.lock();
             job.eState.store(EState::Done, std::memory_order_release);
             m_cvDone.notify_all();
@@ -181,13 +174,14 @@ class CWorker {
 
 } // namespace
 
-bool CPrefetch::Start(int iFd, ULONGLONG qwAt, char* pch, DWORD cb)
+bool CPrefetch::Start(PFNREAD pfnRead, void* pSource, ULONGLONG qwAt, char* pch, DWORD cb)
 {
     Cancel();
     CWorker* pWorker = CWorker::Get();
     if (!pWorker)
         return false;
-    m_job.iFd = iFd;
+    m_job.pfnRead = pfnRead;
+    m_job.pSource = pSource;
     m_job.qwAt = qwAt;
     m_job.pch = pch;
     m_job.cb = cb;

@@ -20,10 +20,14 @@ class CPrefetch {
     CPrefetch(const CPrefetch&) = delete;
     CPrefetch& operator=(const CPrefetch&) = delete;
 
-    // Starts a read of cb bytes at qwAt of iFd into pch, which must stay
-    // untouched until Take or Cancel. False when no thread can be had; then
-    // the caller reads for itself.
-    bool Start(int iFd, ULONGLONG qwAt, char* pch, DWORD cb);
+    // Reads cb bytes at qwAt of pSource into pch: the count read, or -1
+    // when the read failed. Called on the worker thread.
+    typedef long long (*PFNREAD)(void* pSource, ULONGLONG qwAt, char* pch, DWORD cb);
+
+    // Starts a read of cb bytes at qwAt of pSource into pch, which must
+    // stay untouched, as pSource must stay, until Take or Cancel. False
+    // when no thread can be had; then the caller reads for itself.
+    bool Start(PFNREAD pfnRead, void* pSource, ULONGLONG qwAt, char* pch, DWORD cb);
     // Ends the read started, waiting for it if it is under way. True when
     // it was the read of qwAt and read its whole count, at tRead or later.
     bool Take(ULONGLONG qwAt, Clock::time_point& tRead);
@@ -33,7 +37,8 @@ class CPrefetch {
 
     struct CJob {
         enum class EState { Idle, Queued, Running, Done };
-        int iFd = -1;
+        PFNREAD pfnRead = nullptr;
+        void* pSource = nullptr;
         ULONGLONG qwAt = 0;
         char* pch = nullptr;
         DWORD cb = 0;

@@ -4,6 +4,7 @@
 #include "image/DiscImage.h"
 
 #include "Internal.h"
+#include "Prefetch.h"
 #include "ReadAhead.h"
 
 #include <algorithm>
@@ -66,6 +67,7 @@ class CImageFile : public CHandleObject {
     std::mutex m_mutex;
     ULONGLONG m_qwPosition = 0;
     CReadAhead m_ahead;
+    CPrefetch m_prefetch; // uses m_ahead's spare buffer and the image: ends first
 };
 
 class CImageFind : public CHandleObject {
@@ -219,6 +221,15 @@ bool ImageFindClose(HANDLE h)
 
 namespace {
 
+long long ReadPiece(void* pSource, ULONGLONG qwAt, char* pch, DWORD cb)
+{
+    CImageFile& file = *static_cast<CImageFile*>(pSource);
+    DWORD cbRead = 0;
+    if (file.m_pImage->Read(file.m_entry, qwAt, pch, cb, cbRead) != ERROR_SUCCESS)
+        return -1;
+    return cbRead;
+}
+
 // A file's bytes read ahead as a file on a folder is read (ReadAhead.h), so
 // an image read on costs one system call per read-ahead. A read-ahead that
 // fails, or ends before the request does, is not used: the request then
@@ -236,12 +247,24 @@ DWORD ReadImageFile(CImageFile& file, char* pch, DWORD cb, DWORD& cbDone)
         const ULONGLONG qwSize = file.m_entry.qwSize;
         bool bFirstBuffer = false;
         if (file.m_ahead.ShouldReadAhead(cbWant, qwAt, qwSize, bFirstBuffer)) {
-            const auto tBefore = CReadAhead::Clock::now();
-            const DWORD cbAsk = static_cast<DWORD>(std::min<ULONGLONG>(kReadAheadSize, qwSize - qwAt));
+            CReadAhead::Clock::time_point tRead;
             DWORD cbAhead = 0;
-            if (image.Read(file.m_entry, qwAt, file.m_ahead.Buffer(), cbAsk, cbAhead) == ERROR_SUCCESS &&
-                cbAhead >= cbWant)
-                cbDone += file.m_ahead.Filled(tBefore, cbAhead, pch + cbDone, cbWant);
+            if (file.m_prefetch.Take(qwAt, tRead) && CReadAhead::IsFresh(tRead)) {
+                cbAhead = kReadAheadSize;
+                cbDone += file.m_ahead.FilledSpare(tRead, cbAhead, pch + cbDone, cbWant);
+            } else {
+                tRead = CReadAhead::Clock::now();
+                const DWORD cbAsk = static_cast<DWORD>(std::min<ULONGLONG>(kReadAheadSize, qwSize - qwAt));
+                if (image.Read(file.m_entry, qwAt, file.m_ahead.Buffer(), cbAsk, cbAhead) == ERROR_SUCCESS &&
+                    cbAhead >= cbWant)
+                    cbDone += file.m_ahead.Filled(tRead, cbAhead, pch + cbDone, cbWant);
+                else
+                    cbAhead = 0;
+            }
+            // The next piece on the worker, as on a folder (Files.cpp).
+            if (cbAhead == kReadAheadSize && qwAt + 2ull * kReadAheadSize <= qwSize && file.m_ahead.Spare())
+                file.m_prefetch.Start(&ReadPiece, &file, qwAt + kReadAheadSize, file.m_ahead.Spare(),
+                                      kReadAheadSize);
         }
         if (cbDone < cb) {
             DWORD cbDirect = 0;
