@@ -10,6 +10,7 @@
 #include "TestSupport.h"
 
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -394,6 +395,35 @@ TEST(ReadAhead, HandlesReadingOnTogetherGetTheirOwnBytes)
     HANDLE h = OpenRead(drive.Win(L"t3.bin"));
     EXPECT_EQ("", Difference(Pattern(cbFile, 13), Joined(ReadToEnd(h, kBlock)))) << "a handle after those";
     EXPECT_TRUE(CloseHandle(h));
+}
+
+TEST(ReadAhead, AChildOfAForkReadsOnWithoutTheWorker)
+{
+    // Forked while the worker reads for a handle (the worker is not in the
+    // child): the child reads that handle and a new one to the end.
+    TestDrive drive;
+    const DWORD cbFile = 6 * kAhead + 7;
+    drive.Write(L"fork.bin", Pattern(cbFile, 21));
+    for (int iTry = 0; iTry < 5; ++iTry) {
+        HANDLE h = OpenRead(drive.Win(L"fork.bin"));
+        std::string first = Read(h, kBlock);
+        first += Read(h, kBlock);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::alarm(20); // a child that waits for the worker forever
+            const bool bSame = first + Joined(ReadToEnd(h, kBlock)) == Pattern(cbFile, 21);
+            HANDLE hNew = OpenRead(drive.Win(L"fork.bin"));
+            const bool bNewSame = Joined(ReadToEnd(hNew, kBlock)) == Pattern(cbFile, 21);
+            ::_exit(bSame && bNewSame ? 0 : 1);
+        }
+        int iStatus = 0;
+        ASSERT_EQ(pid, ::waitpid(pid, &iStatus, 0));
+        EXPECT_TRUE(WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == 0)
+            << "try " << iTry << ", status " << iStatus;
+        EXPECT_EQ("", Difference(Pattern(cbFile, 21), first + Joined(ReadToEnd(h, kBlock)))) << "the parent";
+        EXPECT_TRUE(CloseHandle(h));
+    }
 }
 
 } // namespace

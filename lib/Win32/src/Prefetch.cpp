@@ -5,6 +5,8 @@
 
 #include <condition_variable>
 #include <mutex>
+
+#include <pthread.h>
 #include <system_error>
 #include <thread>
 
@@ -77,10 +79,17 @@ class CSpinPolicy {
 class CWorker {
   public:
     // Null when the thread cannot be made.
-    static CWorker* Get()
+    // The worker, null when its thread cannot be made. The first call makes it.
+    static CWorker* Instance()
     {
         static CWorker* const s_pWorker = Make(); // never destroyed: handles may outlive statics
         return s_pWorker;
+    }
+    // The worker to post to: none in the child of a fork.
+    static CWorker* Get()
+    {
+        CWorker* pWorker = Instance();
+        return pWorker && !pWorker->m_bGone ? pWorker : nullptr;
     }
 
     void Post(CJob& job)
@@ -88,6 +97,7 @@ class CWorker {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             job.eState = EState::Queued;
+            job.uFork = m_uFork;
             job.pNext = nullptr;
             *m_ppTail = &job;
             m_ppTail = &job.pNext;
@@ -101,6 +111,10 @@ class CWorker {
     {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
+            if (job.uFork != m_uFork) { // posted in the parent of a fork
+                job.eState = EState::Idle;
+                return false;
+            }
             if (job.eState == EState::Queued) {
                 Unlink(job);
                 job.eState = EState::Idle;
@@ -126,7 +140,26 @@ class CWorker {
             delete pWorker;
             return nullptr;
         }
+        s_pForkable = pWorker;
+        ::pthread_atfork(&BeforeFork, &AfterForkInParent, &AfterForkInChild);
         return pWorker;
+    }
+
+    // A fork copies the queue but not the thread: the child's handles must
+    // not wait for reads nobody will make, nor find the queue locked.
+    static void BeforeFork() { s_pForkable->m_mutex.lock(); }
+    static void AfterForkInParent() { s_pForkable->m_mutex.unlock(); }
+    static void AfterForkInChild()
+    {
+        // What the worker wrote while the process was copied may be there
+        // in part: no job posted before the fork is used in the child.
+        CWorker& worker = *s_pForkable;
+        worker.m_pHead = nullptr;
+        worker.m_ppTail = &worker.m_pHead;
+        worker.m_bQueued.store(false, std::memory_order_relaxed);
+        ++worker.m_uFork;
+        worker.m_bGone = true;
+        worker.m_mutex.unlock();
     }
 
     void Unlink(CJob& job)
@@ -168,9 +201,14 @@ class CWorker {
     CJob* m_pHead = nullptr;
     CJob** m_ppTail = &m_pHead;
     std::atomic<bool> m_bQueued{false}; // m_pHead is set: read while spinning
+    unsigned m_uFork = 0;               // forks this process is the child of
+    bool m_bGone = false;               // in the child of a fork: no thread
+    static CWorker* s_pForkable;
     CSpinPolicy m_callerSpin;
     CSpinPolicy m_workerSpin;
 };
+
+CWorker* CWorker::s_pForkable = nullptr;
 
 } // namespace
 
@@ -195,7 +233,7 @@ bool CPrefetch::Take(ULONGLONG qwAt, Clock::time_point& tRead)
     if (!m_bPosted)
         return false;
     m_bPosted = false;
-    const bool bRan = CWorker::Get()->Finish(m_job);
+    const bool bRan = CWorker::Instance()->Finish(m_job);
     tRead = m_job.tRead;
     // A short read (the end, or a file that shrank) or a failed one is
     // read again by the caller, who then hears the end or the error itself.
@@ -205,7 +243,7 @@ bool CPrefetch::Take(ULONGLONG qwAt, Clock::time_point& tRead)
 void CPrefetch::Cancel()
 {
     if (m_bPosted)
-        CWorker::Get()->Finish(m_job);
+        CWorker::Instance()->Finish(m_job);
     m_bPosted = false;
 }
 

@@ -45,6 +45,7 @@ class CPrefetch {
         long long cbRead = 0;
         Clock::time_point tRead;
         std::atomic<EState> eState{EState::Idle};
+        unsigned uFork = 0; // the worker's count of forks when posted
         CJob* pNext = nullptr;
     };
 
