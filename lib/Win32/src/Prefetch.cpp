@@ -3,10 +3,10 @@
 // handle pays no thread of its own.
 #include "Prefetch.h"
 
+#include <pthread.h>
+
 #include <condition_variable>
 #include <mutex>
-
-#include <pthread.h>
 #include <system_error>
 #include <thread>
 
