@@ -1,7 +1,6 @@
 // File handles: CreateFileW, ReadFile, WriteFile, CloseHandle, synchronous
 // and over plain descriptors.
 #include "Internal.h"
-#include "Prefetch.h"
 #include "ReadAhead.h"
 
 #include <fcntl.h>
@@ -27,7 +26,7 @@ class CFileObject : public CHandleObject {
     }
     ~CFileObject() override
     {
-        m_prefetch.Cancel(); // the worker may be reading the descriptor
+        m_ahead.CancelPrefetch(); // the worker may be reading the descriptor
         // Not retried on EINTR: the descriptor is gone either way.
         ::close(m_iFd);
     }
@@ -53,7 +52,6 @@ class CFileObject : public CHandleObject {
     ULONGLONG m_qwPosition = 0;
 
     CReadAhead m_ahead;
-    CPrefetch m_prefetch; // uses m_ahead's spare buffer
 };
 
 BOOL Fail(DWORD dwError)
@@ -121,24 +119,18 @@ DWORD ReadRegular(CFileObject& file, char* pch, DWORD dwToRead, int& iErr)
         if (bFirstBuffer)
             ::posix_fadvise(file.m_iFd, 0, 0, POSIX_FADV_SEQUENTIAL);
         ssize_t cb;
-        CReadAhead::Clock::time_point tRead;
-        if (bAhead && file.m_prefetch.Take(qwAt, tRead) && CReadAhead::IsFresh(tRead)) {
+        if (bAhead && file.m_ahead.TakePrefetched(qwAt, pch + dwDone, cbWant) != 0) {
             cb = kReadAheadSize;
-            file.m_ahead.FilledSpare(tRead, kReadAheadSize, pch + dwDone, cbWant);
         } else if (bAhead) {
-            tRead = CReadAhead::Clock::now();
+            const CReadAhead::Clock::time_point tBefore = CReadAhead::Clock::now();
             cb = ::pread(file.m_iFd, file.m_ahead.Buffer(), kReadAheadSize, static_cast<off_t>(qwAt));
             if (cb > 0)
-                file.m_ahead.Filled(tRead, static_cast<DWORD>(cb), pch + dwDone, cbWant);
+                file.m_ahead.Filled(tBefore, static_cast<DWORD>(cb), pch + dwDone, cbWant);
         } else {
             cb = ::pread(file.m_iFd, pch + dwDone, cbWant, static_cast<off_t>(qwAt));
         }
-        // The piece after a whole one, if the file's size at opening holds
-        // it whole, is read on the worker while the caller takes this one.
-        if (bAhead && cb == static_cast<ssize_t>(kReadAheadSize) &&
-            qwAt + 2ull * kReadAheadSize <= file.m_qwRegularSize && file.m_ahead.Spare())
-            file.m_prefetch.Start(&ReadPiece, &file, qwAt + kReadAheadSize, file.m_ahead.Spare(),
-                                  kReadAheadSize);
+        if (bAhead && cb > 0)
+            file.m_ahead.PrefetchNext(&ReadPiece, &file, qwAt, static_cast<DWORD>(cb), file.m_qwRegularSize);
         if (cb > 0) {
             dwDone += std::min(cbWant, static_cast<DWORD>(cb));
             if (dwDone < dwToRead && qwAt + static_cast<ULONGLONG>(cb) >= file.m_qwRegularSize)

@@ -78,7 +78,6 @@ class CSpinPolicy {
 
 class CWorker {
   public:
-    // Null when the thread cannot be made.
     // The worker, null when its thread cannot be made. The first call makes it.
     static CWorker* Instance()
     {

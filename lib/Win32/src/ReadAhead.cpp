@@ -48,19 +48,20 @@ CReadAheadPool& ReadAheadPool()
     return *s_pPool;
 }
 
+bool IsFresh(CReadAhead::Clock::time_point tRead)
+{
+    return CReadAhead::Clock::now() - tRead <= kReadAheadMaxAge;
+}
+
 } // namespace
 
 CReadAhead::~CReadAhead()
 {
+    m_prefetch.Cancel(); // the worker may be writing the spare buffer
     if (m_pBuffer)
         ReadAheadPool().Give(std::move(m_pBuffer));
     if (m_pSpare)
         ReadAheadPool().Give(std::move(m_pSpare));
-}
-
-bool CReadAhead::IsFresh(Clock::time_point tRead)
-{
-    return Clock::now() - tRead <= kReadAheadMaxAge;
 }
 
 DWORD CReadAhead::TakeFresh(char* pch, DWORD cb)
@@ -100,17 +101,24 @@ DWORD CReadAhead::Filled(Clock::time_point tRead, DWORD cbFilled, char* pch, DWO
     return cbTaken;
 }
 
-char* CReadAhead::Spare()
+DWORD CReadAhead::TakePrefetched(ULONGLONG qwAt, char* pch, DWORD cbWant)
 {
-    if (!m_pSpare && !m_bNoMemory)
-        m_pSpare = ReadAheadPool().Take();
-    return m_pSpare.get();
+    Clock::time_point tRead;
+    if (!m_prefetch.Take(qwAt, tRead) || !IsFresh(tRead))
+        return 0;
+    std::swap(m_pBuffer, m_pSpare);
+    return Filled(tRead, kReadAheadSize, pch, cbWant);
 }
 
-DWORD CReadAhead::FilledSpare(Clock::time_point tRead, DWORD cbFilled, char* pch, DWORD cbWant)
+void CReadAhead::PrefetchNext(CPrefetch::PFNREAD pfnRead, void* pSource, ULONGLONG qwAt, DWORD cbFilled,
+                              ULONGLONG qwEnd)
 {
-    std::swap(m_pBuffer, m_pSpare);
-    return Filled(tRead, cbFilled, pch, cbWant);
+    if (cbFilled != kReadAheadSize || qwAt + 2ull * kReadAheadSize > qwEnd || m_bNoMemory)
+        return;
+    if (!m_pSpare)
+        m_pSpare = ReadAheadPool().Take();
+    if (m_pSpare)
+        m_prefetch.Start(pfnRead, pSource, qwAt + kReadAheadSize, m_pSpare.get(), kReadAheadSize);
 }
 
 void CReadAhead::CallDone(DWORD cbAsked, DWORD cbDone)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "AlignedBuffer.h"
+#include "Prefetch.h"
 
 #include <windows.h>
 
@@ -47,21 +48,22 @@ class CReadAhead {
     // A call asked for cbAsked and got cbDone: whether the handle reads on.
     void CallDone(DWORD cbAsked, DWORD cbDone);
 
-    // A second buffer of kReadAheadSize, for the next piece while the
-    // caller takes this one; null when there is no memory for it.
-    char* Spare();
-    // The spare buffer holds the next cbFilled bytes, read at tRead or
-    // later: it becomes the buffer, and the first bytes go to pch as with
-    // Filled.
-    DWORD FilledSpare(Clock::time_point tRead, DWORD cbFilled, char* pch, DWORD cbWant);
-    // Whether bytes read at tRead may still be handed out.
-    static bool IsFresh(Clock::time_point tRead);
+    // The piece at qwAt, if the worker read it whole and it is still fresh:
+    // it becomes the buffer and its first bytes, up to cbWant, go to pch;
+    // the count copied. 0: the caller reads the piece itself.
+    DWORD TakePrefetched(ULONGLONG qwAt, char* pch, DWORD cbWant);
+    // After cbFilled bytes were read ahead at qwAt: if they filled the
+    // buffer and a file of qwEnd bytes holds the next piece whole, the
+    // worker reads it with pfnRead from pSource, which must outlive the read.
+    void PrefetchNext(CPrefetch::PFNREAD pfnRead, void* pSource, ULONGLONG qwAt, DWORD cbFilled,
+                      ULONGLONG qwEnd);
+    // Waits for the worker's read, if any: before its source goes.
+    void CancelPrefetch() { m_prefetch.Cancel(); }
 
   private:
     // m_pBuffer[m_ibNext, m_cbFilled) are the file's bytes from the handle's
     // position on, read at m_tRead or later.
     CAlignedBuffer m_pBuffer;
-    CAlignedBuffer m_pSpare;
     DWORD m_ibNext = 0;
     DWORD m_cbFilled = 0;
     Clock::time_point m_tRead;
@@ -69,6 +71,10 @@ class CReadAhead {
     // read ahead, so a small file costs one read, into the caller's buffer.
     bool m_bReadingOn = false;
     bool m_bNoMemory = false; // then every read goes straight to the file
+    // The next piece, read by the worker into m_pSpare; the destructor
+    // ends it before the buffers go back to the pool.
+    CAlignedBuffer m_pSpare;
+    CPrefetch m_prefetch;
 };
 
 } // namespace detail

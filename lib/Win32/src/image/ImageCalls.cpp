@@ -4,7 +4,6 @@
 #include "image/DiscImage.h"
 
 #include "Internal.h"
-#include "Prefetch.h"
 #include "ReadAhead.h"
 
 #include <algorithm>
@@ -66,8 +65,7 @@ class CImageFile : public CHandleObject {
     const bool m_bRead;
     std::mutex m_mutex;
     ULONGLONG m_qwPosition = 0;
-    CReadAhead m_ahead;
-    CPrefetch m_prefetch; // uses m_ahead's spare buffer and the image: ends first
+    CReadAhead m_ahead; // its worker's reads need m_pImage: declared after it, it ends first
 };
 
 class CImageFind : public CHandleObject {
@@ -247,24 +245,20 @@ DWORD ReadImageFile(CImageFile& file, char* pch, DWORD cb, DWORD& cbDone)
         const ULONGLONG qwSize = file.m_entry.qwSize;
         bool bFirstBuffer = false;
         if (file.m_ahead.ShouldReadAhead(cbWant, qwAt, qwSize, bFirstBuffer)) {
-            CReadAhead::Clock::time_point tRead;
+            const auto tBefore = CReadAhead::Clock::now();
+            const DWORD cbAsk = static_cast<DWORD>(std::min<ULONGLONG>(kReadAheadSize, qwSize - qwAt));
             DWORD cbAhead = 0;
-            if (file.m_prefetch.Take(qwAt, tRead) && CReadAhead::IsFresh(tRead)) {
+            if (const DWORD cbTaken = file.m_ahead.TakePrefetched(qwAt, pch + cbDone, cbWant)) {
+                cbDone += cbTaken;
                 cbAhead = kReadAheadSize;
-                cbDone += file.m_ahead.FilledSpare(tRead, cbAhead, pch + cbDone, cbWant);
+            } else if (image.Read(file.m_entry, qwAt, file.m_ahead.Buffer(), cbAsk, cbAhead) ==
+                           ERROR_SUCCESS &&
+                       cbAhead >= cbWant) {
+                cbDone += file.m_ahead.Filled(tBefore, cbAhead, pch + cbDone, cbWant);
             } else {
-                tRead = CReadAhead::Clock::now();
-                const DWORD cbAsk = static_cast<DWORD>(std::min<ULONGLONG>(kReadAheadSize, qwSize - qwAt));
-                if (image.Read(file.m_entry, qwAt, file.m_ahead.Buffer(), cbAsk, cbAhead) == ERROR_SUCCESS &&
-                    cbAhead >= cbWant)
-                    cbDone += file.m_ahead.Filled(tRead, cbAhead, pch + cbDone, cbWant);
-                else
-                    cbAhead = 0;
+                cbAhead = 0;
             }
-            // The next piece on the worker, as on a folder (Files.cpp).
-            if (cbAhead == kReadAheadSize && qwAt + 2ull * kReadAheadSize <= qwSize && file.m_ahead.Spare())
-                file.m_prefetch.Start(&ReadPiece, &file, qwAt + kReadAheadSize, file.m_ahead.Spare(),
-                                      kReadAheadSize);
+            file.m_ahead.PrefetchNext(&ReadPiece, &file, qwAt, cbAhead, qwSize);
         }
         if (cbDone < cb) {
             DWORD cbDirect = 0;
